@@ -1,0 +1,34 @@
+# brontal_layer(<name> DEPS <targets...>)
+# A layer is the static library of the *.cpp files in its folder. Its public include directory is
+# the folder itself, so sources include "AsyncComX28.h" and upper layers do the same.
+function(brontal_layer name)
+    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    if(sources)
+        add_library(${name} STATIC ${sources})
+        target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+        target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+    else()
+        add_library(${name} INTERFACE)
+        target_include_directories(${name} INTERFACE ${CMAKE_CURRENT_SOURCE_DIR})
+        target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+    endif()
+endfunction()
+
+# brontal_tests(<layer> LIBS <targets...>)
+# Every <name>_test.cpp in the current folder becomes its own test program <layer>_<name>_test,
+# so that one broken file does not stop the other programs from building.
+function(brontal_tests layer)
+    cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+    file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+    file(GLOB helpers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    list(REMOVE_ITEM helpers ${tests})
+    foreach(test ${tests})
+        get_filename_component(stem ${test} NAME_WE)
+        set(target ${layer}_${stem})
+        add_executable(${target} ${test} ${helpers})
+        target_link_libraries(${target} PRIVATE ${ARG_LIBS} brontal_testsupport GTest::gtest
+                                                GTest::gmock GTest::gtest_main)
+        gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS ${layer} TIMEOUT 300)
+    endforeach()
+endfunction()

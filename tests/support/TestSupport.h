@@ -1,0 +1,45 @@
+// Helpers shared by the test programs: temporary folders and a relocated registry.
+#pragma once
+
+#include <string>
+
+namespace testsupport {
+
+// A fresh folder under $TMPDIR, removed with everything in it when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// Points BRONTAL_REGISTRY_DIR at a fresh folder for the lifetime of the object and restores the
+// previous value afterwards, so that every test starts with empty hives.
+class ScopedRegistryDir {
+public:
+    ScopedRegistryDir();
+    ~ScopedRegistryDir();
+    ScopedRegistryDir(const ScopedRegistryDir&) = delete;
+    ScopedRegistryDir& operator=(const ScopedRegistryDir&) = delete;
+
+    const std::string& path() const { return dir_.path(); }
+
+private:
+    TempDir dir_;
+    bool hadPrevious_ = false;
+    std::string previous_;
+};
+
+// Whole file as bytes; empty when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+bool FileExists(const std::string& path);
+
+}  // namespace testsupport
