@@ -1,6 +1,7 @@
 # brontal_layer(<name> DEPS <targets...>)
 # A layer is the static library of the *.cpp files in its folder. Its public include directory is
 # the folder itself, so sources include "AsyncComX28.h" and upper layers do the same.
+# Narrow string literals of layer sources are compiled to Windows-1251.
 function(brontal_layer name)
     cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
     file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
@@ -8,6 +9,8 @@ function(brontal_layer name)
         add_library(${name} STATIC ${sources})
         target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
         target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+        # Texts inside the library are Windows-1251; sources stay readable UTF-8.
+        target_compile_options(${name} PRIVATE -fexec-charset=CP1251)
     else()
         add_library(${name} INTERFACE)
         target_include_directories(${name} INTERFACE ${CMAKE_CURRENT_SOURCE_DIR})

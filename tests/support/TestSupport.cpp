@@ -57,3 +57,33 @@ bool FileExists(const std::string& path) {
 }
 
 }  // namespace testsupport
+
+#include <iconv.h>
+
+namespace testsupport {
+
+namespace {
+std::string Convert(const char* to, const char* from, const std::string& in) {
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        throw std::runtime_error("iconv_open failed");
+    }
+    std::string out(in.size() * 4 + 4, '\0');
+    char* src = const_cast<char*>(in.data());
+    size_t srcLeft = in.size();
+    char* dst = out.data();
+    size_t dstLeft = out.size();
+    size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+    iconv_close(cd);
+    if (rc == static_cast<size_t>(-1)) {
+        throw std::runtime_error("iconv failed");
+    }
+    out.resize(out.size() - dstLeft);
+    return out;
+}
+}  // namespace
+
+std::string Cp1251(const std::string& utf8) { return Convert("CP1251", "UTF-8", utf8); }
+std::string Utf8(const std::string& cp1251) { return Convert("UTF-8", "CP1251", cp1251); }
+
+}  // namespace testsupport

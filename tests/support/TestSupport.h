@@ -43,3 +43,12 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 
 }  // namespace testsupport
+
+namespace testsupport {
+
+// Conversions done with iconv, independently of the platform's code page tables, so that tests
+// can write expected Russian texts readably in UTF-8 and compare them with Windows-1251 bytes.
+std::string Cp1251(const std::string& utf8);
+std::string Utf8(const std::string& cp1251);
+
+}  // namespace testsupport
