@@ -1,0 +1,36 @@
+// A serial port on the system's communications device "\\.\COMn".
+//
+// Open configures the line and time-outs so that a read returns at once with what is buffered;
+// Read waits inside the system for the next byte with the time left of its budget, so a waiting
+// read does not keep its thread busy. Bytes are taken one at a time so that nothing beyond a
+// terminator leaves the driver's input queue.
+//
+// Thread-safety: one thread at a time (Abort excepted, see AsyncCommun).
+#pragma once
+
+#include "AsyncCommun.h"
+
+class AsyncCom : public AsyncCommun {
+  public:
+    AsyncCom(int portNumber, DWORD baudRate, BYTE parity, BYTE dataBits, BYTE stopBits,
+             int noHandshake);
+    ~AsyncCom() override;
+
+    int Open() override;
+    int Close() override;
+    int ReadUntil(BYTE* buffer, DWORD capacity, DWORD budgetMs, BYTE terminator) override;
+    int Read(BYTE* buffer, DWORD capacity, DWORD budgetMs) override;
+    int Write(const BYTE* bytes, DWORD length, DWORD budgetMs) override;
+    HANDLE GetHandle() override;
+    int IsOpen() override;
+
+  protected:
+    int m_portNumber;  // n of COMn, 1-based
+    DWORD m_baudRate;
+    BYTE m_parity;  // 0 none, 1 odd, 2 even, 3 mark, 4 space; others: none
+    BYTE m_dataBits;
+    BYTE m_stopBits;    // 0 one, 1 one and a half, 2 two
+    int m_noHandshake;  // no hardware flow control, small output queue
+    HANDLE m_handle = INVALID_HANDLE_VALUE;
+    BYTE m_terminator = 0;  // 0: none; set only while ReadUntil runs
+};

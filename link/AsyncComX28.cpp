@@ -1,0 +1,208 @@
+#include "AsyncComX28.h"
+
+#include <cstring>
+
+#include "LinkTrace.h"
+#include "TickTimer.h"
+
+namespace {
+
+constexpr BYTE STX = 0x02;
+constexpr BYTE ETX = 0x03;
+constexpr BYTE NAK = 0x15;
+constexpr BYTE SYN = 0x16;
+
+// A busy printer sends SYN at least this often; silence for longer means no reply is coming.
+constexpr DWORD kStartWaitMs = 550;
+
+// STX, sequence character, ETX and check byte around the payload.
+constexpr DWORD kFrameOverhead = 4;
+
+// One exchange at a time in the process, so one pair of frame buffers serves every link object.
+constexpr DWORD kTransmitFrameCapacity = kX28MaxRequestPayload + kFrameOverhead;  // 1025
+BYTE g_transmitFrame[kTransmitFrameCapacity];
+BYTE g_receiveFrame[kX28MaxReplyFrame];
+
+BYTE CheckByte(const BYTE* from, DWORD count) {
+    BYTE check = 0;
+    for (DWORD i = 0; i < count; ++i) {
+        check ^= from[i];
+    }
+    return check;
+}
+
+BYTE NextSequence(BYTE sequence) {
+    return sequence == 'Z' ? '0' : static_cast<BYTE>(sequence + 1);
+}
+
+void TraceBytes(const BYTE* bytes, DWORD count, int direction) {
+    LinkTraceRawData(bytes, count, direction);
+    LinkTracePacket(bytes, count, direction);
+}
+
+}  // namespace
+
+AsyncComX28::AsyncComX28(int portNumber, DWORD baudRate, BYTE parity, BYTE dataBits, BYTE stopBits,
+                         int noHandshake)
+    : AsyncCom(portNumber, baudRate, parity, dataBits, stopBits, noHandshake) {}
+
+int AsyncComX28::Open() {
+    if (AsyncCom::IsOpen()) {
+        return 0;
+    }
+    return AsyncCom::Open();
+}
+
+int AsyncComX28::Close() {
+    if (AsyncCom::IsOpen()) {
+        // Let the last frame leave the wire before the line is reset.
+        FlushFileBuffers(m_handle);
+    }
+    return AsyncCom::Close();
+}
+
+int AsyncComX28::Write(const BYTE* payload, DWORD length, DWORD budgetMs) {
+    if (!payload || length < 1 || length > kX28MaxRequestPayload) {
+        return kX28BadArguments;
+    }
+    // The payload is not escaped: an ETX inside it would end the frame early at the printer.
+    if (std::memchr(payload, ETX, length) != nullptr) {
+        return kX28BadArguments;
+    }
+    if (m_sequence == 0) {
+        m_sequence = kX28FirstSequence;
+    }
+
+    BYTE* frame = g_transmitFrame;
+    const DWORD frameLength = length + kFrameOverhead;
+    frame[0] = STX;
+    frame[1] = m_sequence;
+    std::memcpy(frame + 2, payload, length);
+    frame[2 + length] = ETX;
+    frame[3 + length] = CheckByte(frame + 1, length + 2);
+
+    const int written = AsyncCom::Write(frame, frameLength, budgetMs);
+    // Half a frame is as good as none: the printer cannot answer it.
+    if (written <= 0 || static_cast<DWORD>(written) != frameLength) {
+        return kX28SendFailed;
+    }
+    TraceBytes(frame, frameLength, kLinkSent);
+    return written;
+}
+
+int AsyncComX28::Read(BYTE* buffer, DWORD capacity, DWORD budgetMs) {
+    BYTE* frame = g_receiveFrame;
+    DWORD length = 0;
+
+    // Phase 1: wait for STX. The printer may send SYN while it works, each one buying another
+    // start wait; NAK refuses the request; anything else is line noise.
+    {
+        TickTimer timer;
+        timer.Start(kStartWaitMs);
+        bool lastPollBroughtNothing = true;
+        for (;;) {
+            const DWORD leftMs = timer.Remaining();
+            if (leftMs == 0) {
+                return lastPollBroughtNothing ? kX28PacketTimeout : kX28ReplyTimeout;
+            }
+            BYTE byte = 0;
+            const int got = AsyncCom::Read(&byte, 1, leftMs);
+            if (got < 0) {
+                // A broken port fails every poll at once; waiting out the timer would only spin.
+                return kX28ReplyTimeout;
+            }
+            if (got == 0) {
+                lastPollBroughtNothing = true;
+                continue;
+            }
+            if (byte == STX) {
+                frame[length++] = STX;
+                break;
+            }
+            TraceBytes(&byte, 1, kLinkReceived);
+            if (byte == NAK) {
+                return kX28Refused;
+            }
+            if (byte == SYN) {
+                timer.Start(kStartWaitMs);
+                lastPollBroughtNothing = true;
+            } else {
+                lastPollBroughtNothing = false;
+            }
+        }
+    }
+
+    // Whatever arrived of a frame that failed is still worth seeing in the trace.
+    auto fail = [&](int code) {
+        TraceBytes(frame, length, kLinkReceived);
+        return code;
+    };
+
+    // Phase 2: collect the body up to ETX within the caller's reply budget.
+    TickTimer timer;
+    timer.Start(budgetMs);
+    for (;;) {
+        if (length >= kX28MaxReplyFrame) {
+            return fail(kX28BadReplySize);
+        }
+        const DWORD leftMs = timer.Remaining();
+        if (leftMs == 0) {
+            return fail(kX28PacketTimeout);
+        }
+        const int got = ReadUntil(frame + length, kX28MaxReplyFrame - length, leftMs, ETX);
+        if (got < 0) {
+            return fail(kX28ReplyTimeout);
+        }
+        if (got == 0) {
+            continue;
+        }
+        length += static_cast<DWORD>(got);
+        if (frame[length - 1] == ETX) {
+            if (length >= kX28MaxReplyFrame) {
+                // No room is left for the check byte: the reply is larger than any valid one.
+                return fail(kX28BadReplySize);
+            }
+            break;
+        }
+    }
+
+    // Phase 3: the check byte, then the verdict on the frame.
+    BYTE check = 0;
+    for (;;) {
+        const DWORD leftMs = timer.Remaining();
+        if (leftMs == 0) {
+            return fail(kX28ReplyTimeout);
+        }
+        const int got = AsyncCom::Read(&check, 1, leftMs);
+        if (got < 0) {
+            return fail(kX28ReplyTimeout);
+        }
+        if (got == 1) {
+            break;
+        }
+    }
+    frame[length++] = check;
+    TraceBytes(frame, length, kLinkReceived);
+
+    // A reply to an earlier request (the printer answered a repeat late): the answer to ours may
+    // still come, so the sequence stays where it is. The frame holds at least STX, one byte and
+    // ETX here, and ETX is never a sequence character, so a short frame ends here too.
+    if (frame[1] != m_sequence) {
+        LinkTraceError(kX28OutOfSequence);
+        return kX28OutOfSequence;
+    }
+    // The printer has taken this sequence character, whatever the check byte says.
+    m_sequence = NextSequence(m_sequence);
+
+    if (CheckByte(frame + 1, length - 2) != check) {
+        LinkTraceError(kX28BadCheckByte);
+        return kX28BadCheckByte;
+    }
+    const DWORD payloadLength = length - kFrameOverhead;
+    if (!buffer || capacity < payloadLength) {
+        LinkTraceError(kX28BadArguments);
+        return kX28BadArguments;
+    }
+    std::memcpy(buffer, frame + 2, payloadLength);
+    return static_cast<int>(payloadLength);
+}
