@@ -32,6 +32,8 @@ WINBASEAPI ULONGLONG WINAPI GetTickCount64(void);
 WINBASEAPI void WINAPI Sleep(DWORD dwMilliseconds);
 WINBASEAPI void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime);
 WINBASEAPI void WINAPI GetSystemTime(LPSYSTEMTIME lpSystemTime);
+// Checks the fields, then refuses with ERROR_ACCESS_DENIED: the machine's clock belongs to its
+// time service, and a driver changing it would disturb every other program on the machine.
 WINBASEAPI BOOL WINAPI SetLocalTime(const SYSTEMTIME* lpSystemTime);
 // A stable numeric identifier of the calling thread, unique among live threads of the process.
 WINBASEAPI DWORD WINAPI GetCurrentThreadId(void);
@@ -58,6 +60,9 @@ typedef PTHREAD_START_ROUTINE LPTHREAD_START_ROUTINE;
 WINBASEAPI HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, SIZE_T dwStackSize,
                                       LPTHREAD_START_ROUTINE lpStartAddress, LPVOID lpParameter,
                                       DWORD dwCreationFlags, LPDWORD lpThreadId);
+// Starts a thread created with CREATE_SUSPENDED; returns the previous suspend count (0 or 1), or
+// (DWORD)-1 on failure.
+WINBASEAPI DWORD WINAPI ResumeThread(HANDLE hThread);
 WINBASEAPI BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode);
 // Ends the thread's claim on the caller: the thread handle becomes signalled with the given exit
 // code at once. POSIX cannot kill a thread safely, so the thread itself is detached and left to
