@@ -9,23 +9,29 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace emu {
 
+struct PrinterState;
+
 // Faults apply to the replies of the next `frames` request frames, in the order injected.
+// Every request frame with a good check byte takes the first fault that applies to its command,
+// repeats included; a frame with a bad check byte is refused with NAK and takes none.
 enum class FaultKind {
     BadCheckByte,   // the reply's check byte is wrong
     LostReply,      // the request is executed but no reply is sent
     Nak,            // NAK instead of the reply; the request is not executed
     SynBurst,       // SYN every periodMs for durationMs, then the reply
-    WrongSequence,  // the reply carries another sequence character
+    WrongSequence,  // the reply carries another sequence character (the one before it)
     Noise,          // `bytes` are sent before the reply
     Silence,        // nothing at all, the request is not executed
     SlowBytes,      // the reply is sent byte by byte, periodMs apart
-    DeviceError,    // the reply carries device error `code` (for command `command`, or any)
+    DeviceError,    // the reply carries device error `code` (for command `command`, or any);
+                    // the request is not executed
 };
 
 struct Fault {
@@ -41,46 +47,70 @@ struct Fault {
 // One request frame as it arrived, whether or not it was executed.
 struct ReceivedFrame {
     char sequence = 0;
-    std::string payload;  // between the sequence character and ETX
+    std::string payload;  // between the sequence character and ETX (of an over-long frame: the
+                          // part the printer kept before refusing it)
     bool checkOk = false;
     bool repeated = false;  // same sequence character as the previous one: answered from cache
 };
 
 class VirtualPrinter {
-public:
+  public:
     VirtualPrinter();
     ~VirtualPrinter();  // stops serving and removes its port-map entry
     VirtualPrinter(const VirtualPrinter&) = delete;
     VirtualPrinter& operator=(const VirtualPrinter&) = delete;
 
-    // Opens a pseudo-terminal and serves on a background thread. 0, or a negative errno.
+    // Switches the printer on: the first call opens a pseudo-terminal, every call prints the
+    // power-on line on the paper and serves on a background thread. 0, or a negative errno
+    // (-EALREADY while serving).
     int Start();
+    // Switches the printer off: it stops answering, but the pseudo-terminal and the port-map
+    // entry stay, so that the driver sees a silent printer, as on a real line. Bytes sent while
+    // it is off are lost. Start() switches it on again with its state kept.
     void Stop();
-    // Path of the pseudo-terminal's device (the side the driver opens).
+    bool IsServing() const;
+    // Path of the pseudo-terminal's device (the side the driver opens); empty before Start().
     std::string DevicePath() const;
     // Adds the device to the port map as COMn; n = 0 takes the first free number from 1 up.
-    // Returns the number, or a negative Windows error code.
+    // Returns the number, or a negative Windows error code (ERROR_NOT_READY before Start(),
+    // ERROR_ALREADY_EXISTS when another device holds COMn).
     int RegisterPort(int n = 0);
     void UnregisterPort();
     int PortNumber() const;
+
+    // The state file: loaded at once when it exists (0 when it does not: the printer starts
+    // fresh and creates it), written whenever the state changes. A file that cannot be read or
+    // is not a state file gives a negative errno and is left alone, and no state file is used.
+    int SetStateFile(const std::string& path);
+    // The paper: everything printed is appended to this text file. Set it before Start().
+    void SetPaperFile(const std::string& path);
 
     // Printer state that tests set directly.
     void SetStatusWords(uint16_t status, uint16_t blocking);
     uint16_t StatusWord() const;
     uint16_t BlockingWord() const;
+    // Runs `change` on the state under the printer's lock, then saves the state.
+    void ChangeState(const std::function<void(PrinterState&)>& change);
+    // The next executed request keeps the printer busy for `ms` before its reply (SYN about
+    // every 300 ms meanwhile), as a long operation does.
+    void KeepBusy(unsigned ms);
 
-    void InjectFault(const Fault& fault);
+    // 0, or -EINVAL for a fault that cannot be carried out (frames below 1, a SYN burst without
+    // a period, a device error outside 0 to 255, a command filter that is not two letters).
+    int InjectFault(const Fault& fault);
     void ClearFaults();
+    size_t PendingFaults() const;
 
-    // What the printer received, oldest first.
+    // What the printer received, oldest first (the last 65536 frames).
     std::vector<ReceivedFrame> Frames() const;
-    // Payloads of the requests it executed (repeats answered from the cache are not counted).
+    // Payloads of the requests it executed, known or not (repeats answered from the cache and
+    // requests suppressed by a fault are not counted).
     std::vector<std::string> Requests() const;
     void ClearLog();
     // Waits until at least `count` frames arrived; false on time-out.
     bool WaitForFrames(size_t count, unsigned timeoutMs) const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

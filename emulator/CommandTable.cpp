@@ -1,0 +1,32 @@
+#include <cstring>
+
+#include "Commands.h"
+
+namespace emu {
+
+namespace {
+
+struct CommandEntry {
+    char code[3];  // two letters and the terminator
+    CommandHandler handler;
+};
+
+constexpr CommandEntry kCommands[] = {
+    {"gs", CmdGetStatus},
+};
+
+}  // namespace
+
+CommandHandler FindCommand(const std::string& code) {
+    if (code.size() != 2) {
+        return nullptr;
+    }
+    for (const CommandEntry& entry : kCommands) {
+        if (std::memcmp(entry.code, code.data(), 2) == 0) {
+            return entry.handler;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace emu

@@ -1,0 +1,32 @@
+// The queue of injected faults. Each well-formed request frame (a repeat too) takes the first
+// fault in injection order that applies to its command and uses up one of its frames; a frame
+// with a bad check byte is always refused with NAK and takes none.
+//
+// Not thread-safe by itself: the engine guards it with its mutex.
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+
+#include "VirtualPrinter.h"
+
+namespace emu {
+
+// 0, or -EINVAL for a fault that cannot be carried out (no frames, a SYN burst without a period,
+// a device error outside 0 to 255, a command filter that is not a two-letter code).
+int ValidateFault(const Fault& fault);
+
+class FaultQueue {
+  public:
+    int Add(const Fault& fault);
+    void Clear() { faults_.clear(); }
+    size_t Size() const { return faults_.size(); }
+    // The fault for a request with this code, if any; its frame count goes down by one.
+    std::optional<Fault> Take(const std::string& code);
+
+  private:
+    std::deque<Fault> faults_;
+};
+
+}  // namespace emu

@@ -1,0 +1,26 @@
+// The printer's paper: a text file to which every printed line is appended, in Windows-1251 as
+// the printer received its texts. Without a file, printing goes nowhere (a printer out of paper
+// is a state of its own, not this).
+//
+// Not thread-safe by itself: the engine calls it with its mutex held.
+#pragma once
+
+#include <string>
+
+namespace emu {
+
+class Paper {
+  public:
+    void SetFile(const std::string& path) { path_ = path; }
+    const std::string& File() const { return path_; }
+
+    // Appends the line and a line feed. 0 or a negative errno.
+    int Print(const std::string& line);
+    // The line printed when the printer is switched on: its name and the local date and time.
+    int PrintPowerOn();
+
+  private:
+    std::string path_;
+};
+
+}  // namespace emu

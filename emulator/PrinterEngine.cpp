@@ -1,0 +1,283 @@
+#include "PrinterEngine.h"
+
+#include <cerrno>
+#include <chrono>
+#include <optional>
+
+#include <poll.h>
+#include <unistd.h>
+
+#include "Commands.h"
+#include "Request.h"
+
+namespace emu {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int RemainingMs(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+// The sequence character the driver used before this one (the cycle runs '0' to 'Z').
+char PreviousSequence(char sequence) {
+    return sequence <= '0' || sequence > 'Z' ? 'Z' : static_cast<char>(sequence - 1);
+}
+
+// A reply the driver could not take apart (too long for its buffer, or a control byte inside
+// that would end the frame early) comes from a handler's mistake; answer it as a refused
+// parameter rather than send a broken frame.
+bool FitsInFrame(const std::string& payload) {
+    if (payload.size() > kMaxReplyPayload) {
+        return false;
+    }
+    for (char c : payload) {
+        if (c == kStx || c == kEtx) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Echo of the code as the printer read it, two letters at most.
+std::string Echo(const Request& request) {
+    return request.code.substr(0, 2);
+}
+
+}  // namespace
+
+void VirtualPrinter::Impl::Serve() {
+    FrameReceiver receiver;
+    char chunk[256];
+    for (;;) {
+        pollfd fds[2] = {{pty.master(), POLLIN, 0}, {wake, POLLIN, 0}};
+        int rc = ::poll(fds, 2, -1);
+        if (rc < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return;
+        }
+        if (fds[1].revents != 0) {
+            return;
+        }
+        if (fds[0].revents & POLLIN) {
+            ssize_t n = ::read(pty.master(), chunk, sizeof chunk);
+            if (n > 0) {
+                for (ssize_t i = 0; i < n; ++i) {
+                    FrameReceiver::Event event = receiver.Feed(chunk[i]);
+                    if (event != FrameReceiver::Event::None && !HandleFrame(receiver, event)) {
+                        return;
+                    }
+                }
+                continue;
+            }
+            if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+                continue;
+            }
+        }
+        // A hang-up or an error on the master should not happen while our own slave descriptor
+        // is open; should it, wait a little instead of spinning on it.
+        if (!Pause(50)) {
+            return;
+        }
+    }
+}
+
+bool VirtualPrinter::Impl::HandleFrame(const FrameReceiver& receiver, FrameReceiver::Event event) {
+    const char sequence = receiver.sequence();
+    if (event == FrameReceiver::Event::Overlong || !receiver.checkOk()) {
+        // A real printer refuses a spoiled packet and lets the driver send it again.
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            Record({sequence, receiver.payload(), false, false});
+        }
+        return Send(std::string(1, kNak));
+    }
+
+    std::optional<Fault> fault;
+    std::string reply;
+    unsigned busyMs = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        const std::string& payload = receiver.payload();
+        // A new link starts again at 'Z', so only the same sequence character with the same text
+        // is a repeat; another command under a reused character is new work.
+        const bool repeated = haveLast && sequence == lastSequence && payload == lastPayload;
+        Record({sequence, payload, true, repeated});
+        const Request request = ParseRequest(payload);
+        fault = faults.Take(request.code);
+        if (fault && (fault->kind == FaultKind::Silence || fault->kind == FaultKind::Nak)) {
+            // Refused before the printer looked at it: nothing executed, nothing cached.
+        } else if (fault && fault->kind == FaultKind::DeviceError) {
+            reply = BuildReplyPayload(Echo(request), static_cast<uint8_t>(fault->code),
+                                      state.status, state.blocking, {});
+            if (!repeated) {
+                haveLast = true;
+                lastSequence = sequence;
+                lastPayload = payload;
+                lastReply = reply;
+            }
+        } else if (repeated) {
+            reply = lastReply;
+        } else {
+            reply = Execute(request, busyMs);
+            requests.push_back(payload);
+            if (requests.size() > kLogCapacity) {
+                requests.pop_front();
+            }
+            haveLast = true;
+            lastSequence = sequence;
+            lastPayload = payload;
+            lastReply = reply;
+        }
+    }
+
+    if (fault && fault->kind == FaultKind::Silence) {
+        return true;
+    }
+    if (fault && fault->kind == FaultKind::Nak) {
+        return Send(std::string(1, kNak));
+    }
+    if (busyMs > 0 && !SendSyns(kBusySynPeriodMs, busyMs)) {
+        return false;
+    }
+    if (!fault) {
+        return Send(BuildFrame(sequence, reply));
+    }
+    switch (fault->kind) {
+        case FaultKind::LostReply:
+            return true;
+        case FaultKind::BadCheckByte: {
+            std::string frame = BuildFrame(sequence, reply);
+            frame.back() = static_cast<char>(frame.back() ^ 0xFF);
+            return Send(frame);
+        }
+        case FaultKind::WrongSequence:
+            return Send(BuildFrame(PreviousSequence(sequence), reply));
+        case FaultKind::SynBurst:
+            return SendSyns(fault->periodMs, fault->durationMs) &&
+                   Send(BuildFrame(sequence, reply));
+        case FaultKind::Noise:
+            return Send(fault->bytes) && Send(BuildFrame(sequence, reply));
+        case FaultKind::SlowBytes: {
+            const std::string frame = BuildFrame(sequence, reply);
+            for (size_t i = 0; i < frame.size(); ++i) {
+                if ((i > 0 && !Pause(fault->periodMs)) || !Send(frame.substr(i, 1))) {
+                    return false;
+                }
+            }
+            return true;
+        }
+        case FaultKind::DeviceError:
+            return Send(BuildFrame(sequence, reply));
+        case FaultKind::Nak:
+        case FaultKind::Silence:
+            break;
+    }
+    return true;
+}
+
+void VirtualPrinter::Impl::Record(ReceivedFrame frame) {
+    frames.push_back(std::move(frame));
+    if (frames.size() > kLogCapacity) {
+        frames.pop_front();
+    }
+    frameArrived.notify_all();
+}
+
+std::string VirtualPrinter::Impl::Execute(const Request& request, unsigned& busyMs) {
+    CommandResult result;
+    CommandHandler handler = FindCommand(request.code);
+    if (handler) {
+        CommandContext context{state, paper, request};
+        result = handler(context);
+    } else {
+        result.error = kErrBadCommand;
+    }
+    busyMs = result.busyMs + pendingBusyMs;
+    pendingBusyMs = 0;
+    SaveIfChanged();
+    std::string reply =
+        BuildReplyPayload(Echo(request), result.error, state.status, state.blocking, result.fields);
+    if (!FitsInFrame(reply)) {
+        reply =
+            BuildReplyPayload(Echo(request), kErrBadParameter, state.status, state.blocking, {});
+    }
+    return reply;
+}
+
+void VirtualPrinter::Impl::SaveIfChanged() {
+    if (stateFile.empty()) {
+        return;
+    }
+    std::string text = SaveState(state);
+    if (text != savedState && WriteStateFile(stateFile, state) == 0) {
+        savedState = std::move(text);
+    }
+}
+
+bool VirtualPrinter::Impl::Pause(unsigned ms) {
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        pollfd fd = {wake, POLLIN, 0};
+        int rc = ::poll(&fd, 1, RemainingMs(deadline));
+        if (rc > 0) {
+            return false;
+        }
+        if (rc == 0 || errno != EINTR) {
+            return true;
+        }
+    }
+}
+
+bool VirtualPrinter::Impl::Send(const std::string& bytes) {
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kWriteBudgetMs);
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(pty.master(), bytes.data() + done, bytes.size() - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN) {
+            return true;  // the line is gone; the bytes are lost as they would be on a wire
+        }
+        int left = RemainingMs(deadline);
+        if (left == 0) {
+            return true;  // nobody reads: drop the rest rather than hang the printer
+        }
+        pollfd fds[2] = {{pty.master(), POLLOUT, 0}, {wake, POLLIN, 0}};
+        if (::poll(fds, 2, left) > 0 && fds[1].revents != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool VirtualPrinter::Impl::SendSyns(unsigned periodMs, unsigned durationMs) {
+    const Clock::time_point start = Clock::now();
+    const auto period = std::chrono::milliseconds(periodMs);
+    const auto duration = std::chrono::milliseconds(durationMs);
+    // Each SYN is due at a fixed offset from the start, so the period does not drift with the
+    // time the writes take.
+    for (unsigned k = 0; period * k < duration; ++k) {
+        int wait = RemainingMs(start + period * k);
+        if (wait > 0 && !Pause(static_cast<unsigned>(wait))) {
+            return false;
+        }
+        if (!Send(std::string(1, kSyn))) {
+            return false;
+        }
+    }
+    // The reply follows when the operation is over, not right after the last SYN.
+    int wait = RemainingMs(start + duration);
+    return wait == 0 || Pause(static_cast<unsigned>(wait));
+}
+
+}  // namespace emu

@@ -1,0 +1,197 @@
+#include "StateText.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+namespace emu {
+
+namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return -1;
+}
+
+}  // namespace
+
+std::string EscapeStateValue(const std::string& value) {
+    std::string out;
+    out.reserve(value.size());
+    for (char c : value) {
+        auto byte = static_cast<unsigned char>(c);
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            // "\xHH" and its terminator.
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(byte));
+            out += hex;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+bool UnescapeStateValue(const std::string& escaped, std::string& value) {
+    std::string out;
+    for (size_t i = 0; i < escaped.size(); ++i) {
+        char c = escaped[i];
+        if (c != '\\') {
+            out += c;
+            continue;
+        }
+        if (++i == escaped.size()) {
+            return false;
+        }
+        switch (escaped[i]) {
+            case '\\':
+                out += '\\';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 'x': {
+                if (i + 2 >= escaped.size()) {
+                    return false;
+                }
+                int high = HexDigit(escaped[i + 1]);
+                int low = HexDigit(escaped[i + 2]);
+                if (high < 0 || low < 0) {
+                    return false;
+                }
+                out += static_cast<char>(high * 16 + low);
+                i += 2;
+                break;
+            }
+            default:
+                return false;
+        }
+    }
+    value = out;
+    return true;
+}
+
+StateWriter::StateWriter() {
+    text_ = kStateFormatLine;
+    text_ += '\n';
+}
+
+void StateWriter::Text(const std::string& key, const std::string& value) {
+    text_ += key;
+    text_ += '=';
+    text_ += EscapeStateValue(value);
+    text_ += '\n';
+}
+
+void StateWriter::Hex16(const std::string& key, uint16_t value) {
+    char hex[8];  // four digits and the terminator
+    std::snprintf(hex, sizeof hex, "%04X", static_cast<unsigned>(value));
+    Text(key, hex);
+}
+
+void StateWriter::Int(const std::string& key, int64_t value) {
+    Text(key, std::to_string(value));
+}
+
+int StateReader::Parse(const std::string& text) {
+    std::map<std::string, std::string> values;
+    size_t start = 0;
+    bool first = true;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (first) {
+            if (line != kStateFormatLine) {
+                return -EINVAL;
+            }
+            first = false;
+            continue;
+        }
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        size_t eq = line.find('=');
+        if (eq == 0 || eq == std::string::npos) {
+            return -EINVAL;
+        }
+        std::string value;
+        if (!UnescapeStateValue(line.substr(eq + 1), value)) {
+            return -EINVAL;
+        }
+        if (!values.emplace(line.substr(0, eq), value).second) {
+            return -EINVAL;
+        }
+    }
+    if (first) {
+        return -EINVAL;
+    }
+    values_ = std::move(values);
+    return 0;
+}
+
+bool StateReader::Text(const std::string& key, std::string& value) const {
+    auto it = values_.find(key);
+    if (it == values_.end()) {
+        return false;
+    }
+    value = it->second;
+    return true;
+}
+
+bool StateReader::Hex16(const std::string& key, uint16_t& value) const {
+    std::string text;
+    if (!Text(key, text) || text.empty() || text.size() > 4) {
+        return false;
+    }
+    unsigned parsed = 0;
+    for (char c : text) {
+        int digit = HexDigit(c);
+        if (digit < 0) {
+            return false;
+        }
+        parsed = parsed * 16 + static_cast<unsigned>(digit);
+    }
+    value = static_cast<uint16_t>(parsed);
+    return true;
+}
+
+bool StateReader::Int(const std::string& key, int64_t& value) const {
+    std::string text;
+    if (!Text(key, text) || text.empty() || text[0] == ' ') {
+        return false;
+    }
+    errno = 0;
+    char* end = nullptr;
+    long long parsed = std::strtoll(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0') {
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+}  // namespace emu

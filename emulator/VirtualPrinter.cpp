@@ -1,0 +1,190 @@
+#include "VirtualPrinter.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+#include <winerror.h>
+
+#include "PortMap.h"
+#include "PrinterEngine.h"
+
+namespace emu {
+
+VirtualPrinter::VirtualPrinter() : impl_(std::make_unique<Impl>()) {}
+
+VirtualPrinter::~VirtualPrinter() {
+    Stop();
+    UnregisterPort();
+    std::lock_guard<std::mutex> control(impl_->control);
+    impl_->pty.Close();
+}
+
+int VirtualPrinter::Start() {
+    std::lock_guard<std::mutex> control(impl_->control);
+    if (impl_->thread.joinable()) {
+        return -EALREADY;
+    }
+    if (!impl_->pty.IsOpen()) {
+        int rc = impl_->pty.Open();
+        if (rc != 0) {
+            return rc;
+        }
+    } else {
+        impl_->pty.DiscardInput();
+    }
+    impl_->wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (impl_->wake < 0) {
+        return -errno;
+    }
+    {
+        std::lock_guard<std::mutex> lock(impl_->mutex);
+        // Power-on: whatever the printer answered before is forgotten.
+        impl_->haveLast = false;
+        impl_->pendingBusyMs = 0;
+        impl_->paper.PrintPowerOn();
+    }
+    impl_->thread = std::thread([this] { impl_->Serve(); });
+    return 0;
+}
+
+void VirtualPrinter::Stop() {
+    std::lock_guard<std::mutex> control(impl_->control);
+    if (!impl_->thread.joinable()) {
+        return;
+    }
+    const uint64_t one = 1;
+    // An eventfd write of 8 bytes cannot fail short of an overflowed counter.
+    [[maybe_unused]] ssize_t written = ::write(impl_->wake, &one, sizeof one);
+    impl_->thread.join();
+    ::close(impl_->wake);
+    impl_->wake = -1;
+}
+
+bool VirtualPrinter::IsServing() const {
+    std::lock_guard<std::mutex> control(impl_->control);
+    return impl_->thread.joinable();
+}
+
+std::string VirtualPrinter::DevicePath() const {
+    std::lock_guard<std::mutex> control(impl_->control);
+    return impl_->pty.DevicePath();
+}
+
+int VirtualPrinter::RegisterPort(int n) {
+    std::lock_guard<std::mutex> control(impl_->control);
+    if (!impl_->pty.IsOpen()) {
+        return -ERROR_NOT_READY;
+    }
+    int rc = AddPortMapEntry(impl_->pty.DevicePath(), n);
+    if (rc > 0) {
+        impl_->port = rc;
+        impl_->registeredPath = impl_->pty.DevicePath();
+    }
+    return rc;
+}
+
+void VirtualPrinter::UnregisterPort() {
+    std::lock_guard<std::mutex> control(impl_->control);
+    if (impl_->registeredPath.empty()) {
+        return;
+    }
+    RemovePortMapEntry(impl_->registeredPath);
+    impl_->registeredPath.clear();
+    impl_->port = 0;
+}
+
+int VirtualPrinter::PortNumber() const {
+    std::lock_guard<std::mutex> control(impl_->control);
+    return impl_->port;
+}
+
+int VirtualPrinter::SetStateFile(const std::string& path) {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    PrinterState loaded = impl_->state;
+    int rc = ReadStateFile(path, loaded);
+    if (rc != 0 && rc != -ENOENT) {
+        // Never overwrite a file we could not understand: it may be someone's fiscal history.
+        impl_->stateFile.clear();
+        return rc;
+    }
+    impl_->state = loaded;
+    impl_->stateFile = path;
+    impl_->savedState = rc == 0 ? SaveState(loaded) : std::string();
+    impl_->SaveIfChanged();
+    return 0;
+}
+
+void VirtualPrinter::SetPaperFile(const std::string& path) {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->paper.SetFile(path);
+}
+
+void VirtualPrinter::SetStatusWords(uint16_t status, uint16_t blocking) {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->state.status = status;
+    impl_->state.blocking = blocking;
+    impl_->SaveIfChanged();
+}
+
+uint16_t VirtualPrinter::StatusWord() const {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    return impl_->state.status;
+}
+
+uint16_t VirtualPrinter::BlockingWord() const {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    return impl_->state.blocking;
+}
+
+void VirtualPrinter::ChangeState(const std::function<void(PrinterState&)>& change) {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    change(impl_->state);
+    impl_->SaveIfChanged();
+}
+
+void VirtualPrinter::KeepBusy(unsigned ms) {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->pendingBusyMs = ms;
+}
+
+int VirtualPrinter::InjectFault(const Fault& fault) {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    return impl_->faults.Add(fault);
+}
+
+void VirtualPrinter::ClearFaults() {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->faults.Clear();
+}
+
+size_t VirtualPrinter::PendingFaults() const {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    return impl_->faults.Size();
+}
+
+std::vector<ReceivedFrame> VirtualPrinter::Frames() const {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    return {impl_->frames.begin(), impl_->frames.end()};
+}
+
+std::vector<std::string> VirtualPrinter::Requests() const {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    return {impl_->requests.begin(), impl_->requests.end()};
+}
+
+void VirtualPrinter::ClearLog() {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->frames.clear();
+    impl_->requests.clear();
+}
+
+bool VirtualPrinter::WaitForFrames(size_t count, unsigned timeoutMs) const {
+    std::unique_lock<std::mutex> lock(impl_->mutex);
+    return impl_->frameArrived.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                        [&] { return impl_->frames.size() >= count; });
+}
+
+}  // namespace emu
