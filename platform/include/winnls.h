@@ -1,5 +1,6 @@
 // Code page conversions. The ANSI code page (CP_ACP) of this platform is Windows-1251; every byte
-// value maps to one UTF-16 unit and back. CP_UTF8 converts to and from UTF-8.
+// value maps to one UTF-16 unit and back. CP_UTF8 converts to and from UTF-8. No OEM code page is
+// provided: CP_OEMCP and other pages fail with ERROR_INVALID_PARAMETER.
 #pragma once
 
 #include "windef.h"
@@ -12,6 +13,7 @@
 
 #define MB_PRECOMPOSED 0x00000001
 #define MB_ERR_INVALID_CHARS 0x00000008
+#define WC_ERR_INVALID_CHARS 0x00000080
 #define WC_NO_BEST_FIT_CHARS 0x00000400
 
 WINBASEAPI UINT WINAPI GetACP(void);
