@@ -1,0 +1,164 @@
+#include "PtyPeer.h"
+
+#include <chrono>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <windows.h>
+
+namespace linktest {
+
+bool MapPort(const std::string& devicePath, int n) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr,
+                        REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    const std::string data = "COM" + std::to_string(n);
+    const LONG rc = RegSetValueExA(key, devicePath.c_str(), 0, REG_SZ,
+                                   reinterpret_cast<const BYTE*>(data.c_str()),
+                                   static_cast<DWORD>(data.size() + 1));
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+PtyPeer::PtyPeer() {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0) {
+        return;
+    }
+    char name[64];  // "/dev/pts/N"
+    if (grantpt(master) != 0 || unlockpt(master) != 0 || ptsname_r(master, name, sizeof name)) {
+        close(master);
+        return;
+    }
+    const int slave = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios tio{};
+    if (slave < 0 || tcgetattr(slave, &tio) != 0) {
+        if (slave >= 0) {
+            close(slave);
+        }
+        close(master);
+        return;
+    }
+    cfmakeraw(&tio);
+    tcsetattr(slave, TCSANOW, &tio);
+    master_ = master;
+    slave_ = slave;
+    slavePath_ = name;
+}
+
+PtyPeer::~PtyPeer() {
+    Join();
+    Hangup();
+    if (slave_ >= 0) {
+        close(slave_);
+    }
+}
+
+bool PtyPeer::Send(const std::string& bytes) const {
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n = write(master_, bytes.data() + sent, bytes.size() - sent);
+        if (n <= 0) {
+            return false;
+        }
+        sent += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::string PtyPeer::Receive(size_t count, unsigned timeoutMs) const {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::string bytes;
+    while (bytes.size() < count) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            break;
+        }
+        pollfd pfd{master_, POLLIN, 0};
+        if (poll(&pfd, 1, static_cast<int>(left)) <= 0 || !(pfd.revents & POLLIN)) {
+            continue;
+        }
+        char chunk[512];
+        const size_t want =
+            count - bytes.size() < sizeof chunk ? count - bytes.size() : sizeof chunk;
+        const ssize_t n = read(master_, chunk, want);
+        if (n > 0) {
+            bytes.append(chunk, static_cast<size_t>(n));
+        }
+    }
+    return bytes;
+}
+
+std::string PtyPeer::ReceiveFrame(unsigned timeoutMs) const {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::string frame;
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            return {};
+        }
+        const std::string byte = Receive(1, static_cast<unsigned>(left));
+        if (byte.empty()) {
+            return {};
+        }
+        if (frame.empty() && byte[0] != '\x02') {
+            continue;
+        }
+        frame += byte;
+        if (byte[0] == '\x03' && frame.size() >= 2) {
+            const std::string check = Receive(1, static_cast<unsigned>(left));
+            return check.empty() ? std::string() : frame + check;
+        }
+    }
+}
+
+void PtyPeer::Play(std::vector<Step> steps) {
+    Join();
+    player_ = std::thread([this, steps = std::move(steps)] {
+        for (const Step& step : steps) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(step.delayMs));
+            Send(step.bytes);
+        }
+    });
+}
+
+void PtyPeer::Join() {
+    if (player_.joinable()) {
+        player_.join();
+    }
+}
+
+bool PtyPeer::LineSettings(termios& settings) const {
+    return slave_ >= 0 && tcgetattr(slave_, &settings) == 0;
+}
+
+void PtyPeer::Hangup() {
+    if (master_ >= 0) {
+        close(master_);
+        master_ = -1;
+    }
+}
+
+std::string Frame(char sequence, const std::string& payload) {
+    std::string frame = "\x02";
+    frame += sequence;
+    frame += payload;
+    frame += '\x03';
+    char check = 0;
+    for (size_t i = 1; i < frame.size(); ++i) {
+        check = static_cast<char>(check ^ frame[i]);
+    }
+    return frame + check;
+}
+
+}  // namespace linktest

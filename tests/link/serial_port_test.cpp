@@ -1,0 +1,224 @@
+#include <chrono>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "AsyncCom.h"
+#include "PtyPeer.h"
+#include "TestSupport.h"
+
+namespace {
+
+using linktest::PtyPeer;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kPort = 7;
+
+long long MsSince(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+class SerialPortTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(peer.ok());
+        ASSERT_TRUE(peer.Map(kPort));
+    }
+
+    static AsyncCom MakePort(int number = kPort) { return AsyncCom(number, 9600, 0, 8, 0, 1); }
+
+    testsupport::ScopedRegistryDir registry;
+    PtyPeer peer;
+};
+
+TEST_F(SerialPortTest, PortZeroIsRefusedWithoutTouchingTheSystem) {
+    // Even a device mapped as COM0 must stay untouched.
+    ASSERT_TRUE(peer.Map(0));
+    AsyncCom port(0, 9600, 0, 8, 0, 1);
+    SetLastError(12345);
+    EXPECT_EQ(port.Open(), -6);
+    EXPECT_EQ(GetLastError(), 12345u);
+    EXPECT_EQ(port.IsOpen(), 0);
+    EXPECT_EQ(port.GetHandle(), INVALID_HANDLE_VALUE);
+    BYTE byte = 0;
+    EXPECT_EQ(port.Read(&byte, 1, 10), -6);
+    EXPECT_EQ(port.Write(&byte, 1, 10), -6);
+    EXPECT_EQ(port.Close(), 0);
+}
+
+TEST_F(SerialPortTest, MissingPortFailsAndStaysOpenable) {
+    AsyncCom port = MakePort(99);
+    EXPECT_EQ(port.Open(), -static_cast<int>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(port.IsOpen(), 0);
+    EXPECT_EQ(port.GetHandle(), INVALID_HANDLE_VALUE);
+    // A failed open leaves the object as it was: once the port exists it opens.
+    ASSERT_TRUE(peer.Map(99));
+    EXPECT_EQ(port.Open(), 0);
+    EXPECT_EQ(port.IsOpen(), 1);
+}
+
+TEST_F(SerialPortTest, ClosedObjectIsClosedForGoodButThePortIsFreeAtOnce) {
+    AsyncCom port = MakePort();
+    ASSERT_EQ(port.Open(), 0);
+    EXPECT_EQ(port.IsOpen(), 1);
+    EXPECT_NE(port.GetHandle(), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(port.Close(), 0);
+    EXPECT_EQ(port.IsOpen(), 0);
+    EXPECT_EQ(port.Open(), -6);
+    BYTE byte = 0;
+    EXPECT_EQ(port.Read(&byte, 1, 10), -6);
+    EXPECT_EQ(port.Write(&byte, 1, 10), -6);
+    EXPECT_EQ(port.Close(), 0);
+
+    AsyncCom next = MakePort();
+    EXPECT_EQ(next.Open(), 0);
+    EXPECT_EQ(next.IsOpen(), 1);
+}
+
+TEST_F(SerialPortTest, SecondOpenerIsRefusedUntilTheFirstCloses) {
+    AsyncCom first = MakePort();
+    ASSERT_EQ(first.Open(), 0);
+    AsyncCom second = MakePort();
+    const int refused = second.Open();
+    EXPECT_TRUE(refused == -static_cast<int>(ERROR_ACCESS_DENIED) ||
+                refused == -static_cast<int>(ERROR_SHARING_VIOLATION))
+        << refused;
+    EXPECT_EQ(second.IsOpen(), 0);
+    // Opening an open object again keeps its claim instead of leaking it.
+    EXPECT_EQ(first.Open(), 0);
+    EXPECT_EQ(first.IsOpen(), 1);
+    EXPECT_EQ(first.Close(), 0);
+    EXPECT_EQ(second.Open(), 0);
+}
+
+TEST_F(SerialPortTest, DestructorGivesThePortBack) {
+    {
+        AsyncCom port = MakePort();
+        ASSERT_EQ(port.Open(), 0);
+    }
+    AsyncCom next = MakePort();
+    EXPECT_EQ(next.Open(), 0);
+}
+
+TEST_F(SerialPortTest, OpenSetsTheLineAndCloseRestoresIt) {
+    AsyncCom port(kPort, 19200, EVENPARITY, 7, TWOSTOPBITS, 1);
+    ASSERT_EQ(port.Open(), 0);
+    termios tio{};
+    ASSERT_TRUE(peer.LineSettings(tio));
+    EXPECT_EQ(cfgetispeed(&tio), static_cast<speed_t>(B19200));
+    EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS7));
+    EXPECT_TRUE(tio.c_cflag & PARENB);
+    EXPECT_FALSE(tio.c_cflag & PARODD);
+    EXPECT_TRUE(tio.c_cflag & CSTOPB);
+    EXPECT_FALSE(tio.c_cflag & CRTSCTS);
+    EXPECT_EQ(port.Close(), 0);
+
+    ASSERT_TRUE(peer.LineSettings(tio));
+    EXPECT_EQ(cfgetispeed(&tio), static_cast<speed_t>(B9600));
+    EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_FALSE(tio.c_cflag & PARENB);
+    EXPECT_FALSE(tio.c_cflag & CSTOPB);
+}
+
+TEST_F(SerialPortTest, HandshakeTurnsOnHardwareFlowControl) {
+    AsyncCom port(kPort, 9600, NOPARITY, 8, ONESTOPBIT, 0);
+    ASSERT_EQ(port.Open(), 0);
+    termios tio{};
+    ASSERT_TRUE(peer.LineSettings(tio));
+    EXPECT_TRUE(tio.c_cflag & CRTSCTS);
+    EXPECT_EQ(port.Close(), 0);
+    ASSERT_TRUE(peer.LineSettings(tio));
+    EXPECT_FALSE(tio.c_cflag & CRTSCTS);
+}
+
+TEST_F(SerialPortTest, WriteSendsTheBytesAsTheyAre) {
+    AsyncCom port = MakePort();
+    ASSERT_EQ(port.Open(), 0);
+    const std::string bytes("\x02Zgs\x03M\x00\xff\r\n", 10);
+    EXPECT_EQ(port.Write(reinterpret_cast<const BYTE*>(bytes.data()), 10, 1000), 10);
+    EXPECT_EQ(peer.Receive(10, 2000), bytes);
+    EXPECT_EQ(port.Write(nullptr, 3, 1000), -static_cast<int>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(peer.Receive(1, 100), "");
+}
+
+TEST_F(SerialPortTest, ReadWithoutRoomReturnsAtOnce) {
+    AsyncCom port = MakePort();
+    ASSERT_EQ(port.Open(), 0);
+    ASSERT_TRUE(peer.Send("abc"));
+    BYTE buffer[4] = {};
+    const auto start = Clock::now();
+    EXPECT_EQ(port.Read(buffer, 0, 3000), 0);
+    EXPECT_LT(MsSince(start), 2000);
+    EXPECT_EQ(port.Read(nullptr, 4, 100), -static_cast<int>(ERROR_INVALID_PARAMETER));
+    // Nothing was consumed.
+    EXPECT_EQ(port.Read(buffer, 3, 1000), 3);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 3), "abc");
+}
+
+TEST_F(SerialPortTest, ReadOfSilenceReturnsNothingAfterItsBudget) {
+    AsyncCom port = MakePort();
+    ASSERT_EQ(port.Open(), 0);
+    BYTE buffer[8] = {};
+    const auto start = Clock::now();
+    EXPECT_EQ(port.Read(buffer, sizeof buffer, 200), 0);
+    const long long elapsed = MsSince(start);
+    EXPECT_GE(elapsed, 190);
+    EXPECT_LT(elapsed, 2000);
+}
+
+TEST_F(SerialPortTest, ReadWaitsForLateBytesAndStopsWhenFull) {
+    AsyncCom port = MakePort();
+    ASSERT_EQ(port.Open(), 0);
+    peer.Play({{50, "x"}, {100, "yz"}, {0, "rest"}});
+    BYTE buffer[3] = {};
+    const auto start = Clock::now();
+    EXPECT_EQ(port.Read(buffer, 3, 5000), 3);
+    EXPECT_LT(MsSince(start), 4000);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 3), "xyz");
+    peer.Join();
+    BYTE rest[8] = {};
+    EXPECT_EQ(port.Read(rest, sizeof rest, 300), 4);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(rest), 4), "rest");
+}
+
+TEST_F(SerialPortTest, ReadUntilLeavesTheBytesAfterTheTerminator) {
+    AsyncCom port = MakePort();
+    ASSERT_EQ(port.Open(), 0);
+    ASSERT_TRUE(
+        peer.Send(std::string("ab\x03"
+                              "cd\x03",
+                              6)));
+    BYTE buffer[16] = {};
+    // Let every byte reach the input queue first: the terminator must stop the read, not a gap.
+    Sleep(50);
+    EXPECT_EQ(port.ReadUntil(buffer, sizeof buffer, 1000, 0x03), 3);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 3), "ab\x03");
+    // The terminator applied to that call only.
+    EXPECT_EQ(port.Read(buffer, sizeof buffer, 200), 3);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 3), "cd\x03");
+}
+
+TEST_F(SerialPortTest, ReadUntilOnAClosedPortFails) {
+    AsyncCom port = MakePort();
+    BYTE buffer[4] = {};
+    EXPECT_EQ(port.ReadUntil(buffer, sizeof buffer, 100, 0x03), -6);
+}
+
+TEST_F(SerialPortTest, ReadFailsWhenTheLineGoesAway) {
+    AsyncCom port = MakePort();
+    ASSERT_EQ(port.Open(), 0);
+    peer.Hangup();
+    BYTE buffer[4] = {};
+    const int result = port.Read(buffer, sizeof buffer, 300);
+    EXPECT_LT(result, 0);
+}
+
+TEST_F(SerialPortTest, AbortSignalsTheCancelEvent) {
+    AsyncCom port = MakePort();
+    EXPECT_NE(port.Abort(), 0);
+    // Open starts from a clear cancel event again.
+    EXPECT_EQ(port.Open(), 0);
+    EXPECT_NE(port.Abort(), 0);
+}
+
+}  // namespace
