@@ -189,7 +189,8 @@ int AsyncCom::ReadUntil(BYTE* buffer, DWORD capacity, DWORD budgetMs, BYTE termi
     m_terminator = terminator;
     int result = -1;
     try {
-        result = Read(buffer, capacity, budgetMs);
+        // The port's own read: a subclass's Read is a different protocol.
+        result = AsyncCom::Read(buffer, capacity, budgetMs);
     } catch (...) {
         result = -1;
     }
