@@ -1,0 +1,176 @@
+// Every kind of injected fault, as the driver would see it on the line.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "LineClient.h"
+#include "VirtualPrinter.h"
+
+namespace {
+
+using emu::Fault;
+using emu::FaultKind;
+using emutest::FS;
+using emutest::LineClient;
+
+const std::string kGsReplyPayload = std::string("gs") + FS + "00" + FS + "00C00000";
+
+Fault MakeFault(FaultKind kind, int frames = 1) {
+    Fault f;
+    f.kind = kind;
+    f.frames = frames;
+    return f;
+}
+
+class FaultTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(printer.Start(), 0);
+        line = std::make_unique<LineClient>(printer.DevicePath());
+        ASSERT_TRUE(line->ok());
+    }
+
+    void Inject(const Fault& fault) { ASSERT_EQ(printer.InjectFault(fault), 0); }
+    std::string GsReply(char sequence) { return emutest::Frame(sequence, kGsReplyPayload); }
+
+    emu::VirtualPrinter printer;
+    std::unique_ptr<LineClient> line;
+};
+
+TEST_F(FaultTest, BadCheckByteSpoilsOnlyTheCheckByteAndTheRepeatIsClean) {
+    Inject(MakeFault(FaultKind::BadCheckByte));
+    const std::string spoiled = line->Exchange('Z', "gs");
+    const std::string good = GsReply('Z');
+    ASSERT_EQ(spoiled.size(), good.size());
+    EXPECT_EQ(spoiled.substr(0, spoiled.size() - 1), good.substr(0, good.size() - 1));
+    EXPECT_NE(spoiled.back(), good.back());
+    // The driver repeats the request; the printer does not execute it a second time.
+    EXPECT_EQ(line->Exchange('Z', "gs"), good);
+    EXPECT_EQ(printer.Requests().size(), 1u);
+}
+
+TEST_F(FaultTest, LostReplyExecutesAndTheRepeatGetsTheCachedReply) {
+    Inject(MakeFault(FaultKind::LostReply));
+    EXPECT_TRUE(line->Exchange('Z', "gs", 700).empty());
+    EXPECT_EQ(printer.Requests().size(), 1u);
+    printer.SetStatusWords(0x0003, 0);  // would show if the repeat were executed
+    EXPECT_EQ(line->Exchange('Z', "gs"), GsReply('Z'));
+    EXPECT_EQ(printer.Requests().size(), 1u);
+}
+
+TEST_F(FaultTest, NakRefusesWithoutExecuting) {
+    Inject(MakeFault(FaultKind::Nak));
+    EXPECT_EQ(line->Exchange('Z', "gs"), std::string(1, emutest::NAK));
+    EXPECT_TRUE(printer.Requests().empty());
+    EXPECT_EQ(line->Exchange('Z', "gs"), GsReply('Z'));
+    EXPECT_EQ(printer.Requests().size(), 1u);
+}
+
+TEST_F(FaultTest, SilenceSendsNothingAndExecutesNothing) {
+    Inject(MakeFault(FaultKind::Silence, 2));
+    EXPECT_TRUE(line->Exchange('Z', "gs", 600).empty());
+    EXPECT_TRUE(line->Exchange('Z', "gs", 600).empty());
+    EXPECT_TRUE(printer.Requests().empty());
+    EXPECT_EQ(printer.Frames().size(), 2u);
+    EXPECT_EQ(line->Exchange('Z', "gs"), GsReply('Z'));
+    EXPECT_EQ(printer.Requests().size(), 1u);
+}
+
+TEST_F(FaultTest, SynBurstPrecedesTheReply) {
+    Fault f = MakeFault(FaultKind::SynBurst);
+    f.periodMs = 100;
+    f.durationMs = 1000;
+    Inject(f);
+    auto start = std::chrono::steady_clock::now();
+    const std::string answer = line->Exchange('Z', "gs", 1000);
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    const size_t stx = answer.find('\x02');
+    ASSERT_NE(stx, std::string::npos);
+    EXPECT_EQ(answer.substr(stx), GsReply('Z'));
+    EXPECT_EQ(answer.substr(0, stx),
+              std::string(emutest::CountOf(answer.substr(0, stx), emutest::SYN),
+                          emutest::SYN));  // nothing but SYN before it
+    EXPECT_GE(stx, 8u);
+    EXPECT_LE(stx, 11u);
+    EXPECT_GE(elapsed, std::chrono::milliseconds(900));
+}
+
+TEST_F(FaultTest, WrongSequenceCarriesThePreviousCharacter) {
+    Inject(MakeFault(FaultKind::WrongSequence, 2));
+    EXPECT_EQ(line->Exchange('Z', "gs"), GsReply('Y'));
+    EXPECT_EQ(line->Exchange('0', "gs"), GsReply('Z'));  // the cycle wraps back to 'Z'
+    // The driver asks again with the same character and gets the right reply from the cache.
+    EXPECT_EQ(line->Exchange('0', "gs"), GsReply('0'));
+    EXPECT_EQ(printer.Requests().size(), 2u);
+}
+
+TEST_F(FaultTest, NoiseComesBeforeTheReply) {
+    Fault f = MakeFault(FaultKind::Noise);
+    f.bytes = std::string(
+        "\x01\x7F"
+        "abc\xFF",
+        6);
+    Inject(f);
+    EXPECT_EQ(line->Exchange('Z', "gs"), f.bytes + GsReply('Z'));
+}
+
+TEST_F(FaultTest, SlowBytesDeliversTheSameReplyOverTime) {
+    Fault f = MakeFault(FaultKind::SlowBytes);
+    f.periodMs = 40;
+    Inject(f);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(line->Exchange('Z', "gs"), GsReply('Z'));
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    // 18 bytes, 17 pauses of 40 ms between them.
+    EXPECT_GE(elapsed, std::chrono::milliseconds(17 * 40 - 20));
+}
+
+TEST_F(FaultTest, DeviceErrorForAnyCommandOrForOne) {
+    Fault any = MakeFault(FaultKind::DeviceError);
+    any.code = 0x2A;
+    Inject(any);
+    EXPECT_EQ(line->Exchange('Z', "gs"),
+              emutest::Frame('Z', std::string("gs") + FS + "2A" + FS + "00C00000"));
+    EXPECT_TRUE(printer.Requests().empty());
+
+    Fault onlyRb = MakeFault(FaultKind::DeviceError);
+    onlyRb.code = 1;
+    onlyRb.command = "rb";
+    Inject(onlyRb);
+    EXPECT_EQ(line->Exchange('0', "gs"), GsReply('0'));
+    EXPECT_EQ(printer.PendingFaults(), 1u);
+    EXPECT_EQ(line->Exchange('1', "rb"),
+              emutest::Frame('1', std::string("rb") + FS + "01" + FS + "00C00000"));
+    EXPECT_EQ(printer.PendingFaults(), 0u);
+}
+
+TEST_F(FaultTest, FaultsApplyInOrderAndSpoiledFramesTakeNone) {
+    Inject(MakeFault(FaultKind::Nak));
+    Inject(MakeFault(FaultKind::LostReply));
+    std::string spoiled = emutest::Frame('Z', "gs");
+    spoiled.back() = static_cast<char>(spoiled.back() ^ 0x40);
+    ASSERT_TRUE(line->Write(spoiled));
+    EXPECT_EQ(line->ReadAnswer(), std::string(1, emutest::NAK));
+    EXPECT_EQ(printer.PendingFaults(), 2u);
+
+    EXPECT_EQ(line->Exchange('Z', "gs"), std::string(1, emutest::NAK));  // the injected NAK
+    EXPECT_TRUE(line->Exchange('0', "gs", 600).empty());                 // the lost reply
+    EXPECT_EQ(line->Exchange('1', "gs"), GsReply('1'));
+    EXPECT_EQ(printer.PendingFaults(), 0u);
+}
+
+TEST_F(FaultTest, RefusedAndClearedFaultsDoNothing) {
+    Fault f = MakeFault(FaultKind::SynBurst);
+    EXPECT_EQ(printer.InjectFault(f), -EINVAL);  // no period
+    f = MakeFault(FaultKind::LostReply, 0);
+    EXPECT_EQ(printer.InjectFault(f), -EINVAL);
+    Inject(MakeFault(FaultKind::Silence, 5));
+    printer.ClearFaults();
+    EXPECT_EQ(printer.PendingFaults(), 0u);
+    EXPECT_EQ(line->Exchange('Z', "gs"), GsReply('Z'));
+}
+
+}  // namespace
