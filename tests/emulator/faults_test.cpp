@@ -25,7 +25,7 @@ Fault MakeFault(FaultKind kind, int frames = 1) {
     return f;
 }
 
-class FaultTest : public ::testing::Test {
+class EmuFaultTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_EQ(printer.Start(), 0);
@@ -40,7 +40,7 @@ class FaultTest : public ::testing::Test {
     std::unique_ptr<LineClient> line;
 };
 
-TEST_F(FaultTest, BadCheckByteSpoilsOnlyTheCheckByteAndTheRepeatIsClean) {
+TEST_F(EmuFaultTest, BadCheckByteSpoilsOnlyTheCheckByteAndTheRepeatIsClean) {
     Inject(MakeFault(FaultKind::BadCheckByte));
     const std::string spoiled = line->Exchange('Z', "gs");
     const std::string good = GsReply('Z');
@@ -52,7 +52,7 @@ TEST_F(FaultTest, BadCheckByteSpoilsOnlyTheCheckByteAndTheRepeatIsClean) {
     EXPECT_EQ(printer.Requests().size(), 1u);
 }
 
-TEST_F(FaultTest, LostReplyExecutesAndTheRepeatGetsTheCachedReply) {
+TEST_F(EmuFaultTest, LostReplyExecutesAndTheRepeatGetsTheCachedReply) {
     Inject(MakeFault(FaultKind::LostReply));
     EXPECT_TRUE(line->Exchange('Z', "gs", 700).empty());
     EXPECT_EQ(printer.Requests().size(), 1u);
@@ -61,7 +61,7 @@ TEST_F(FaultTest, LostReplyExecutesAndTheRepeatGetsTheCachedReply) {
     EXPECT_EQ(printer.Requests().size(), 1u);
 }
 
-TEST_F(FaultTest, NakRefusesWithoutExecuting) {
+TEST_F(EmuFaultTest, NakRefusesWithoutExecuting) {
     Inject(MakeFault(FaultKind::Nak));
     EXPECT_EQ(line->Exchange('Z', "gs"), std::string(1, emutest::NAK));
     EXPECT_TRUE(printer.Requests().empty());
@@ -69,7 +69,7 @@ TEST_F(FaultTest, NakRefusesWithoutExecuting) {
     EXPECT_EQ(printer.Requests().size(), 1u);
 }
 
-TEST_F(FaultTest, SilenceSendsNothingAndExecutesNothing) {
+TEST_F(EmuFaultTest, SilenceSendsNothingAndExecutesNothing) {
     Inject(MakeFault(FaultKind::Silence, 2));
     EXPECT_TRUE(line->Exchange('Z', "gs", 600).empty());
     EXPECT_TRUE(line->Exchange('Z', "gs", 600).empty());
@@ -79,7 +79,7 @@ TEST_F(FaultTest, SilenceSendsNothingAndExecutesNothing) {
     EXPECT_EQ(printer.Requests().size(), 1u);
 }
 
-TEST_F(FaultTest, SynBurstPrecedesTheReply) {
+TEST_F(EmuFaultTest, SynBurstPrecedesTheReply) {
     Fault f = MakeFault(FaultKind::SynBurst);
     f.periodMs = 100;
     f.durationMs = 1000;
@@ -98,7 +98,7 @@ TEST_F(FaultTest, SynBurstPrecedesTheReply) {
     EXPECT_GE(elapsed, std::chrono::milliseconds(900));
 }
 
-TEST_F(FaultTest, WrongSequenceCarriesThePreviousCharacter) {
+TEST_F(EmuFaultTest, WrongSequenceCarriesThePreviousCharacter) {
     Inject(MakeFault(FaultKind::WrongSequence, 2));
     EXPECT_EQ(line->Exchange('Z', "gs"), GsReply('Y'));
     EXPECT_EQ(line->Exchange('0', "gs"), GsReply('Z'));  // the cycle wraps back to 'Z'
@@ -107,7 +107,7 @@ TEST_F(FaultTest, WrongSequenceCarriesThePreviousCharacter) {
     EXPECT_EQ(printer.Requests().size(), 2u);
 }
 
-TEST_F(FaultTest, NoiseComesBeforeTheReply) {
+TEST_F(EmuFaultTest, NoiseComesBeforeTheReply) {
     Fault f = MakeFault(FaultKind::Noise);
     f.bytes = std::string(
         "\x01\x7F"
@@ -117,7 +117,7 @@ TEST_F(FaultTest, NoiseComesBeforeTheReply) {
     EXPECT_EQ(line->Exchange('Z', "gs"), f.bytes + GsReply('Z'));
 }
 
-TEST_F(FaultTest, SlowBytesDeliversTheSameReplyOverTime) {
+TEST_F(EmuFaultTest, SlowBytesDeliversTheSameReplyOverTime) {
     Fault f = MakeFault(FaultKind::SlowBytes);
     f.periodMs = 40;
     Inject(f);
@@ -128,7 +128,7 @@ TEST_F(FaultTest, SlowBytesDeliversTheSameReplyOverTime) {
     EXPECT_GE(elapsed, std::chrono::milliseconds(17 * 40 - 20));
 }
 
-TEST_F(FaultTest, DeviceErrorForAnyCommandOrForOne) {
+TEST_F(EmuFaultTest, DeviceErrorForAnyCommandOrForOne) {
     Fault any = MakeFault(FaultKind::DeviceError);
     any.code = 0x2A;
     Inject(any);
@@ -147,7 +147,7 @@ TEST_F(FaultTest, DeviceErrorForAnyCommandOrForOne) {
     EXPECT_EQ(printer.PendingFaults(), 0u);
 }
 
-TEST_F(FaultTest, FaultsApplyInOrderAndSpoiledFramesTakeNone) {
+TEST_F(EmuFaultTest, FaultsApplyInOrderAndSpoiledFramesTakeNone) {
     Inject(MakeFault(FaultKind::Nak));
     Inject(MakeFault(FaultKind::LostReply));
     std::string spoiled = emutest::Frame('Z', "gs");
@@ -162,7 +162,7 @@ TEST_F(FaultTest, FaultsApplyInOrderAndSpoiledFramesTakeNone) {
     EXPECT_EQ(printer.PendingFaults(), 0u);
 }
 
-TEST_F(FaultTest, RefusedAndClearedFaultsDoNothing) {
+TEST_F(EmuFaultTest, RefusedAndClearedFaultsDoNothing) {
     Fault f = MakeFault(FaultKind::SynBurst);
     EXPECT_EQ(printer.InjectFault(f), -EINVAL);  // no period
     f = MakeFault(FaultKind::LostReply, 0);

@@ -25,7 +25,7 @@ std::vector<Event> FeedAll(FrameReceiver& receiver, const std::string& bytes) {
     return events;
 }
 
-TEST(FrameBuilding, GsWithZIsTheKnownSixBytes) {
+TEST(EmuFrameBuilding, GsWithZIsTheKnownSixBytes) {
     EXPECT_EQ(emu::BuildFrame('Z', "gs"), std::string("\x02\x5A\x67\x73\x03\x4D", 6));
     EXPECT_EQ(emu::CheckByte('Z', "gs"), '\x4D');
     EXPECT_EQ(emu::BuildFrame('0',
@@ -36,7 +36,7 @@ TEST(FrameBuilding, GsWithZIsTheKnownSixBytes) {
                              "1"));
 }
 
-TEST(FrameReceiver, TakesAFrameAfterNoise) {
+TEST(EmuFrameReceiver, TakesAFrameAfterNoise) {
     FrameReceiver receiver;
     auto events =
         FeedAll(receiver, std::string("\x16\x15xyz\x03\x7F", 7) + emutest::Frame('A', "gs"));
@@ -48,7 +48,7 @@ TEST(FrameReceiver, TakesAFrameAfterNoise) {
     EXPECT_FALSE(receiver.InFrame());
 }
 
-TEST(FrameReceiver, ReportsAWrongCheckByte) {
+TEST(EmuFrameReceiver, ReportsAWrongCheckByte) {
     FrameReceiver receiver;
     std::string frame = emutest::Frame('B', "gs");
     frame.back() = static_cast<char>(frame.back() ^ 0x01);
@@ -62,7 +62,7 @@ TEST(FrameReceiver, ReportsAWrongCheckByte) {
     EXPECT_TRUE(receiver.checkOk());
 }
 
-TEST(FrameReceiver, AcceptsTheLongestRequestAndRefusesOneByteMore) {
+TEST(EmuFrameReceiver, AcceptsTheLongestRequestAndRefusesOneByteMore) {
     FrameReceiver receiver;
     const std::string longest(emu::kMaxRequestPayload, 'a');
     auto events = FeedAll(receiver, emutest::Frame('Z', longest));
@@ -82,14 +82,14 @@ TEST(FrameReceiver, AcceptsTheLongestRequestAndRefusesOneByteMore) {
     EXPECT_EQ(receiver.payload(), "gs");
 }
 
-TEST(FrameReceiver, OverlongReportedOnceHoweverLongTheRest) {
+TEST(EmuFrameReceiver, OverlongReportedOnceHoweverLongTheRest) {
     FrameReceiver receiver;
     auto events = FeedAll(receiver, emutest::Frame('Z', std::string(5000, 'x')));
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0], Event::Overlong);
 }
 
-TEST(FrameReceiver, AStartByteInsideTheBodyStartsOver) {
+TEST(EmuFrameReceiver, AStartByteInsideTheBodyStartsOver) {
     FrameReceiver receiver;
     auto events = FeedAll(receiver, "\x02Zg" + emutest::Frame('0', "gs"));
     ASSERT_EQ(events.size(), 1u);
@@ -98,7 +98,7 @@ TEST(FrameReceiver, AStartByteInsideTheBodyStartsOver) {
     EXPECT_EQ(receiver.payload(), "gs");
 }
 
-TEST(FrameReceiver, AFrameCutShortWaitsForItsCheckByte) {
+TEST(EmuFrameReceiver, AFrameCutShortWaitsForItsCheckByte) {
     FrameReceiver receiver;
     std::string frame = emutest::Frame('Z', "gs");
     EXPECT_TRUE(FeedAll(receiver, frame.substr(0, frame.size() - 1)).empty());
@@ -106,7 +106,7 @@ TEST(FrameReceiver, AFrameCutShortWaitsForItsCheckByte) {
     EXPECT_EQ(receiver.Feed(frame.back()), Event::Frame);
 }
 
-TEST(Request, SplitsCodeFieldsAndParts) {
+TEST(EmuRequest, SplitsCodeFieldsAndParts) {
     emu::Request r = emu::ParseRequest(
         "as\x1C"
         "Milk\x1D"
@@ -128,7 +128,7 @@ TEST(Request, SplitsCodeFieldsAndParts) {
     EXPECT_EQ(emu::ParseRequest("\x1Cx").code, "");
 }
 
-TEST(Reply, HeaderIsUpperCaseHexWithOrWithoutData) {
+TEST(EmuReply, HeaderIsUpperCaseHexWithOrWithoutData) {
     EXPECT_EQ(emu::BuildReplyPayload("gs", 0, 0x00A1, 0, {}),
               "gs\x1C"
               "00\x1C"
@@ -154,7 +154,7 @@ TEST(Reply, HeaderIsUpperCaseHexWithOrWithoutData) {
               "4");
 }
 
-TEST(FaultQueue, TakesTheFirstFaultThatAppliesAndCountsFrames) {
+TEST(EmuFaultQueue, TakesTheFirstFaultThatAppliesAndCountsFrames) {
     emu::FaultQueue queue;
     emu::Fault onlyRb;
     onlyRb.kind = emu::FaultKind::DeviceError;
@@ -179,7 +179,7 @@ TEST(FaultQueue, TakesTheFirstFaultThatAppliesAndCountsFrames) {
     EXPECT_FALSE(queue.Take("gs"));
 }
 
-TEST(FaultQueue, RefusesFaultsThatCannotBeCarriedOut) {
+TEST(EmuFaultQueue, RefusesFaultsThatCannotBeCarriedOut) {
     emu::FaultQueue queue;
     emu::Fault f;
     f.frames = 0;

@@ -16,7 +16,7 @@ using emutest::Frame;
 using emutest::FS;
 using emutest::LineClient;
 
-class PrinterTest : public ::testing::Test {
+class EmuPrinterTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_EQ(printer.Start(), 0);
@@ -32,7 +32,7 @@ std::string Reply(char sequence, const std::string& payload) {
     return Frame(sequence, payload);
 }
 
-TEST_F(PrinterTest, GsAnswersWithTheExactHeaderBytes) {
+TEST_F(EmuPrinterTest, GsAnswersWithTheExactHeaderBytes) {
     printer.SetStatusWords(0x00A1, 0x1234);
     ASSERT_TRUE(line->Write(std::string("\x02\x5A\x67\x73\x03\x4D", 6)));
     std::string body = std::string("Zgs") + FS + "00" + FS + "00A11234" + '\x03';
@@ -43,7 +43,7 @@ TEST_F(PrinterTest, GsAnswersWithTheExactHeaderBytes) {
               Reply('0', std::string("gs") + FS + "00" + FS + "BEEF00CA"));
 }
 
-TEST_F(PrinterTest, StartsWithTheDayClosedAndReady) {
+TEST_F(EmuPrinterTest, StartsWithTheDayClosedAndReady) {
     EXPECT_EQ(printer.StatusWord(), 0x00C0);
     EXPECT_EQ(printer.BlockingWord(), 0x0000);
     EXPECT_EQ(line->Exchange('K', "gs"),
@@ -53,7 +53,7 @@ TEST_F(PrinterTest, StartsWithTheDayClosedAndReady) {
               0);
 }
 
-TEST_F(PrinterTest, ARepeatedSequenceIsAnsweredFromTheCacheWithoutExecuting) {
+TEST_F(EmuPrinterTest, ARepeatedSequenceIsAnsweredFromTheCacheWithoutExecuting) {
     const std::string first = line->Exchange('Z', "gs");
     ASSERT_FALSE(first.empty());
     // Changed words would show if the repeat were executed again.
@@ -73,7 +73,7 @@ TEST_F(PrinterTest, ARepeatedSequenceIsAnsweredFromTheCacheWithoutExecuting) {
     EXPECT_EQ(printer.Requests().size(), 2u);
 }
 
-TEST_F(PrinterTest, AReusedSequenceWithAnotherCommandIsExecuted) {
+TEST_F(EmuPrinterTest, AReusedSequenceWithAnotherCommandIsExecuted) {
     // A driver that reconnects starts again at 'Z'; its first command is not the old one's repeat.
     ASSERT_FALSE(line->Exchange('Z', "gs").empty());
     EXPECT_EQ(line->Exchange('Z', "qq"),
@@ -81,7 +81,7 @@ TEST_F(PrinterTest, AReusedSequenceWithAnotherCommandIsExecuted) {
     EXPECT_EQ(printer.Requests(), (std::vector<std::string>{"gs", "qq"}));
 }
 
-TEST_F(PrinterTest, ABadCheckByteIsRefusedWithNak) {
+TEST_F(EmuPrinterTest, ABadCheckByteIsRefusedWithNak) {
     std::string frame = Frame('Z', "gs");
     frame.back() = static_cast<char>(frame.back() + 1);
     ASSERT_TRUE(line->Write(frame));
@@ -99,7 +99,7 @@ TEST_F(PrinterTest, ABadCheckByteIsRefusedWithNak) {
     EXPECT_EQ(printer.Requests().size(), 1u);
 }
 
-TEST_F(PrinterTest, AnOverlongFrameIsRefusedWithOneNak) {
+TEST_F(EmuPrinterTest, AnOverlongFrameIsRefusedWithOneNak) {
     ASSERT_TRUE(line->Write(Frame('Z', std::string(1022, 'a'))));
     EXPECT_EQ(line->ReadAnswer(), std::string(1, emutest::NAK));
     EXPECT_TRUE(line->ReadFor(200).empty());
@@ -110,13 +110,13 @@ TEST_F(PrinterTest, AnOverlongFrameIsRefusedWithOneNak) {
               Reply('0', std::string("aa") + FS + "02" + FS + "00C00000"));
 }
 
-TEST_F(PrinterTest, NoiseBeforeTheStartByteIsIgnored) {
+TEST_F(EmuPrinterTest, NoiseBeforeTheStartByteIsIgnored) {
     ASSERT_TRUE(line->Write(std::string("\x16\x15noise\x03\xFF", 9) + Frame('Z', "gs")));
     EXPECT_EQ(line->ReadAnswer(), Reply('Z', std::string("gs") + FS + "00" + FS + "00C00000"));
     EXPECT_EQ(printer.Frames().size(), 1u);
 }
 
-TEST_F(PrinterTest, AFrameArrivingInPiecesIsAnsweredOnce) {
+TEST_F(EmuPrinterTest, AFrameArrivingInPiecesIsAnsweredOnce) {
     const std::string frame = Frame('Z', "gs");
     for (size_t i = 0; i + 1 < frame.size(); ++i) {
         ASSERT_TRUE(line->Write(frame.substr(i, 1)));
@@ -126,7 +126,7 @@ TEST_F(PrinterTest, AFrameArrivingInPiecesIsAnsweredOnce) {
     EXPECT_EQ(line->ReadAnswer(), Reply('Z', std::string("gs") + FS + "00" + FS + "00C00000"));
 }
 
-TEST_F(PrinterTest, UnknownCommandsGetError2) {
+TEST_F(EmuPrinterTest, UnknownCommandsGetError2) {
     const std::string header = std::string(1, FS) + "02" + FS + "00C00000";
     EXPECT_EQ(line->Exchange('Z', "qq"), Reply('Z', "qq" + header));
     EXPECT_EQ(line->Exchange('0', "GS"), Reply('0', "GS" + header));  // codes are lower case
@@ -137,7 +137,7 @@ TEST_F(PrinterTest, UnknownCommandsGetError2) {
               Reply('3', std::string("gs") + FS + "00" + FS + "00C00000"));
 }
 
-TEST_F(PrinterTest, AnswersAcrossManyOpensAndCloses) {
+TEST_F(EmuPrinterTest, AnswersAcrossManyOpensAndCloses) {
     line.reset();
     for (int i = 0; i < 20; ++i) {
         LineClient client(printer.DevicePath());
@@ -150,7 +150,7 @@ TEST_F(PrinterTest, AnswersAcrossManyOpensAndCloses) {
     EXPECT_EQ(printer.Requests().size(), 20u);
 }
 
-TEST_F(PrinterTest, BusySendsSynUntilTheReply) {
+TEST_F(EmuPrinterTest, BusySendsSynUntilTheReply) {
     printer.KeepBusy(1000);
     auto start = std::chrono::steady_clock::now();
     std::string answer = line->Exchange('Z', "gs", 1500);
@@ -167,7 +167,7 @@ TEST_F(PrinterTest, BusySendsSynUntilTheReply) {
     EXPECT_EQ(line->Exchange('0', "gs").front(), '\x02');
 }
 
-TEST_F(PrinterTest, StopIsSilenceAndStartResumesWithTheStateKept) {
+TEST_F(EmuPrinterTest, StopIsSilenceAndStartResumesWithTheStateKept) {
     printer.SetStatusWords(0x0041, 0x0002);
     printer.Stop();
     EXPECT_FALSE(printer.IsServing());
@@ -180,7 +180,7 @@ TEST_F(PrinterTest, StopIsSilenceAndStartResumesWithTheStateKept) {
     EXPECT_EQ(printer.Requests().size(), 1u);
 }
 
-TEST_F(PrinterTest, LogsAndWaits) {
+TEST_F(EmuPrinterTest, LogsAndWaits) {
     EXPECT_FALSE(printer.WaitForFrames(1, 50));
     ASSERT_TRUE(line->Write(Frame('Z', "gs")));
     EXPECT_TRUE(printer.WaitForFrames(1, 2000));
@@ -190,7 +190,7 @@ TEST_F(PrinterTest, LogsAndWaits) {
     EXPECT_TRUE(printer.Requests().empty());
 }
 
-TEST(PrinterLifecycle, StopWithoutStartAndDestroyWhileAClientHoldsThePort) {
+TEST(EmuPrinterLifecycle, StopWithoutStartAndDestroyWhileAClientHoldsThePort) {
     auto printer = std::make_unique<emu::VirtualPrinter>();
     printer->Stop();
     EXPECT_TRUE(printer->DevicePath().empty());

@@ -17,7 +17,7 @@ using testsupport::ReadFileBytes;
 using testsupport::TempDir;
 using testsupport::WriteFileBytes;
 
-TEST(StateText, EveryByteSurvivesEscaping) {
+TEST(EmuStateText, EveryByteSurvivesEscaping) {
     std::string all;
     for (int c = 0; c < 256; ++c) {
         all += static_cast<char>(c);
@@ -30,7 +30,7 @@ TEST(StateText, EveryByteSurvivesEscaping) {
     EXPECT_EQ(back, all);
 }
 
-TEST(StateText, BrokenEscapesAreRefusedAndLeaveTheValue) {
+TEST(EmuStateText, BrokenEscapesAreRefusedAndLeaveTheValue) {
     std::string value = "kept";
     for (const char* bad : {"abc\\", "\\q", "\\x4", "\\xG0", "x\\x"}) {
         EXPECT_FALSE(emu::UnescapeStateValue(bad, value)) << bad;
@@ -38,7 +38,7 @@ TEST(StateText, BrokenEscapesAreRefusedAndLeaveTheValue) {
     }
 }
 
-TEST(StateText, ParseRefusesWhatIsNotAStateFile) {
+TEST(EmuStateText, ParseRefusesWhatIsNotAStateFile) {
     emu::StateReader reader;
     EXPECT_EQ(reader.Parse(""), -EINVAL);
     EXPECT_EQ(reader.Parse("status=00C0\n"), -EINVAL);                            // no format line
@@ -52,7 +52,7 @@ TEST(StateText, ParseRefusesWhatIsNotAStateFile) {
     EXPECT_FALSE(reader.Has("a"));  // a failed parse left nothing behind
 }
 
-TEST(PrinterState, RoundTripsAndKeepsDefaultsForMissingItems) {
+TEST(EmuPrinterState, RoundTripsAndKeepsDefaultsForMissingItems) {
     emu::PrinterState state;
     state.status = 0x8001;
     state.blocking = 0x1008;
@@ -68,7 +68,7 @@ TEST(PrinterState, RoundTripsAndKeepsDefaultsForMissingItems) {
     EXPECT_EQ(loaded.blocking, emu::kInitialBlocking);
 }
 
-TEST(PrinterState, DamagedValuesLeaveTheStateAlone) {
+TEST(EmuPrinterState, DamagedValuesLeaveTheStateAlone) {
     emu::PrinterState state;
     state.status = 0x1111;
     for (const char* bad : {"vprinter-state 1\nstatus=12345\n", "vprinter-state 1\nstatus=\n",
@@ -78,7 +78,7 @@ TEST(PrinterState, DamagedValuesLeaveTheStateAlone) {
     }
 }
 
-TEST(StateFile, WritesWholeFilesAndReadsThemBack) {
+TEST(EmuStateFile, WritesWholeFilesAndReadsThemBack) {
     TempDir dir;
     const std::string path = dir.file("state.txt");
     emu::PrinterState state;
