@@ -1,0 +1,128 @@
+// Automation base types with the 64-bit Windows layout: wide text, BSTR, VARTYPE, CY, DATE,
+// DECIMAL, VARIANT_BOOL, and the class context flags.
+#pragma once
+
+#include "windef.h"
+#include "winerror.h"
+#include "guiddef.h"
+#include "basetyps.h"
+
+typedef char16_t OLECHAR;
+typedef OLECHAR* LPOLESTR;
+typedef const OLECHAR* LPCOLESTR;
+#define OLESTR(str) u##str
+
+// A BSTR points at the text; the 32-bit byte length lies in the four bytes before it and a zero
+// unit follows the text. A null BSTR is the empty string.
+typedef OLECHAR* BSTR;
+typedef BSTR* LPBSTR;
+
+typedef LONG SCODE;
+typedef SCODE* PSCODE;
+typedef unsigned short VARTYPE;
+typedef short VARIANT_BOOL;
+#define VARIANT_TRUE ((VARIANT_BOOL)-1)
+#define VARIANT_FALSE ((VARIANT_BOOL)0)
+
+typedef double DATE;
+
+typedef union tagCY {
+    struct {
+        ULONG Lo;
+        LONG Hi;
+    };
+    LONGLONG int64;
+} CY, *LPCY;
+
+typedef struct tagDEC {
+    USHORT wReserved;
+    union {
+        struct {
+            BYTE scale;
+            BYTE sign;
+        };
+        USHORT signscale;
+    };
+    ULONG Hi32;
+    union {
+        struct {
+            ULONG Lo32;
+            ULONG Mid32;
+        };
+        ULONGLONG Lo64;
+    };
+} DECIMAL, *LPDECIMAL;
+#define DECIMAL_NEG ((BYTE)0x80)
+
+static_assert(sizeof(CY) == 8 && offsetof(CY, Hi) == 4, "CY has the Windows layout");
+static_assert(sizeof(DECIMAL) == 16 && offsetof(DECIMAL, scale) == 2 &&
+                  offsetof(DECIMAL, sign) == 3 && offsetof(DECIMAL, Hi32) == 4 &&
+                  offsetof(DECIMAL, Lo32) == 8 && offsetof(DECIMAL, Mid32) == 12,
+              "DECIMAL has the Windows layout");
+
+enum VARENUM {
+    VT_EMPTY = 0,
+    VT_NULL = 1,
+    VT_I2 = 2,
+    VT_I4 = 3,
+    VT_R4 = 4,
+    VT_R8 = 5,
+    VT_CY = 6,
+    VT_DATE = 7,
+    VT_BSTR = 8,
+    VT_DISPATCH = 9,
+    VT_ERROR = 10,
+    VT_BOOL = 11,
+    VT_VARIANT = 12,
+    VT_UNKNOWN = 13,
+    VT_DECIMAL = 14,
+    VT_I1 = 16,
+    VT_UI1 = 17,
+    VT_UI2 = 18,
+    VT_UI4 = 19,
+    VT_I8 = 20,
+    VT_UI8 = 21,
+    VT_INT = 22,
+    VT_UINT = 23,
+    VT_VOID = 24,
+    VT_HRESULT = 25,
+    VT_PTR = 26,
+    VT_SAFEARRAY = 27,
+    VT_CARRAY = 28,
+    VT_USERDEFINED = 29,
+    VT_LPSTR = 30,
+    VT_LPWSTR = 31,
+    VT_RECORD = 36,
+    VT_INT_PTR = 37,
+    VT_UINT_PTR = 38,
+    VT_FILETIME = 64,
+    VT_BLOB = 65,
+    VT_STREAM = 66,
+    VT_STORAGE = 67,
+    VT_STREAMED_OBJECT = 68,
+    VT_STORED_OBJECT = 69,
+    VT_BLOB_OBJECT = 70,
+    VT_CF = 71,
+    VT_CLSID = 72,
+    VT_VERSIONED_STREAM = 73,
+    VT_BSTR_BLOB = 0xfff,
+    VT_VECTOR = 0x1000,
+    VT_ARRAY = 0x2000,
+    VT_BYREF = 0x4000,
+    VT_RESERVED = 0x8000,
+    VT_ILLEGAL = 0xffff,
+    VT_ILLEGALMASKED = 0xfff,
+    VT_TYPEMASK = 0xfff
+};
+
+typedef enum tagCLSCTX {
+    CLSCTX_INPROC_SERVER = 0x1,
+    CLSCTX_INPROC_HANDLER = 0x2,
+    CLSCTX_LOCAL_SERVER = 0x4,
+    CLSCTX_INPROC_SERVER16 = 0x8,
+    CLSCTX_REMOTE_SERVER = 0x10,
+} CLSCTX;
+#define CLSCTX_INPROC (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER)
+#define CLSCTX_SERVER (CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER)
+#define CLSCTX_ALL \
+    (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER)
