@@ -7,3 +7,8 @@
 #include "winbase.h"
 #include "winnls.h"
 #include "winreg.h"
+#include "libloaderapi.h"
+#include "winver.h"
+#ifndef WIN32_LEAN_AND_MEAN
+#include "ole2.h"
+#endif
