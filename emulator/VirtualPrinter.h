@@ -50,7 +50,10 @@ struct ReceivedFrame {
     std::string payload;  // between the sequence character and ETX (of an over-long frame: the
                           // part the printer kept before refusing it)
     bool checkOk = false;
-    bool repeated = false;  // same sequence character as the previous one: answered from cache
+    // Same sequence character and text as the last executed request: answered from the cache.
+    // (A reconnecting driver starts again at 'Z', so another text under the same character is
+    // new work.)
+    bool repeated = false;
 };
 
 class VirtualPrinter {
