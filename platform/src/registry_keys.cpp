@@ -130,6 +130,11 @@ LSTATUS ViewKey(Root root, const std::vector<Text>& path, bool all, KeyView& vie
             }
         }
     }
+    if (root == Root::ClassesRoot && path.empty() && !view.Shown()) {
+        // Software\Classes is written on the first registration; until then the root is empty.
+        static const Key* empty = new Key;
+        view.keys[0] = empty;
+    }
     return ERROR_SUCCESS;
 }
 

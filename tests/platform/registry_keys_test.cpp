@@ -289,4 +289,20 @@ TEST_F(RegistryKeys, ClassesRootMergesUserOverMachine) {
     EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, ""), ERROR_ACCESS_DENIED);
 }
 
+TEST_F(RegistryKeys, ClassesRootOfAFreshRegistryTakesRegistrations) {
+    EXPECT_TRUE(SubkeyNames(HKEY_CLASSES_ROOT).empty());
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+    key = CreateKey(HKEY_CLASSES_ROOT, "BrontalOcx.DrvKeltor\\CurVer");
+    ASSERT_EQ(SetText(key, nullptr, "BrontalOcx.DrvKeltor.1"), ERROR_SUCCESS);
+    RegCloseKey(key);
+    ASSERT_EQ(SetText(HKEY_CLASSES_ROOT, "AtClassesRoot", "x"), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Classes\\BrontalOcx.DrvKeltor\\CurVer", 0,
+                            KEY_READ, &key),
+              ERROR_SUCCESS);
+    EXPECT_EQ(Query(key, nullptr), std::string("BrontalOcx.DrvKeltor.1\0", 23));
+    RegCloseKey(key);
+    EXPECT_EQ(SubkeyNames(HKEY_CLASSES_ROOT), std::vector<std::string>{"BrontalOcx.DrvKeltor"});
+}
+
 }  // namespace
