@@ -1,5 +1,6 @@
 #include "PtyPeer.h"
 
+#include <cerrno>
 #include <chrono>
 
 #include <fcntl.h>
@@ -47,6 +48,8 @@ PtyPeer::PtyPeer() {
     }
     cfmakeraw(&tio);
     tcsetattr(slave, TCSANOW, &tio);
+    // Non-blocking, so that a peer whose reader went away can never hang the test.
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
     master_ = master;
     slave_ = slave;
     slavePath_ = name;
@@ -60,20 +63,51 @@ PtyPeer::~PtyPeer() {
     }
 }
 
+namespace {
+using Clock = std::chrono::steady_clock;
+
+int MsUntil(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+}  // namespace
+
 bool PtyPeer::Send(const std::string& bytes) const {
+    const auto deadline = Clock::now() + std::chrono::seconds(2);
     size_t sent = 0;
     while (sent < bytes.size()) {
         const ssize_t n = write(master_, bytes.data() + sent, bytes.size() - sent);
-        if (n <= 0) {
+        if (n > 0) {
+            sent += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN) {
             return false;
         }
-        sent += static_cast<size_t>(n);
+        pollfd pfd{master_, POLLOUT, 0};
+        if (MsUntil(deadline) == 0 || poll(&pfd, 1, MsUntil(deadline)) < 0) {
+            return false;
+        }
     }
     return true;
 }
 
+void PtyPeer::Flood(const std::string& chunk, unsigned durationMs) {
+    Join();
+    player_ = std::thread([this, chunk, durationMs] {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(durationMs);
+        while (MsUntil(deadline) > 0) {
+            pollfd pfd{master_, POLLOUT, 0};
+            if (poll(&pfd, 1, MsUntil(deadline) < 10 ? MsUntil(deadline) : 10) > 0) {
+                // Whatever does not fit now is simply not sent.
+                (void)!write(master_, chunk.data(), chunk.size());
+            }
+        }
+    });
+}
+
 std::string PtyPeer::Receive(size_t count, unsigned timeoutMs) const {
-    using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     std::string bytes;
     while (bytes.size() < count) {
@@ -98,7 +132,6 @@ std::string PtyPeer::Receive(size_t count, unsigned timeoutMs) const {
 }
 
 std::string PtyPeer::ReceiveFrame(unsigned timeoutMs) const {
-    using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     std::string frame;
     for (;;) {

@@ -39,6 +39,8 @@ class PtyPeer {
     // Sends the steps on a thread of its own; Join waits for the last one.
     void Play(std::vector<Step> steps);
     void Join();
+    // Keeps the line to the port as full as it will go with `chunk` for `durationMs`.
+    void Flood(const std::string& chunk, unsigned durationMs);
 
     // The line settings the port applied to the slave side; false when they cannot be read.
     bool LineSettings(termios& settings) const;

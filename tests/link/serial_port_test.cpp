@@ -100,35 +100,66 @@ TEST_F(SerialPortTest, DestructorGivesThePortBack) {
     EXPECT_EQ(next.Open(), 0);
 }
 
-TEST_F(SerialPortTest, OpenSetsTheLineAndCloseRestoresIt) {
+DCB LineOf(AsyncCom& port) {
+    DCB dcb{};
+    dcb.DCBlength = sizeof(DCB);
+    EXPECT_TRUE(GetCommState(port.GetHandle(), &dcb));
+    return dcb;
+}
+
+TEST_F(SerialPortTest, OpenSetsTheLineFromTheObjectsSettings) {
     AsyncCom port(kPort, 19200, EVENPARITY, 7, TWOSTOPBITS, 1);
     ASSERT_EQ(port.Open(), 0);
+    const DCB dcb = LineOf(port);
+    EXPECT_EQ(dcb.BaudRate, 19200u);
+    EXPECT_EQ(dcb.ByteSize, 7);
+    EXPECT_EQ(dcb.Parity, EVENPARITY);
+    EXPECT_EQ(dcb.StopBits, TWOSTOPBITS);
+    EXPECT_EQ(dcb.fOutxCtsFlow, 0u);
+    EXPECT_EQ(dcb.fOutxDsrFlow, 0u);
     termios tio{};
     ASSERT_TRUE(peer.LineSettings(tio));
     EXPECT_EQ(cfgetispeed(&tio), static_cast<speed_t>(B19200));
-    EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS7));
-    EXPECT_TRUE(tio.c_cflag & PARENB);
-    EXPECT_FALSE(tio.c_cflag & PARODD);
-    EXPECT_TRUE(tio.c_cflag & CSTOPB);
     EXPECT_FALSE(tio.c_cflag & CRTSCTS);
-    EXPECT_EQ(port.Close(), 0);
 
-    ASSERT_TRUE(peer.LineSettings(tio));
-    EXPECT_EQ(cfgetispeed(&tio), static_cast<speed_t>(B9600));
-    EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
-    EXPECT_FALSE(tio.c_cflag & PARENB);
-    EXPECT_FALSE(tio.c_cflag & CSTOPB);
+    COMMTIMEOUTS timeouts{};
+    ASSERT_TRUE(GetCommTimeouts(port.GetHandle(), &timeouts));
+    EXPECT_EQ(timeouts.ReadIntervalTimeout, MAXDWORD);
+    EXPECT_EQ(timeouts.ReadTotalTimeoutMultiplier, 0u);
+    EXPECT_EQ(timeouts.ReadTotalTimeoutConstant, 0u);
+    EXPECT_EQ(timeouts.WriteTotalTimeoutMultiplier, 20u);
+    EXPECT_EQ(timeouts.WriteTotalTimeoutConstant, 200u);
+    // A read that had to wait leaves the time-outs as Open set them.
+    BYTE byte = 0;
+    EXPECT_EQ(port.Read(&byte, 1, 50), 0);
+    ASSERT_TRUE(GetCommTimeouts(port.GetHandle(), &timeouts));
+    EXPECT_EQ(timeouts.ReadTotalTimeoutMultiplier, 0u);
+    EXPECT_EQ(timeouts.ReadTotalTimeoutConstant, 0u);
+}
+
+TEST_F(SerialPortTest, ParityKindsAndUnknownKindMeansNone) {
+    const BYTE kinds[] = {NOPARITY, ODDPARITY, EVENPARITY, MARKPARITY, SPACEPARITY, 9};
+    const BYTE expected[] = {NOPARITY, ODDPARITY, EVENPARITY, MARKPARITY, SPACEPARITY, NOPARITY};
+    for (size_t i = 0; i < sizeof kinds; ++i) {
+        AsyncCom port(kPort, 9600, kinds[i], 8, ONESTOPBIT, 1);
+        ASSERT_EQ(port.Open(), 0) << "parity kind " << int(kinds[i]);
+        EXPECT_EQ(LineOf(port).Parity, expected[i]) << "parity kind " << int(kinds[i]);
+        EXPECT_EQ(port.Close(), 0);
+    }
 }
 
 TEST_F(SerialPortTest, HandshakeTurnsOnHardwareFlowControl) {
     AsyncCom port(kPort, 9600, NOPARITY, 8, ONESTOPBIT, 0);
     ASSERT_EQ(port.Open(), 0);
+    const DCB dcb = LineOf(port);
+    EXPECT_EQ(dcb.fOutxCtsFlow, 1u);
+    EXPECT_EQ(dcb.fOutxDsrFlow, 1u);
+    EXPECT_EQ(dcb.fDtrControl, static_cast<DWORD>(DTR_CONTROL_ENABLE));
+    EXPECT_EQ(dcb.fDsrSensitivity, 1u);
     termios tio{};
     ASSERT_TRUE(peer.LineSettings(tio));
     EXPECT_TRUE(tio.c_cflag & CRTSCTS);
     EXPECT_EQ(port.Close(), 0);
-    ASSERT_TRUE(peer.LineSettings(tio));
-    EXPECT_FALSE(tio.c_cflag & CRTSCTS);
 }
 
 TEST_F(SerialPortTest, WriteSendsTheBytesAsTheyAre) {
