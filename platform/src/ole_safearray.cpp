@@ -179,7 +179,7 @@ SAFEARRAY* Create(VARTYPE vt, UINT cDims, const SAFEARRAYBOUND* bounds, bool rev
     for (UINT i = 0; i < cDims; ++i) {
         const SAFEARRAYBOUND& b = bounds[i];
         // Every index of the array must be a LONG.
-        if (static_cast<std::int64_t>(b.lLbound) + b.cElements - 1 > LONG_MAX) {
+        if (static_cast<std::int64_t>(b.lLbound) + b.cElements - 1 > INT32_MAX) {
             return nullptr;
         }
         if (b.cElements != 0 && cells > kMaxDataBytes / kind.size / b.cElements) {
