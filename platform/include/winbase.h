@@ -103,6 +103,10 @@ typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
 // File names are ANSI (Windows-1251) texts, converted to the file system's UTF-8 here; '\\' is
 // accepted as a path separator beside '/'. "\\\\.\\COMn" opens serial port n through the port map
 // (HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM). New files are created with mode 0644.
+// Share modes are enforced between the handles of this process with the Windows rule
+// (ERROR_SHARING_VIOLATION, never a wait); handles of other processes are not seen. A terminal
+// device path (e.g. "/dev/pts/5") opens as a serial port like "COMn". Overlapped handles are not
+// supported (ERROR_NOT_SUPPORTED).
 WINBASEAPI HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                                      LPSECURITY_ATTRIBUTES lpSecurityAttributes,
                                      DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
@@ -214,6 +218,13 @@ typedef struct _COMSTAT {
     DWORD cbOutQue;
 } COMSTAT, *LPCOMSTAT;
 
+// Serial ports are opened exclusively (ERROR_ACCESS_DENIED while another handle has the port) and
+// in raw mode; closing gives the line back with the settings it had before the open.
+// SetCommState takes the rates the terminal driver can name (50 to 921600, not 14400 or 128000),
+// five to eight data bits, and one and a half stop bits only with five data bits, two only with
+// more, as a UART and Windows do; anything else is ERROR_INVALID_PARAMETER. A pseudo-terminal has
+// no wire framing: its data bits and parity are reported as set. When the far end hangs up,
+// ReadFile and WriteFile fail with ERROR_DEVICE_NOT_CONNECTED instead of waiting.
 WINBASEAPI BOOL WINAPI BuildCommDCBA(LPCSTR lpDef, LPDCB lpDCB);
 WINBASEAPI BOOL WINAPI GetCommState(HANDLE hFile, LPDCB lpDCB);
 WINBASEAPI BOOL WINAPI SetCommState(HANDLE hFile, LPDCB lpDCB);
