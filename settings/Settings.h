@@ -91,7 +91,7 @@ LONG SetTraceMask(DWORD mask);
 // longer.
 LONG SetTracePath(LPCSTR path);
 // The 64-bit minimum bill as low and high words. A negative or zero value becomes 1 and goes to the
-// mirror; the record takes the low word when it is nonzero.
+// mirror; the record takes the low word when it is nonzero and the high word is 0.
 LONG SetMinBill(SettingsMirror& mirror, DWORD low, LONG high);
 // Values <= 0 clear the mirror's length and keep the record's.
 LONG SetHyphenationLength(SettingsMirror& mirror, LONG length);
