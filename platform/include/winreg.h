@@ -87,5 +87,9 @@ WINBASEAPI LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
 // Deletes a key without subkeys, as on Windows (ERROR_ACCESS_DENIED when it has subkeys).
 WINBASEAPI LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey);
 WINBASEAPI LSTATUS WINAPI RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey);
+// One-shot, as on Windows: the event is set once per call, at the first change under the key (or
+// its subtree) that the filter names, whether this process or another one made it; a write that
+// leaves the watched content as it was does not count. Closing hKey sets the event too, so close
+// the key before the event.
 WINBASEAPI LSTATUS WINAPI RegNotifyChangeKeyValue(HKEY hKey, BOOL bWatchSubtree, DWORD dwNotifyFilter,
                                                   HANDLE hEvent, BOOL fAsynchronous);
