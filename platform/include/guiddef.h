@@ -28,10 +28,12 @@ static_assert(offsetof(GUID, Data2) == 4 && offsetof(GUID, Data3) == 6 &&
                   offsetof(GUID, Data4) == 8,
               "GUID has the Windows layout");
 
-// An inline constant: one definition is shared by every unit that includes the header, so no
-// INITGUID unit is needed (initguid.h exists only for sources that also build on Windows).
+// A constant of internal linkage: every unit that includes the header has its own copy, so no
+// INITGUID unit is needed (initguid.h exists only for sources that also build on Windows). Not
+// an inline variable: those become unique symbols, and a library holding one can never be
+// unloaded again. GUIDs compare by value, so the copies are interchangeable.
 #define DEFINE_GUID(name, l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8) \
-    inline constexpr GUID name = {l, w1, w2, {b1, b2, b3, b4, b5, b6, b7, b8}}
+    constexpr GUID name = {l, w1, w2, {b1, b2, b3, b4, b5, b6, b7, b8}}
 
 // The COM standard GUIDs all end in C000-000000000046.
 #define DEFINE_OLEGUID(name, l, w1, w2) DEFINE_GUID(name, l, w1, w2, 0xC0, 0, 0, 0, 0, 0, 0, 0x46)

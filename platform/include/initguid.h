@@ -1,5 +1,5 @@
 // On Windows this header makes DEFINE_GUID emit definitions; here every DEFINE_GUID already is
-// one (an inline constant), so including it changes nothing.
+// one (a constant of internal linkage), so including it changes nothing.
 #pragma once
 
 #ifndef INITGUID

@@ -20,8 +20,8 @@
 
 namespace brontal_version {
 
-inline constexpr DWORD kMagic = 0x49565242;  // "BRVI"
-inline constexpr char kSectionName[] = ".brontal_version";
+constexpr DWORD kMagic = 0x49565242;  // "BRVI"
+constexpr char kSectionName[] = ".brontal_version";
 
 // The block as it lies in the section and as GetFileVersionInfoA hands it out: this header, then
 // the name/value texts up to an empty name. size counts the whole block.
