@@ -6,7 +6,7 @@
 
 // An object that is only ever released by the test; it never frees itself.
 class FakeDispatch : public IDispatch {
-public:
+  public:
     explicit FakeDispatch(bool answersDispatch = true) : answersDispatch_(answersDispatch) {
         VariantInit(&value_);
     }
@@ -48,7 +48,7 @@ public:
         return VariantCopy(result, &value_);
     }
 
-private:
+  private:
     bool answersDispatch_;
     ULONG references_ = 1;
     int invokes_ = 0;
