@@ -108,15 +108,7 @@ class Outer final : public IUnknown {
 
 class ComRuntime : public ::testing::Test {
   protected:
-    void SetUp() override {
-        // The user's classes key exists on every Windows machine; a fresh registry starts bare.
-        HKEY classes = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Classes", 0, nullptr, 0, KEY_WRITE,
-                                  nullptr, &classes, nullptr),
-                  ERROR_SUCCESS);
-        RegCloseKey(classes);
-        ASSERT_EQ(CoInitialize(nullptr), S_OK);
-    }
+    void SetUp() override { ASSERT_EQ(CoInitialize(nullptr), S_OK); }
     void TearDown() override {
         CoUninitialize();
         EXPECT_FALSE(ComponentLoaded());
