@@ -1,0 +1,326 @@
+// The fiscal command layer: one CBrontal per printer.
+//
+// It owns the X28 link, sends the printer's two-letter commands with their fields through the one
+// execution routine Execute (retries, journal and control-unit recovery), decodes the reply
+// header (device error, status word, blocking word) and hands the data fields to the operation
+// that asked. The field codec, the money rounding and the running receipt total live here too.
+// Each command family has a source of its own (Status*.cpp, Currencies.cpp, ...); they all follow
+// one pattern: build the fields, Execute, turn a device error into DeviceResult(), read the data.
+//
+// Results: 0 success, negative failure; Execute, SendCommand and ReceiveReply return a positive
+// byte count on success. Argument errors are found before anything is sent (-9002).
+//
+// Thread-safety: none. The command and reply buffers (and the link's frame buffers) exist once
+// per process, so only one exchange may run at a time in the whole process; the driver calls the
+// layer from one thread at a time.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "AsyncComX28.h"
+#include "CommandTable.h"
+#include "Settings.h"
+
+constexpr char kFieldSeparator = '\x1C';  // FS, between fields
+constexpr char kPartSeparator = '\x1D';   // GS, between the parts of a compound field
+
+enum BrontalResult {
+    kBrontalOk = 0,
+    kBrontalBadArguments = -9002,
+    kBrontalNoLink = -9003,
+    kBrontalLinkFailed = -9004,
+    kBrontalBadReply = -9005,
+    kBrontalDeviceErrorBase = -9200,  // a device error e is reported as -(e) - 9200
+};
+
+// Status word bits (the first word of every reply header).
+enum BrontalStatusBits : WORD {
+    kStatusDayOpen = 0x0001,
+    kStatusReceiptOpen = 0x0002,
+    kStatusReadyForTotal = 0x0008,
+    kStatusNeedReset = 0x0010,
+    kStatusNotReady = 0x0020,
+    kStatusJournalPresent = 0x0040,
+    kStatusFiscal = 0x0080,
+    kStatusControlTapeNearEnd = 0x0100,
+    kStatusReceiptTapeNearEnd = 0x0200,
+    kStatusJournalNearEnd = 0x0400,
+    kStatusFiscalMemoryNearEnd = 0x0800,
+    kStatusJournalNeedValidate = 0x1000,
+    kStatusControlUnitPresent = 0x2000,
+    kStatusBlocked = 0x8000,
+};
+
+// Blocking word bits: why the printer is blocked.
+enum BrontalBlockingBits : WORD {
+    kBlockedConfig = 0x0001,
+    kBlockedMemory = 0x0002,
+    kBlockedRealTimeClock = 0x0004,
+    kBlockedNeedPrintZ = 0x0008,
+    kBlockedFiscalMemory = 0x0010,
+    kBlockedFiscalMemoryFull = 0x0020,
+    kBlockedJournal = 0x0040,
+    kBlockedJournalFull = 0x0080,
+    kBlockedControlUnit = 0x0200,
+    kBlockedStartup = 0x1000,
+};
+
+// Device errors that start a recovery inside Execute.
+constexpr BYTE kDeviceErrorJournal = 22;
+constexpr BYTE kDeviceErrorControlUnitFirst = 48;
+constexpr BYTE kDeviceErrorControlUnitLast = 50;
+
+// Capacities of the process-wide command text and reply buffers; a command text is at most 1023
+// bytes.
+constexpr DWORD kCommandTextCapacity = 1024;
+constexpr DWORD kReplyTextCapacity = 1024;
+
+// Time budgets of one exchange.
+constexpr DWORD kSendBudgetMs = 1000;
+constexpr DWORD kReplyBudgetMs = 2000;
+
+// Attempts of Execute when "CmdRetryCount" is 0.
+constexpr DWORD kDefaultAttempts = 3;
+
+// A numeric field is read from at most this many characters.
+constexpr DWORD kNumericFieldMax = 63;
+
+constexpr int kCurrencyTableCapacity = 8;
+constexpr DWORD kCurrencyNameCapacity = 4;  // three letters and the terminator
+
+struct CurrencyEntry {
+    LONG code;                         // the printer's currency number
+    char name[kCurrencyNameCapacity];  // "UAH"
+    LONG decimals;                     // digits after the point of this currency's amounts
+};
+
+// The running total of the open receipt, kept by the layer as the receipt's lines are sent.
+struct ReceiptTotal {
+    LONGLONG amount;
+    DWORD scale;  // 1, 10, 100, ...; 0 counts as 1
+    int kind;     // receipt type of the open receipt; 2 and 5 count negative
+};
+
+constexpr DWORD kHardwareTextCapacity = 32;
+
+// The "gw" reply, field by field.
+struct HardwareStatus {
+    DWORD sensorBits;  // the 0/1 digit string
+    LONG number;
+    DWORD firstCode;                          // hexadecimal
+    LONG printerWidth;                        // characters per line
+    char printerName[kHardwareTextCapacity];  // model text, may carry leading '0's
+    DWORD secondCode;                         // hexadecimal
+    LONG secondWidth;
+    char secondName[kHardwareTextCapacity];
+    DWORD thirdCode;  // hexadecimal
+    char lastText[kHardwareTextCapacity];
+};
+
+// Reports a step of a long operation: the user value it was given, a text (a port name while
+// searching) and a number (the speed being tried, or the bytes done so far).
+using ProgressCallback = void (*)(LPVOID context, LPCSTR text, DWORD value);
+
+// Baud rates a printer search tries, in order.
+constexpr int kSearchSpeedCount = 5;
+extern const char* const kSearchSpeeds[kSearchSpeedCount];
+
+class CBrontal {
+  public:
+    CBrontal();
+    ~CBrontal();
+    CBrontal(const CBrontal&) = delete;
+    CBrontal& operator=(const CBrontal&) = delete;
+
+    // ---- execution ----
+
+    // Sends `command` (its code in, the reply's echo out) with the fields in `fields` (the reply's
+    // data fields out) and, when `expectReply` is set, waits for the reply. The reply payload
+    // length; 0 when no reply was expected and the command was sent; a negative code. A device
+    // error is not a failure here: the caller turns it into DeviceResult().
+    int Execute(LPSTR command, DWORD commandCapacity, LPSTR fields, DWORD fieldCapacity,
+                int expectReply);
+    // Bytes sent; -9002 (no command, text of 1024 bytes or more), -9003, -9004.
+    int SendCommand(LPCSTR command, LPCSTR fields);
+    // Payload length; -8107, -8108, -8109 from the link; -9003, -9004; -9005 when the reply does
+    // not follow the reply layout or its data does not fit `data`.
+    int ReceiveReply(LPSTR echo, DWORD echoCapacity, LPSTR data, DWORD dataCapacity);
+    // A raw command line: code, optionally FS and fields; replaced by the reply's data fields.
+    int TransferCommandLine(LPSTR line, DWORD capacity);
+    // Device error 22: restart the printer ("c0"), poll "gs", reset ("cr"); an "re" counts as done
+    // when the receipt closed meanwhile (0). Otherwise the device error stays 22.
+    int RecoverJournalError(int commandIndex);
+    // Device errors 48 to 50: for "re", unlock the control unit ("vc", "vr", "vw" AUTH); 0 when
+    // the document turned out closed, else `deviceError`, which the object then holds again.
+    int RecoverControlUnitError(int commandIndex, BYTE deviceError);
+
+    // 0, or -(device error) - 9200 for the last parsed reply.
+    int DeviceResult() const;
+    WORD GetStatusWords(WORD* blocking) const;
+    int IsLinked() const { return m_linked; }
+    // 0..127; -1 for a text shorter than 2 characters; -2 when no code matches.
+    static int CommandIndex(LPCSTR text);
+    // Closes and discards the link: 0.
+    int Detach();
+
+    // ---- status, identification and link (StatusCommands.cpp, FindPrinter.cpp) ----
+
+    // Opens the link to COM`port` at `baud` (decimal text), checks the printer with "gs" and
+    // loads the currency table.
+    int Attach(int port, LPCSTR baud);
+    int GetStatus(WORD* status, WORD* blocking);
+    int ReadDocumentNumbers(DWORD* document, DWORD* session, DWORD* receipt, int* documentType);
+    int ReadClock(LPSTR date, DWORD dateCapacity, LPSTR time, DWORD timeCapacity);
+    int ReadHeaderText(LPSTR text, DWORD capacity);
+    int ReadFooterText(LPSTR text, DWORD capacity);
+    int ReadManufacturerData(LPSTR countryCode, DWORD countryCodeCapacity, LPSTR serialNumber,
+                             DWORD serialNumberCapacity, LPSTR unitSerialNumber,
+                             DWORD unitSerialNumberCapacity, LPSTR unitRegistrationNumber,
+                             DWORD unitRegistrationNumberCapacity, LPSTR modelName,
+                             DWORD modelNameCapacity);
+    int ReadInitializationData(LONG* number, DWORD* options, LPSTR taxpayerAccount,
+                               DWORD taxpayerAccountCapacity);
+    int ReadHardwareStatus(HardwareStatus* status);
+    int ReadFirmware(LPSTR mnemonic, DWORD mnemonicCapacity, LPSTR version, DWORD versionCapacity);
+    int ResetPrinterFault();
+    // 0 once "c0" is sent: the printer restarts and does not answer.
+    int RestartPrinter();
+    // Tries COM`*port` at `*baud` first (9600 when 0), then every mapped serial port at every
+    // search speed; `progress` hears of each try before it is made. 0 with `*port` and `*baud`
+    // set; -1 without a port argument or when nothing was tried; link codes become -9004.
+    int FindPrinter(int* port, DWORD* baud, ProgressCallback progress, LPVOID context);
+
+    // ---- currencies (Currencies.cpp) ----
+
+    // "gc" into the layer's currency table; 0 or negative.
+    int LoadCurrencies();
+    // Index of the currency named `name` (any case); the current currency when none matches.
+    int FindCurrency(LPCSTR name) const;
+    // Reads "number GS name GS decimals FS" entries until `capacity` or an incomplete entry;
+    // returns the number of complete entries.
+    static int ReadCurrencyList(LPCSTR* position, CurrencyEntry* entries, int capacity);
+    // Replaces the layer's table (at most 8 entries); the entry named `baseName` becomes current.
+    void ReplaceCurrencyTable(const CurrencyEntry* entries, int count, LPCSTR baseName);
+    int CurrencyCount() const { return m_currencyCount; }
+    int CurrentCurrency() const { return m_currentCurrency; }
+    // nullptr outside the table.
+    const CurrencyEntry* Currency(int index) const;
+
+    // ---- field readers (FieldReaders.cpp) ----
+    // Each reads the field at *position up to `separator` or the end of the text, moves
+    // *position past the separator (nullptr when the text ended) and returns the field's length.
+    // 0: empty field (or none left), or for the numeric readers a field that is not a number of
+    // the output's range; the output is then unchanged.
+
+    static int NextField(LPCSTR* position, char separator);
+    static int NextInt(LPCSTR* position, char separator, int* value);
+    static int NextLong(LPCSTR* position, char separator, LONG* value);
+    // Copies the field cut to capacity - 1 (always terminated when capacity > 0).
+    static int NextText(LPCSTR* position, char separator, LPSTR buffer, DWORD capacity);
+    static int NextChar(LPCSTR* position, char separator, char* value);
+    // "12.05" -> (1205, 100), "-0.05" -> (-5, 100), "3,25" -> (325, 100); "7" and "12," have
+    // scale 0.
+    static int NextAmount(LPCSTR* position, char separator, LONGLONG* value, DWORD* scale);
+    static int NextHex(LPCSTR* position, char separator, DWORD* value);
+    static int NextHexLong(LPCSTR* position, char separator, ULONG* value);
+    // Most significant digit first; any character other than '0' and '1' fails.
+    static int NextBinary(LPCSTR* position, char separator, DWORD* value);
+
+    // ---- field writers (FieldWriters.cpp) ----
+    // Each appends `separator` and one field to the text in `text` (capacity bytes); a separator
+    // of 0 starts the text afresh with the field. The new length of the text, or 0 when the field
+    // and its separator do not fit with the terminator (the text is then unchanged).
+
+    static int AppendText(LPSTR text, DWORD capacity, char separator, LPCSTR field);
+    static int AppendBinary(LPSTR text, DWORD capacity, char separator, DWORD value);
+    // `format` holds one conversion of an unsigned value: "%u", "%04u", "%X", ...
+    static int AppendUnsigned(LPSTR text, DWORD capacity, char separator, UINT value,
+                              LPCSTR format = "%u");
+    static int AppendUnsignedLong(LPSTR text, DWORD capacity, char separator, ULONG value,
+                                  LPCSTR format = "%lu");
+    // (1205, 100) -> "12.05", (-5, 100) -> "-0.05", (7, 1) -> "7". A scale other than 0 and 1
+    // that is not a multiple of 10 is refused.
+    static int AppendAmount(LPSTR text, DWORD capacity, char separator, LONGLONG value,
+                            DWORD scale);
+    static int AppendChar(LPSTR text, DWORD capacity, char separator, char value);
+
+    // ---- text helpers (TextHelpers.cpp) ----
+
+    // Two hexadecimal digits per byte, high nibble first, either case: the byte count, or -9002
+    // for an odd length, a character that is not a digit, or more bytes than `capacity`.
+    static int HexToBytes(LPCSTR hex, BYTE* bytes, DWORD capacity);
+    // Upper-case digits, terminated: the text length, or -9002 when it does not fit.
+    static int BytesToHex(const BYTE* bytes, DWORD count, LPSTR hex, DWORD capacity);
+    // Copies `text`; when it has no line feed and `lineLength` is nonzero, a line feed goes
+    // between every `lineLength` characters. The output length (cut to capacity - 1).
+    static int WrapText(LPCSTR text, LPSTR output, DWORD capacity, DWORD lineLength);
+
+    // ---- money (MoneyRounding.cpp, ReceiptTotal.cpp) ----
+    // Amounts are (value, scale) pairs: value / scale, the scale 1, 10, 100, ... (0 counts as 1).
+    // Results that would not fit 64 bits saturate.
+
+    // Brings `value` at *scale to the currency's `decimals` (cutting extra digits) and rounds it
+    // to a multiple of `minBill`, halves away from zero; *scale becomes 10^decimals. A minimum
+    // bill of 0 (or below) leaves the amount and scale as they are.
+    static LONGLONG RoundToMinBill(LONGLONG value, DWORD* scale, LONGLONG minBill, DWORD decimals);
+    // x * y / divisor, a positive remainder of at least half the divisor rounding up and a
+    // negative one truncating, then RoundToMinBill at *scale.
+    static LONGLONG MultiplyRounded(LONGLONG x, LONGLONG y, LONGLONG divisor, LONGLONG minBill,
+                                    DWORD* scale, DWORD decimals);
+    // |x - y| at the larger of the two scales, then RoundToMinBill; *scale receives the result's
+    // scale.
+    static LONGLONG SubtractRounded(LONGLONG x, DWORD xScale, LONGLONG y, DWORD yScale,
+                                    LONGLONG minBill, DWORD* scale, DWORD decimals);
+
+    void ResetTotal(int kind, LONGLONG amount, DWORD scale);
+    // Adds (or with `subtract` subtracts) the amount at the larger of the two scales, which the
+    // total takes; returns the total and, when `commonScale` is given, its scale.
+    LONGLONG AddToTotal(BOOL subtract, LONGLONG amount, DWORD scale, DWORD* commonScale = nullptr);
+    // The same without storing.
+    LONGLONG PreviewTotal(BOOL subtract, LONGLONG amount, DWORD scale,
+                          DWORD* commonScale = nullptr) const;
+    // Kinds 1 and 4: the total; 2 and 5: the total negated (TRUE). Other kinds leave the outputs
+    // unchanged (FALSE).
+    BOOL GetTotal(LONGLONG* amount, DWORD* scale) const;
+    const ReceiptTotal& Total() const { return m_total; }
+
+    // ---- state ----
+
+    // The working copies of the fiscal settings (minimum bill, refund mismatch limit,
+    // hyphenation length, quantity precision, journal download flag), kept in step with the
+    // settings record by the settings' setters and getters.
+    SettingsMirror& Settings() { return m_settings; }
+    const SettingsMirror& Settings() const { return m_settings; }
+    // The link, or nullptr.
+    AsyncComX28* Link() const { return m_link.get(); }
+    int LinkPort() const { return m_linkPort; }
+    BYTE DeviceError() const { return m_deviceError; }
+    DWORD LastDocumentNumber() const { return m_lastDocumentNumber; }
+
+  private:
+    // One send and one receive without retries, as the recoveries make them; the data goes to
+    // `data` (or is dropped).
+    int Exchange(LPCSTR command, LPCSTR fields, LPSTR data, DWORD dataCapacity);
+    // ReceiveReply telling whether the header parsed and whether only the data did not fit.
+    int ReceiveParsed(LPSTR echo, DWORD echoCapacity, LPSTR data, DWORD dataCapacity,
+                      bool* headerParsed, bool* dataTooLarge);
+    // The common tail of the read operations: Execute with a reply, then the device result.
+    int Query(LPCSTR code, LPSTR data, DWORD dataCapacity);
+
+    std::unique_ptr<AsyncComX28> m_link;
+    int m_linkPort = 0;
+    // Minimum bill, refund mismatch limit, hyphenation length, quantity precision and the
+    // journal download flag live in the settings copies.
+    SettingsMirror m_settings;
+    int m_linked = 0;
+    BYTE m_deviceError = 0;
+    WORD m_statusWord = 0;
+    WORD m_blockingWord = 0;
+    CurrencyEntry m_currencies[kCurrencyTableCapacity] = {};
+    int m_currencyCount = 0;
+    int m_currentCurrency = 0;
+    ReceiptTotal m_total = {};
+    DWORD m_lastDocumentNumber = 0;
+};
