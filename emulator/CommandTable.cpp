@@ -12,7 +12,11 @@ struct CommandEntry {
 };
 
 constexpr CommandEntry kCommands[] = {
-    {"gs", CmdGetStatus},
+    {"gs", CmdGetStatus},         {"gn", CmdGetDocumentNumbers},  {"gt", CmdGetClock},
+    {"gc", CmdGetCurrencies},     {"gm", CmdGetManufacturerData}, {"gi", CmdGetInitializationData},
+    {"gw", CmdGetHardwareStatus}, {"gx", CmdGetFirmware},         {"cr", CmdResetPrinter},
+    {"c0", CmdRestart},           {"vw", CmdUnitExchange},        {"vr", CmdUnitStatus},
+    {"vc", CmdUnitUnlock},
 };
 
 }  // namespace

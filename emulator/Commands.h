@@ -30,6 +30,9 @@ struct CommandResult {
     // A long operation: the printer answers SYN about every 300 ms for this long before the
     // reply, as a real one does while it prints a report.
     unsigned busyMs = 0;
+    // The printer restarts instead of answering: no reply at all, and deaf to the line until it
+    // is up again (the engine keeps the time it takes).
+    bool restart = false;
 };
 
 using CommandHandler = CommandResult (*)(CommandContext& context);
@@ -40,5 +43,25 @@ CommandHandler FindCommand(const std::string& code);
 
 // Status family (commands_status.cpp).
 CommandResult CmdGetStatus(CommandContext& context);
+CommandResult CmdGetDocumentNumbers(CommandContext& context);
+CommandResult CmdGetClock(CommandContext& context);
+
+// Identification family (commands_identity.cpp).
+CommandResult CmdGetManufacturerData(CommandContext& context);
+CommandResult CmdGetInitializationData(CommandContext& context);
+CommandResult CmdGetHardwareStatus(CommandContext& context);
+CommandResult CmdGetFirmware(CommandContext& context);
+
+// Tables (commands_tables.cpp).
+CommandResult CmdGetCurrencies(CommandContext& context);
+
+// Link and restart (commands_link.cpp).
+CommandResult CmdResetPrinter(CommandContext& context);
+CommandResult CmdRestart(CommandContext& context);
+
+// Control unit (commands_control_unit.cpp).
+CommandResult CmdUnitExchange(CommandContext& context);
+CommandResult CmdUnitStatus(CommandContext& context);
+CommandResult CmdUnitUnlock(CommandContext& context);
 
 }  // namespace emu

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+#include "X28Frame.h"
+
 namespace emu {
 
 int ValidateFault(const Fault& fault) {
@@ -24,9 +26,86 @@ int ValidateFault(const Fault& fault) {
         case FaultKind::Noise:
         case FaultKind::Silence:
         case FaultKind::SlowBytes:
+        case FaultKind::LongErrorField:
+        case FaultKind::ShortStatusField:
+        case FaultKind::LongStatusField:
+        case FaultKind::NoFirstFs:
             return 0;
     }
     return -EINVAL;
+}
+
+bool IsMalformedReply(FaultKind kind) {
+    return kind == FaultKind::LongErrorField || kind == FaultKind::ShortStatusField ||
+           kind == FaultKind::LongStatusField || kind == FaultKind::NoFirstFs;
+}
+
+std::string SpoilReply(FaultKind kind, const std::string& payload) {
+    // A sound reply: echo FS error(2) FS status(8) [FS data].
+    const size_t firstFs = payload.find(kFs);
+    if (firstFs == std::string::npos || payload.size() < firstFs + 12) {
+        return payload;
+    }
+    const size_t error = firstFs + 1;
+    const size_t status = error + 3;
+    std::string spoiled = payload;
+    switch (kind) {
+        case FaultKind::LongErrorField:
+            spoiled.insert(error, 1, '0');
+            break;
+        case FaultKind::ShortStatusField:
+            spoiled.erase(status + 7, 1);
+            break;
+        case FaultKind::LongStatusField:
+            spoiled.insert(status + 8, 1, '0');
+            break;
+        case FaultKind::NoFirstFs:
+            spoiled.erase(firstFs, 1);
+            break;
+        default:
+            break;
+    }
+    return spoiled;
+}
+
+void StrikeDeviceError(const Fault& fault, PrinterState& state) {
+    if (fault.documentClosed) {
+        CloseDocument(state);
+    }
+    switch (fault.code) {
+        case 22:
+            Block(state, kBlockJournal);
+            if (state.journalFault == JournalFault::Permanent) {
+                break;  // a journal broken for good stays so
+            }
+            state.journalFault = !fault.recoverable ? JournalFault::Permanent
+                                 : fault.needsReset ? JournalFault::ClearedByRestartReset
+                                                    : JournalFault::ClearedByRestart;
+            break;
+        case 48:
+        case 49:
+        case 50:
+            Block(state, kBlockControlUnit);
+            if (fault.needsReset) {
+                state.status = static_cast<uint16_t>(state.status | kStatusNeedReset);
+            }
+            if (state.unit.lock == UnitLock::Permanent) {
+                break;  // a unit broken for good stays so
+            }
+            state.unit.error = static_cast<uint8_t>(fault.code);
+            if (!fault.recoverable) {
+                state.unit.lock = UnitLock::Permanent;
+            } else if (fault.code == 49) {
+                state.unit.lock = UnitLock::Unlock;
+            } else if (fault.code == 48) {
+                state.unit.lock = UnitLock::AfterStatus;
+            } else {
+                state.unit.lock = UnitLock::AfterAuth;
+            }
+            break;
+        default:
+            break;
+    }
 }
 
 int FaultQueue::Add(const Fault& fault) {

@@ -88,58 +88,66 @@ void VirtualPrinter::Impl::Serve() {
 
 bool VirtualPrinter::Impl::HandleFrame(const FrameReceiver& receiver, FrameReceiver::Event event) {
     const char sequence = receiver.sequence();
-    if (event == FrameReceiver::Event::Overlong || !receiver.checkOk()) {
-        // A real printer refuses a spoiled packet and lets the driver send it again.
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            Record({sequence, receiver.payload(), false, false});
-        }
-        return Send(std::string(1, kNak));
-    }
-
+    const bool sound = event == FrameReceiver::Event::Frame && receiver.checkOk();
     std::optional<Fault> fault;
     std::string reply;
     unsigned busyMs = 0;
+    bool restarted = false;
     {
         std::lock_guard<std::mutex> lock(mutex);
         const std::string& payload = receiver.payload();
-        // A new link starts again at 'Z', so only the same sequence character with the same text
-        // is a repeat; another command under a reused character is new work.
-        const bool repeated = haveLast && sequence == lastSequence && payload == lastPayload;
-        Record({sequence, payload, true, repeated});
-        const Request request = ParseRequest(payload);
-        fault = faults.Take(request.code);
-        if (fault && (fault->kind == FaultKind::Silence || fault->kind == FaultKind::Nak)) {
-            // Refused before the printer looked at it: nothing executed, nothing cached.
-        } else if (fault && fault->kind == FaultKind::DeviceError) {
-            reply = BuildReplyPayload(Echo(request), static_cast<uint8_t>(fault->code),
-                                      state.status, state.blocking, {});
-            if (!repeated) {
-                haveLast = true;
-                lastSequence = sequence;
-                lastPayload = payload;
-                lastReply = reply;
-            }
-        } else if (repeated) {
-            reply = lastReply;
+        if (Clock::now() < restartUntil) {
+            // Still starting up after "c0": nobody listens to the line yet.
+            Record({sequence, payload, sound, false});
+            return true;
+        }
+        if (!sound) {
+            // A real printer refuses a spoiled packet and lets the driver send it again.
+            Record({sequence, payload, false, false});
         } else {
-            reply = Execute(request, busyMs);
-            requests.push_back(payload);
-            if (requests.size() > kLogCapacity) {
-                requests.pop_front();
+            // A new link starts again at 'Z', so only the same sequence character with the same
+            // text is a repeat; another command under a reused character is new work.
+            const bool repeated = haveLast && sequence == lastSequence && payload == lastPayload;
+            Record({sequence, payload, true, repeated});
+            const Request request = ParseRequest(payload);
+            fault = faults.Take(request.code);
+            if (fault && (fault->kind == FaultKind::Silence || fault->kind == FaultKind::Nak)) {
+                // Refused before the printer looked at it: nothing executed, nothing cached.
+            } else if (fault && fault->kind == FaultKind::DeviceError) {
+                StrikeDeviceError(*fault, state);
+                SaveIfChanged();
+                reply = BuildReplyPayload(Echo(request), static_cast<uint8_t>(fault->code),
+                                          state.status, state.blocking, {});
+                if (!repeated) {
+                    Remember(sequence, payload, reply);
+                }
+            } else if (repeated) {
+                reply = lastReply;
+            } else {
+                Outcome outcome = Execute(request);
+                busyMs = outcome.busyMs;
+                requests.push_back(payload);
+                if (requests.size() > kLogCapacity) {
+                    requests.pop_front();
+                }
+                if (outcome.restart) {
+                    // Starting up, the printer forgets what it answered before.
+                    restarted = true;
+                    haveLast = false;
+                    restartUntil = Clock::now() + std::chrono::milliseconds(restartMs);
+                } else {
+                    reply = std::move(outcome.reply);
+                    Remember(sequence, payload, reply);
+                }
             }
-            haveLast = true;
-            lastSequence = sequence;
-            lastPayload = payload;
-            lastReply = reply;
         }
     }
 
-    if (fault && fault->kind == FaultKind::Silence) {
-        return true;
-    }
-    if (fault && fault->kind == FaultKind::Nak) {
+    if (!sound || (fault && fault->kind == FaultKind::Nak)) {
         return Send(std::string(1, kNak));
+    }
+    if (restarted || (fault && fault->kind == FaultKind::Silence)) {
+        return true;
     }
     if (busyMs > 0 && !SendSyns(kBusySynPeriodMs, busyMs)) {
         return false;
@@ -171,6 +179,11 @@ bool VirtualPrinter::Impl::HandleFrame(const FrameReceiver& receiver, FrameRecei
             }
             return true;
         }
+        case FaultKind::LongErrorField:
+        case FaultKind::ShortStatusField:
+        case FaultKind::LongStatusField:
+        case FaultKind::NoFirstFs:
+            return Send(BuildFrame(sequence, SpoilReply(fault->kind, reply)));
         case FaultKind::DeviceError:
             return Send(BuildFrame(sequence, reply));
         case FaultKind::Nak:
@@ -178,6 +191,14 @@ bool VirtualPrinter::Impl::HandleFrame(const FrameReceiver& receiver, FrameRecei
             break;
     }
     return true;
+}
+
+void VirtualPrinter::Impl::Remember(char sequence, const std::string& payload,
+                                    const std::string& reply) {
+    haveLast = true;
+    lastSequence = sequence;
+    lastPayload = payload;
+    lastReply = reply;
 }
 
 void VirtualPrinter::Impl::Record(ReceivedFrame frame) {
@@ -188,7 +209,7 @@ void VirtualPrinter::Impl::Record(ReceivedFrame frame) {
     frameArrived.notify_all();
 }
 
-std::string VirtualPrinter::Impl::Execute(const Request& request, unsigned& busyMs) {
+VirtualPrinter::Impl::Outcome VirtualPrinter::Impl::Execute(const Request& request) {
     CommandResult result;
     CommandHandler handler = FindCommand(request.code);
     if (handler) {
@@ -197,16 +218,18 @@ std::string VirtualPrinter::Impl::Execute(const Request& request, unsigned& busy
     } else {
         result.error = kErrBadCommand;
     }
-    busyMs = result.busyMs + pendingBusyMs;
+    Outcome outcome;
+    outcome.busyMs = result.busyMs + pendingBusyMs;
+    outcome.restart = result.restart;
     pendingBusyMs = 0;
     SaveIfChanged();
-    std::string reply =
+    outcome.reply =
         BuildReplyPayload(Echo(request), result.error, state.status, state.blocking, result.fields);
-    if (!FitsInFrame(reply)) {
-        reply =
+    if (!FitsInFrame(outcome.reply)) {
+        outcome.reply =
             BuildReplyPayload(Echo(request), kErrBadParameter, state.status, state.blocking, {});
     }
-    return reply;
+    return outcome;
 }
 
 void VirtualPrinter::Impl::SaveIfChanged() {

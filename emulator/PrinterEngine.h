@@ -6,6 +6,7 @@
 // test can inspect the printer in the middle of a SYN burst.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -41,6 +42,9 @@ struct VirtualPrinter::Impl {
     std::deque<ReceivedFrame> frames;
     std::deque<std::string> requests;
     unsigned pendingBusyMs = 0;
+    unsigned restartMs = kDefaultRestartMs;
+    // Until then the printer is starting up after "c0" and hears nothing.
+    std::chrono::steady_clock::time_point restartUntil;
 
     // The last executed request and its reply: a request that comes again with the same
     // sequence character is the driver repeating itself after a lost or spoiled reply.
@@ -66,8 +70,14 @@ struct VirtualPrinter::Impl {
     bool SendSyns(unsigned periodMs, unsigned durationMs);
 
     // With `mutex` held.
+    struct Outcome {
+        std::string reply;
+        unsigned busyMs = 0;
+        bool restart = false;
+    };
     void Record(ReceivedFrame frame);
-    std::string Execute(const Request& request, unsigned& busyMs);
+    Outcome Execute(const Request& request);
+    void Remember(char sequence, const std::string& payload, const std::string& reply);
     void SaveIfChanged();
 };
 

@@ -1,13 +1,16 @@
-// What the virtual printer remembers: its status and blocking words now; the fiscal model
-// (days, receipts, counters, tables, journal) joins it as those commands arrive. Everything in
-// it survives a power cycle through the state file.
+// What the virtual printer remembers: its status and blocking words, its document counters, its
+// clock, what it says about itself, its currency table and the faults that keep it blocked; the
+// rest of the fiscal model (days, receipts, tables, journal) joins it as those commands arrive.
+// Everything in it survives a power cycle through the state file.
 //
 // Not thread-safe by itself: the engine guards it with its mutex, and command handlers run with
 // that mutex held.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace emu {
 
@@ -44,16 +47,146 @@ constexpr uint16_t kBlockStartup = 0x1000;
 constexpr uint16_t kInitialStatus = kStatusFiscal | kStatusJournalPresent;
 constexpr uint16_t kInitialBlocking = 0;
 
+// Limits of what the printer can hold and say: texts go on the wire between separators, so no
+// control byte may be in them.
+constexpr size_t kMaxIdentityText = 40;
+constexpr size_t kMaxCurrencies = 8;
+constexpr size_t kMaxCurrencyCode = 3;
+constexpr unsigned kMaxCurrencyNumber = 9999;  // requests carry it as four digits
+constexpr unsigned kMaxCurrencyDecimals = 4;
+constexpr size_t kMaxSensorDigits = 16;
+// How far the printer clock may be set from the host's: a century either way keeps every date
+// within four-digit years.
+constexpr int64_t kMaxClockOffsetSeconds = 100LL * 366 * 24 * 3600;
+
+// The counters "gn" reports.
+struct DocumentCounters {
+    uint32_t document = 0;  // number of the last document completed
+    uint32_t session = 0;   // number of the current or last day
+    uint32_t receipt = 0;   // number of the last receipt completed within that day
+    uint32_t type = 0;      // kind of the open or last document, as ReceiptType numbers it
+};
+
+// A calendar date and time of day as the printer shows it.
+struct PrinterTime {
+    int year = 2000;
+    int month = 1;
+    int day = 1;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+
+// The clock runs at the host's local time plus an offset, or stands still at a fixed time.
+struct PrinterClock {
+    int64_t offsetSeconds = 0;
+    bool fixed = false;
+    PrinterTime fixedTime;
+};
+
+// What "gm", "gi" and "gx" say.
+struct PrinterIdentity {
+    std::string countryCode = "643";
+    std::string serialNumber = "KT00012345";
+    std::string unitRegisterNumber = "000123456";  // the control unit's registration number
+    std::string unitSerialNumber = "SK0004321";
+    std::string modelName = "00RKM-204F";  // the leading zeros are the printer's own
+    uint32_t initializationNumber = 1;     // fiscalisations made so far
+    uint32_t initializationOptions = 0x0201;
+    std::string taxpayerAccountNumber = "190123456";
+    std::string firmwareMnemonic = "RKMF";
+    std::string firmwareVersion = "3.07.21";
+};
+
+// One printing mechanism as "gw" describes it.
+struct Mechanism {
+    uint32_t code = 0;   // hardware identification, sent in hexadecimal
+    uint32_t width = 0;  // characters per line
+    std::string name;
+};
+
+// The eleven values of "gw".
+struct HardwareStatus {
+    std::string sensors = "00000100";  // one 0/1 digit per sensor, most significant first
+    int32_t temperature = 34;          // print head, degrees Celsius
+    Mechanism receipt = {0x21, 48, "TP-80R"};
+    Mechanism journal = {0x11, 32, "TP-57J"};
+    uint32_t cutterCode = 0x3;
+    std::string cutterState = "OK";
+};
+
+struct Currency {
+    uint32_t number = 0;
+    std::string code;  // at most three characters
+    uint32_t decimals = 2;
+};
+
+// How a journal failure (device error 22) ends.
+enum class JournalFault : uint8_t {
+    None = 0,                   // the journal works; a restart lifts any journal block
+    ClearedByRestart = 1,       // a "c0" restart brings it back
+    ClearedByRestartReset = 2,  // ... after which the printer wants a "cr" (status bit 4)
+    Permanent = 3,              // it stays broken, and the printer stays blocked
+};
+
+// What the control unit waits for before "vc" lifts its lock (after device errors 48 to 50).
+enum class UnitLock : uint8_t {
+    None = 0,         // not locked; "vc" lifts any control-unit block
+    Unlock = 1,       // "vc" lifts it at once
+    AfterStatus = 2,  // the link to the unit is down until "vr" reads its status
+    AfterAuth = 3,    // the unit wants a "vw" AUTH exchange first
+    Permanent = 4,    // nothing lifts it
+};
+
+struct ControlUnit {
+    UnitLock lock = UnitLock::None;
+    uint8_t error = 0;  // the device error that locked it: what "vc" answers while locked
+};
+
 struct PrinterState {
     uint16_t status = kInitialStatus;
     uint16_t blocking = kInitialBlocking;
+    DocumentCounters counters;
+    PrinterClock clock;
+    PrinterIdentity identity;
+    HardwareStatus hardware;
+    std::vector<Currency> currencies = {{1, "RUB", 2}, {2, "USD", 2}, {3, "EUR", 2}};
+    std::string baseCurrency = "RUB";
+    JournalFault journalFault = JournalFault::None;
+    ControlUnit unit;
 };
+
+// Checks of what the setters and the state file may put into a state: each says whether the
+// printer could hold and answer with it.
+bool IsPrintableText(const std::string& text, size_t maxLength);
+bool IsValidTime(const PrinterTime& time);
+bool IsValidClock(const PrinterClock& clock);
+bool IsValidIdentity(const PrinterIdentity& identity);
+bool IsValidHardware(const HardwareStatus& hardware);
+// 1 to 8 entries with distinct numbers (1 to 9999) and codes, and a base code that names one of
+// them (compared without regard to case, as the driver compares them).
+bool IsValidCurrencies(const std::vector<Currency>& currencies, const std::string& base);
+
+// The printer's time now, by its clock.
+PrinterTime ClockNow(const PrinterClock& clock);
+// "YYYYMMDDhhmmss" of a valid time.
+std::string TimeDigits(const PrinterTime& time);
+
+// The open document is closed and counted: receipt bits off, document and receipt numbers on.
+// Nothing happens when no receipt is open.
+void CloseDocument(PrinterState& state);
+// Sets or lifts one blocking reason; the blocked bit follows whether any reason is left.
+void Block(PrinterState& state, uint16_t reason);
+void Unblock(PrinterState& state, uint16_t reason);
 
 // The state as the text of a state file (see StateText.h).
 std::string SaveState(const PrinterState& state);
-// 0, or -EINVAL when the text is not a state file; `state` is changed only on success, and items
-// the text does not mention keep their defaults.
+// 0, or -EINVAL when the text is not a state file or holds a value the printer could not have;
+// `state` is changed only on success, and items the text does not mention keep their defaults.
 int LoadState(const std::string& text, PrinterState& state);
+// The same, but items the text does not mention keep their values in `state` (for changing a
+// few items of a state, as the vprinter program's --set does).
+int MergeState(const std::string& text, PrinterState& state);
 
 // 0, -ENOENT when the file does not exist, -EINVAL when it is not a state file, or another
 // negative errno. On failure `state` is unchanged.

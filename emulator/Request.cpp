@@ -50,6 +50,30 @@ Request ParseRequest(const std::string& payload) {
     return request;
 }
 
+ReplyData& ReplyData::Field(const std::string& text) {
+    text_ += text;
+    text_ += kFs;
+    return *this;
+}
+
+ReplyData& ReplyData::Part(const std::string& text) {
+    text_ += text;
+    text_ += kGs;
+    return *this;
+}
+
+ReplyData& ReplyData::HexPart(uint32_t number) {
+    char hex[12];  // eight digits and the terminator
+    std::snprintf(hex, sizeof hex, "%X", static_cast<unsigned>(number));
+    return Part(hex);
+}
+
+ReplyData& ReplyData::HexField(uint32_t number) {
+    char hex[12];  // eight digits and the terminator
+    std::snprintf(hex, sizeof hex, "%X", static_cast<unsigned>(number));
+    return Field(hex);
+}
+
 std::string BuildReplyPayload(const std::string& code, uint8_t error, uint16_t status,
                               uint16_t blocking, const std::vector<std::string>& fields) {
     // "%02X" of a byte is 2 characters, "%04X%04X" of two 16-bit words 8, plus the terminator.

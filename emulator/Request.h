@@ -32,6 +32,23 @@ Request ParseRequest(const std::string& payload);
 std::vector<std::string> Split(const std::string& text, char separator);
 std::string Join(const std::vector<std::string>& parts, char separator);
 
+// A reply's data as the printer lays it out: every field is followed by its separator, FS after
+// a field, GS after a part of a compound field ("gw": "1" GS "34" FS ...).
+class ReplyData {
+  public:
+    ReplyData& Field(const std::string& text);
+    ReplyData& Part(const std::string& text);
+    ReplyData& Field(int64_t number) { return Field(std::to_string(number)); }
+    ReplyData& Part(int64_t number) { return Part(std::to_string(number)); }
+    ReplyData& HexPart(uint32_t number);
+    ReplyData& HexField(uint32_t number);
+    // The data as the one field of a CommandResult (the engine puts FS before it).
+    std::vector<std::string> Fields() const { return {text_}; }
+
+  private:
+    std::string text_;
+};
+
 // `fields` empty: the reply has no data part at all; a single empty field still adds the FS.
 std::string BuildReplyPayload(const std::string& code, uint8_t error, uint16_t status,
                               uint16_t blocking, const std::vector<std::string>& fields);

@@ -106,6 +106,12 @@ void StateWriter::Hex16(const std::string& key, uint16_t value) {
     Text(key, hex);
 }
 
+void StateWriter::Hex32(const std::string& key, uint32_t value) {
+    char hex[12];  // eight digits and the terminator
+    std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(value));
+    Text(key, hex);
+}
+
 void StateWriter::Int(const std::string& key, int64_t value) {
     Text(key, std::to_string(value));
 }
@@ -163,19 +169,32 @@ bool StateReader::Text(const std::string& key, std::string& value) const {
 }
 
 bool StateReader::Hex16(const std::string& key, uint16_t& value) const {
-    std::string text;
-    if (!Text(key, text) || text.empty() || text.size() > 4) {
+    uint32_t parsed = 0;
+    if (!HexDigits(key, 4, parsed)) {
         return false;
     }
-    unsigned parsed = 0;
+    value = static_cast<uint16_t>(parsed);
+    return true;
+}
+
+bool StateReader::Hex32(const std::string& key, uint32_t& value) const {
+    return HexDigits(key, 8, value);
+}
+
+bool StateReader::HexDigits(const std::string& key, size_t maxDigits, uint32_t& value) const {
+    std::string text;
+    if (!Text(key, text) || text.empty() || text.size() > maxDigits) {
+        return false;
+    }
+    uint32_t parsed = 0;
     for (char c : text) {
         int digit = HexDigit(c);
         if (digit < 0) {
             return false;
         }
-        parsed = parsed * 16 + static_cast<unsigned>(digit);
+        parsed = parsed * 16 + static_cast<uint32_t>(digit);
     }
-    value = static_cast<uint16_t>(parsed);
+    value = parsed;
     return true;
 }
 

@@ -21,6 +21,7 @@ class StateWriter {
     StateWriter();
     void Text(const std::string& key, const std::string& value);
     void Hex16(const std::string& key, uint16_t value);
+    void Hex32(const std::string& key, uint32_t value);
     void Int(const std::string& key, int64_t value);
     const std::string& text() const { return text_; }
 
@@ -39,9 +40,12 @@ class StateReader {
     // value does not parse, so that a state keeps its defaults for items it does not know.
     bool Text(const std::string& key, std::string& value) const;
     bool Hex16(const std::string& key, uint16_t& value) const;
+    bool Hex32(const std::string& key, uint32_t& value) const;
     bool Int(const std::string& key, int64_t& value) const;
 
   private:
+    bool HexDigits(const std::string& key, size_t maxDigits, uint32_t& value) const;
+
     std::map<std::string, std::string> values_;
 };
 

@@ -44,6 +44,7 @@ int VirtualPrinter::Start() {
         // Power-on: whatever the printer answered before is forgotten.
         impl_->haveLast = false;
         impl_->pendingBusyMs = 0;
+        impl_->restartUntil = {};
         impl_->paper.PrintPowerOn();
     }
     impl_->thread = std::thread([this] { impl_->Serve(); });
@@ -137,6 +138,86 @@ uint16_t VirtualPrinter::StatusWord() const {
 uint16_t VirtualPrinter::BlockingWord() const {
     std::lock_guard<std::mutex> lock(impl_->mutex);
     return impl_->state.blocking;
+}
+
+void VirtualPrinter::SetDocumentCounters(const DocumentCounters& counters) {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->state.counters = counters;
+    impl_->SaveIfChanged();
+}
+
+int VirtualPrinter::SetIdentity(const PrinterIdentity& identity) {
+    if (!IsValidIdentity(identity)) {
+        return -EINVAL;
+    }
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->state.identity = identity;
+    impl_->SaveIfChanged();
+    return 0;
+}
+
+int VirtualPrinter::SetHardwareStatus(const HardwareStatus& hardware) {
+    if (!IsValidHardware(hardware)) {
+        return -EINVAL;
+    }
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->state.hardware = hardware;
+    impl_->SaveIfChanged();
+    return 0;
+}
+
+int VirtualPrinter::SetCurrencies(const std::vector<Currency>& currencies,
+                                  const std::string& baseCurrency) {
+    if (!IsValidCurrencies(currencies, baseCurrency)) {
+        return -EINVAL;
+    }
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->state.currencies = currencies;
+    impl_->state.baseCurrency = baseCurrency;
+    impl_->SaveIfChanged();
+    return 0;
+}
+
+int VirtualPrinter::SetClockOffset(int64_t seconds) {
+    PrinterClock clock;
+    clock.offsetSeconds = seconds;
+    if (!IsValidClock(clock)) {
+        return -EINVAL;
+    }
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->state.clock = clock;
+    impl_->SaveIfChanged();
+    return 0;
+}
+
+int VirtualPrinter::SetFixedClock(const PrinterTime& time) {
+    if (!IsValidTime(time)) {
+        return -EINVAL;
+    }
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->state.clock.fixed = true;
+    impl_->state.clock.fixedTime = time;
+    impl_->SaveIfChanged();
+    return 0;
+}
+
+int VirtualPrinter::MergeStateText(const std::string& text) {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    int rc = MergeState(text, impl_->state);
+    if (rc == 0) {
+        impl_->SaveIfChanged();
+    }
+    return rc;
+}
+
+PrinterState VirtualPrinter::State() const {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    return impl_->state;
+}
+
+void VirtualPrinter::SetRestartTime(unsigned ms) {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->restartMs = ms;
 }
 
 void VirtualPrinter::ChangeState(const std::function<void(PrinterState&)>& change) {

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-namespace emu {
+#include "PrinterState.h"
 
-struct PrinterState;
+namespace emu {
 
 // Faults apply to the replies of the next `frames` request frames, in the order injected.
 // Every request frame with a good check byte takes the first fault that applies to its command,
@@ -31,7 +31,14 @@ enum class FaultKind {
     Silence,        // nothing at all, the request is not executed
     SlowBytes,      // the reply is sent byte by byte, periodMs apart
     DeviceError,    // the reply carries device error `code` (for command `command`, or any);
-                    // the request is not executed
+                    // the request is not executed. Errors 22 (electronic journal) and 48 to 50
+                    // (control unit) also block the printer; see the fields below.
+    // Malformed replies: the request is executed, and the reply sent is spoiled in its layout
+    // (a repeat is answered from the cache with the sound reply).
+    LongErrorField,    // the error field has three characters ("000")
+    ShortStatusField,  // the status field has seven characters (the last one is missing)
+    LongStatusField,   // the status field has nine characters (a "0" more)
+    NoFirstFs,         // the FS after the echo is missing: the echo runs into the error field
 };
 
 struct Fault {
@@ -42,6 +49,19 @@ struct Fault {
     std::string bytes;
     int code = 0;
     std::string command;  // two-letter code the fault is limited to; empty: any request
+
+    // DeviceError: the error struck after the printer had closed and counted the open receipt
+    // (as when the journal or the control unit fails while an "re" finishes): the reply shows
+    // the receipt closed, and "gn" a new document number.
+    bool documentClosed = false;
+    // DeviceError 22 and 48 to 50: whether the printer's recovery lifts the block. For 22 a
+    // "c0" restart does; for the control unit "vc" does, at once after 49 (time-out), after a
+    // "vr" status read for 48 (link lost) and after a "vw" AUTH exchange for 50. Otherwise the
+    // printer stays blocked whatever the driver does.
+    bool recoverable = true;
+    // DeviceError 22: the restart leaves the printer wanting a "cr" (status bit 4); 48 to 50:
+    // the error itself does.
+    bool needsReset = false;
 };
 
 // One request frame as it arrived, whether or not it was executed.
@@ -55,6 +75,8 @@ struct ReceivedFrame {
     // new work.)
     bool repeated = false;
 };
+
+constexpr unsigned kDefaultRestartMs = 1000;
 
 class VirtualPrinter {
   public:
@@ -88,12 +110,31 @@ class VirtualPrinter {
     // The paper: everything printed is appended to this text file. Set it before Start().
     void SetPaperFile(const std::string& path);
 
-    // Printer state that tests set directly.
+    // Printer state that tests and the program set directly. Each change is saved at once;
+    // setters that check their values give -EINVAL for one the printer could not hold or say
+    // (see PrinterState.h for the limits) and then change nothing.
     void SetStatusWords(uint16_t status, uint16_t blocking);
     uint16_t StatusWord() const;
     uint16_t BlockingWord() const;
+    void SetDocumentCounters(const DocumentCounters& counters);
+    int SetIdentity(const PrinterIdentity& identity);
+    int SetHardwareStatus(const HardwareStatus& hardware);
+    // The table and its base (default) currency, which must be one of its codes.
+    int SetCurrencies(const std::vector<Currency>& currencies, const std::string& baseCurrency);
+    // The clock runs at the host's local time plus `seconds` (at most a century either way).
+    int SetClockOffset(int64_t seconds);
+    // The clock stands still at `time` until the next SetClockOffset.
+    int SetFixedClock(const PrinterTime& time);
+    // Items of a state file's text ("key=value" lines after the format line) over the current
+    // state, as the program's --set gives them: 0, or -EINVAL with nothing changed.
+    int MergeStateText(const std::string& text);
+    // A copy of the whole state.
+    PrinterState State() const;
     // Runs `change` on the state under the printer's lock, then saves the state.
     void ChangeState(const std::function<void(PrinterState&)>& change);
+    // How long a "c0" restart keeps the printer deaf to the line (default kDefaultRestartMs);
+    // the driver's recovery waits 1500 ms before it asks again.
+    void SetRestartTime(unsigned ms);
     // The next executed request keeps the printer busy for `ms` before its reply (SYN about
     // every 300 ms meanwhile), as a long operation does.
     void KeepBusy(unsigned ms);

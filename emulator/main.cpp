@@ -6,10 +6,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <pthread.h>
 
+#include "Faults.h"
 #include "PrinterState.h"
+#include "StateText.h"
 #include "VirtualPrinter.h"
 
 namespace {
@@ -30,6 +33,15 @@ void PrintUsage(std::FILE* out) {
         "  --paper FILE    append everything the printer prints to FILE\n"
         "  --status HEX    status word to start with (default 00C0)\n"
         "  --blocking HEX  blocking word to start with (default 0000)\n"
+        "  --set KEY=VALUE set one item of the printer's state, by its key in the state file\n"
+        "                  (serial=..., model=..., document=..., clock-fixed=YYYYMMDDhhmmss,\n"
+        "                  clock-offset=SECONDS, ...); may be given more than once\n"
+        "  --restart-ms N  how long a \"c0\" restart keeps the printer deaf (default 1000)\n"
+        "  --device-error CODE[,cmd=XX][,frames=N][,closed][,reset][,permanent]\n"
+        "                  answer the next N requests (of command XX) with device error CODE;\n"
+        "                  closed: the open receipt was closed before the error struck;\n"
+        "                  reset: the printer wants a \"cr\" afterwards; permanent: errors 22\n"
+        "                  and 48 to 50 block the printer for good\n"
         "  --help          show this text\n",
         out);
 }
@@ -56,6 +68,70 @@ bool ParseWord(const char* text, uint16_t& word) {
     return true;
 }
 
+// A state item the printer knows: its key appears in a saved state.
+bool IsStateKey(const std::string& key) {
+    static const std::string keys = emu::SaveState(emu::PrinterState());
+    return !key.empty() && keys.find("\n" + key + "=") != std::string::npos;
+}
+
+bool ParseStateItem(const char* text, std::string& items) {
+    const std::string item = text;
+    const size_t eq = item.find('=');
+    // Line breaks would smuggle in more items; the state file's escapes spell them.
+    if (eq == std::string::npos || !IsStateKey(item.substr(0, eq)) ||
+        item.find_first_of("\r\n") != std::string::npos) {
+        return false;
+    }
+    items += item;
+    items += '\n';
+    return true;
+}
+
+bool ParseNumber(const std::string& text, long low, long high, long& value) {
+    char* end = nullptr;
+    value = std::strtol(text.c_str(), &end, 10);
+    return !text.empty() && *end == '\0' && value >= low && value <= high;
+}
+
+bool ParseDeviceError(const char* text, emu::Fault& fault) {
+    fault = emu::Fault();
+    fault.kind = emu::FaultKind::DeviceError;
+    std::string spec = text;
+    bool first = true;
+    while (!spec.empty() || first) {
+        const size_t comma = spec.find(',');
+        const std::string part = spec.substr(0, comma);
+        spec = comma == std::string::npos ? std::string() : spec.substr(comma + 1);
+        long number = 0;
+        if (first) {
+            if (!ParseNumber(part, 0, 255, number)) {
+                return false;
+            }
+            fault.code = static_cast<int>(number);
+            first = false;
+        } else if (part.rfind("cmd=", 0) == 0) {
+            fault.command = part.substr(4);
+        } else if (part.rfind("frames=", 0) == 0) {
+            if (!ParseNumber(part.substr(7), 1, 1000000, number)) {
+                return false;
+            }
+            fault.frames = static_cast<int>(number);
+        } else if (part == "closed") {
+            fault.documentClosed = true;
+        } else if (part == "reset") {
+            fault.needsReset = true;
+        } else if (part == "permanent") {
+            fault.recoverable = false;
+        } else {
+            return false;
+        }
+        if (comma != std::string::npos && spec.empty()) {
+            return false;  // a trailing comma
+        }
+    }
+    return emu::ValidateFault(fault) == 0;
+}
+
 struct Options {
     int port = 0;
     std::string stateFile;
@@ -64,6 +140,10 @@ struct Options {
     bool hasBlocking = false;
     uint16_t status = 0;
     uint16_t blocking = 0;
+    std::string stateItems;  // "key=value" lines
+    bool hasRestart = false;
+    unsigned restartMs = 0;
+    std::vector<emu::Fault> faults;
 };
 
 // kExitOk to go on, or the exit code.
@@ -92,6 +172,16 @@ int ParseOptions(int argc, char** argv, Options& options, bool& help) {
             ok = options.hasStatus = ParseWord(value, options.status);
         } else if (option == "--blocking") {
             ok = options.hasBlocking = ParseWord(value, options.blocking);
+        } else if (option == "--set") {
+            ok = ParseStateItem(value, options.stateItems);
+        } else if (option == "--restart-ms") {
+            long ms = 0;
+            ok = options.hasRestart = ParseNumber(value, 0, 600000, ms);
+            options.restartMs = static_cast<unsigned>(ms);
+        } else if (option == "--device-error") {
+            emu::Fault fault;
+            ok = ParseDeviceError(value, fault);
+            options.faults.push_back(fault);
         } else {
             std::fprintf(stderr, "vprinter: unknown option %s (see --help)\n", option.c_str());
             return kExitUsage;
@@ -140,6 +230,19 @@ int main(int argc, char** argv) {
     if (options.hasStatus || options.hasBlocking) {
         printer.SetStatusWords(options.hasStatus ? options.status : printer.StatusWord(),
                                options.hasBlocking ? options.blocking : printer.BlockingWord());
+    }
+    if (!options.stateItems.empty()) {
+        rc = printer.MergeStateText(std::string(emu::kStateFormatLine) + "\n" + options.stateItems);
+        if (rc != 0) {
+            std::fprintf(stderr, "vprinter: a --set value is not one the printer can hold\n");
+            return kExitUsage;
+        }
+    }
+    if (options.hasRestart) {
+        printer.SetRestartTime(options.restartMs);
+    }
+    for (const emu::Fault& fault : options.faults) {
+        printer.InjectFault(fault);  // checked while parsing
     }
     printer.SetPaperFile(options.paperFile);
     rc = printer.Start();

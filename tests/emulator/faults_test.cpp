@@ -173,4 +173,58 @@ TEST_F(EmuFaultTest, RefusedAndClearedFaultsDoNothing) {
     EXPECT_EQ(line->Exchange('Z', "gs"), GsReply('Z'));
 }
 
+TEST_F(EmuFaultTest, MalformedRepliesBreakTheLayoutOnly) {
+    struct Case {
+        FaultKind kind;
+        std::string payload;
+    };
+    const Case cases[] = {
+        {FaultKind::LongErrorField, std::string("gs") + FS + "000" + FS + "00C00000"},
+        {FaultKind::ShortStatusField, std::string("gs") + FS + "00" + FS + "00C0000"},
+        {FaultKind::LongStatusField, std::string("gs") + FS + "00" + FS + "00C000000"},
+        {FaultKind::NoFirstFs, std::string("gs00") + FS + "00C00000"},
+    };
+    char sequence = '0';
+    for (const Case& c : cases) {
+        Inject(MakeFault(c.kind));
+        // A frame sound in itself: only the text inside it is wrong.
+        EXPECT_EQ(line->Exchange(sequence, "gs"), emutest::Frame(sequence, c.payload));
+        // The driver's repeat under the same character gets the sound reply from the cache.
+        EXPECT_EQ(line->Exchange(sequence, "gs"), GsReply(sequence));
+        ++sequence;
+    }
+    // Each spoiled request was executed once.
+    EXPECT_EQ(printer.Requests().size(), 4u);
+}
+
+TEST_F(EmuFaultTest, MalformedRepliesKeepTheDataAndLastForTheirFrames) {
+    Fault f = MakeFault(FaultKind::ShortStatusField, 2);
+    f.command = "gn";
+    Inject(f);
+    EXPECT_EQ(line->Exchange('Z', "gs"), GsReply('Z'));  // not for this command
+    const std::string data = std::string(1, FS) + "0" + FS + "0/0" + FS + "0" + FS;
+    EXPECT_EQ(line->Exchange('0', "gn"),
+              emutest::Frame('0', std::string("gn") + FS + "00" + FS + "00C0000" + data));
+    EXPECT_EQ(line->Exchange('1', "gn"),
+              emutest::Frame('1', std::string("gn") + FS + "00" + FS + "00C0000" + data));
+    EXPECT_EQ(line->Exchange('2', "gn"),
+              emutest::Frame('2', std::string("gn") + FS + "00" + FS + "00C00000" + data));
+
+    Inject(MakeFault(FaultKind::NoFirstFs));
+    EXPECT_EQ(line->Exchange('3', "gn"),
+              emutest::Frame('3', std::string("gn00") + FS + "00C00000" + data));
+    EXPECT_EQ(printer.PendingFaults(), 0u);
+}
+
+TEST_F(EmuFaultTest, DeviceErrorsOtherThanJournalAndUnitLeaveTheWordsAlone) {
+    Fault f = MakeFault(FaultKind::DeviceError);
+    f.code = 21;
+    f.recoverable = false;  // meaningless for this error
+    Inject(f);
+    EXPECT_EQ(line->Exchange('Z', "gs"),
+              emutest::Frame('Z', std::string("gs") + FS + "15" + FS + "00C00000"));
+    EXPECT_EQ(printer.StatusWord(), 0x00C0);
+    EXPECT_EQ(printer.BlockingWord(), 0);
+}
+
 }  // namespace

@@ -15,6 +15,7 @@
 #include <windows.h>
 
 #include "LineClient.h"
+#include "ReplyParser.h"
 #include "TestSupport.h"
 
 namespace {
@@ -213,6 +214,35 @@ TEST(VprinterProgram, TakesTheFirstFreeNumberOrTheOneAsked) {
     EXPECT_EQ(PortMapEntry("/dev/ttyS0"), "COM1");
 }
 
+TEST(VprinterProgram, SetsStateItemsAndInjectsDeviceErrors) {
+    testsupport::ScopedRegistryDir registry;
+    Child child({"--set", "model=00KT-1", "--set", "clock-fixed=20260102030405", "--set",
+                 "document=9", "--device-error", "48,cmd=vc,frames=2,permanent", "--restart-ms",
+                 "0"});
+    ASSERT_TRUE(child.started());
+    std::string com, device;
+    ASSERT_TRUE(SplitAnnouncement(child.ReadLine(), com, device));
+    LineClient line(device);
+    ASSERT_TRUE(line.ok());
+    const std::string ok = std::string(1, FS) + "00" + FS + "00C00000" + FS;
+    EXPECT_EQ(line.Exchange('Z', "gt"),
+              emutest::Frame('Z', "gt" + ok + "20260102" + emutest::GS + "030405" + FS));
+    EXPECT_EQ(
+        line.Exchange('0', "gm"),
+        emutest::Frame('0', "gm" + ok + "643" + FS + "KT00012345" + FS + "000123456" + emutest::GS +
+                                "SK0004321" + emutest::GS + "00KT-1" + emutest::GS));
+    EXPECT_EQ(line.Exchange('1', "gn"),
+              emutest::Frame('1', "gn" + ok + "9" + FS + "0/0" + FS + "0" + FS));
+    // The error is for "vc" only; it blocks the printer for good.
+    const std::string blocked = std::string(1, FS) + "30" + FS + "80C00200";
+    EXPECT_EQ(line.Exchange('2', "vc"), emutest::Frame('2', "vc" + blocked));
+    EXPECT_EQ(line.Exchange('3', "vc"), emutest::Frame('3', "vc" + blocked));
+    EXPECT_EQ(line.Exchange('4', "vc"), emutest::Frame('4', "vc" + blocked));  // the unit's own
+    // With a restart time of 0 the printer answers right after "c0".
+    ASSERT_TRUE(line.Write(emutest::Frame('5', "c0")));
+    EXPECT_EQ(emutest::ParseReply(line.Exchange('6', "gs")).status, 0x80C0);
+}
+
 TEST(VprinterProgram, RefusesBadOptionsAndExplainsItself) {
     for (const std::vector<std::string>& args :
          std::vector<std::vector<std::string>>{{"--port", "0"},
@@ -220,7 +250,17 @@ TEST(VprinterProgram, RefusesBadOptionsAndExplainsItself) {
                                                {"--status", "12345"},
                                                {"--blocking", ""},
                                                {"--state"},
-                                               {"--bogus", "1"}}) {
+                                               {"--bogus", "1"},
+                                               {"--set", "bogus=1"},
+                                               {"--set", "serial"},
+                                               {"--set", "document=-1"},
+                                               {"--set", "serial=a\nb"},
+                                               {"--restart-ms", "-5"},
+                                               {"--device-error", "256"},
+                                               {"--device-error", "22,"},
+                                               {"--device-error", "22,cmd=xyz"},
+                                               {"--device-error", "22,frames=0"},
+                                               {"--device-error", "22,later"}}) {
         Child child(args);
         int status = child.Wait();
         ASSERT_TRUE(WIFEXITED(status)) << args[0];

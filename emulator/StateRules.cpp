@@ -1,0 +1,109 @@
+// What a printer state may hold, and the few state changes that several commands share.
+#include <cctype>
+#include <set>
+
+#include "PrinterState.h"
+
+namespace emu {
+
+namespace {
+
+bool IsBinaryDigits(const std::string& text) {
+    if (text.empty() || text.size() > kMaxSensorDigits) {
+        return false;
+    }
+    for (char c : text) {
+        if (c != '0' && c != '1') {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string Upper(const std::string& text) {
+    std::string out = text;
+    for (char& c : out) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+
+}  // namespace
+
+bool IsPrintableText(const std::string& text, size_t maxLength) {
+    if (text.size() > maxLength) {
+        return false;
+    }
+    for (char c : text) {
+        // Bytes from 0x80 up are Windows-1251 letters; below 0x20 are the framing and
+        // separator bytes, which would cut the reply apart.
+        auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsValidIdentity(const PrinterIdentity& identity) {
+    for (const std::string* text :
+         {&identity.countryCode, &identity.serialNumber, &identity.unitRegisterNumber,
+          &identity.unitSerialNumber, &identity.modelName, &identity.taxpayerAccountNumber,
+          &identity.firmwareMnemonic, &identity.firmwareVersion}) {
+        if (!IsPrintableText(*text, kMaxIdentityText)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsValidHardware(const HardwareStatus& hardware) {
+    return IsBinaryDigits(hardware.sensors) &&
+           IsPrintableText(hardware.receipt.name, kMaxIdentityText) &&
+           IsPrintableText(hardware.journal.name, kMaxIdentityText) &&
+           IsPrintableText(hardware.cutterState, kMaxIdentityText);
+}
+
+bool IsValidCurrencies(const std::vector<Currency>& currencies, const std::string& base) {
+    if (currencies.empty() || currencies.size() > kMaxCurrencies) {
+        return false;
+    }
+    std::set<uint32_t> numbers;
+    std::set<std::string> codes;
+    for (const Currency& currency : currencies) {
+        if (currency.number < 1 || currency.number > kMaxCurrencyNumber ||
+            currency.decimals > kMaxCurrencyDecimals || currency.code.empty() ||
+            !IsPrintableText(currency.code, kMaxCurrencyCode) ||
+            currency.code.find(' ') != std::string::npos) {
+            return false;
+        }
+        if (!numbers.insert(currency.number).second || !codes.insert(Upper(currency.code)).second) {
+            return false;
+        }
+    }
+    return codes.count(Upper(base)) == 1;
+}
+
+void CloseDocument(PrinterState& state) {
+    if ((state.status & kStatusReceiptOpen) == 0) {
+        return;
+    }
+    state.status =
+        static_cast<uint16_t>(state.status & ~(kStatusReceiptOpen | kStatusReadyForTotal));
+    ++state.counters.document;
+    ++state.counters.receipt;
+}
+
+void Block(PrinterState& state, uint16_t reason) {
+    state.blocking = static_cast<uint16_t>(state.blocking | reason);
+    state.status = static_cast<uint16_t>(state.status | kStatusBlocked);
+}
+
+void Unblock(PrinterState& state, uint16_t reason) {
+    state.blocking = static_cast<uint16_t>(state.blocking & ~reason);
+    if (state.blocking == 0) {
+        state.status = static_cast<uint16_t>(state.status & ~kStatusBlocked);
+    }
+}
+
+}  // namespace emu
