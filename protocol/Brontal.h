@@ -286,6 +286,91 @@ class CBrontal {
     BOOL GetTotal(LONGLONG* amount, DWORD* scale) const;
     const ReceiptTotal& Total() const { return m_total; }
 
+    // ---- electronic journal (JournalCommands.cpp, Crc32.cpp) ----
+    // Journal numbers are sessions; offsets and lengths count bytes of the session's journal.
+
+    // The CRC-32 the printer checks a journal read with: reflected 0xEDB88320, initial all ones,
+    // final complement. Crc32Update continues a running value (start from 0) over more bytes.
+    static DWORD Crc32(const BYTE* data, DWORD count);
+    static DWORD Crc32Update(DWORD crc, const BYTE* data, DWORD count);
+    // "jp": the printer prints its journal ("PRINT" when the setting "PrintEJ" is 0).
+    int PrintJournal();
+    // "jv" with the CRC-32 of the `count` bytes read: the printer accepts the journal when it
+    // matches its own.
+    int ValidateJournalData(const BYTE* data, DWORD count);
+    // "jv" with `crc`, or "VALID" when it is 0: the journal is accepted without a check.
+    int ForceValidateJournal(DWORD crc);
+    // "jz" for journal *journal (the current one when 0): *journal, *offset and *length receive
+    // its number, start offset and length; -9005 when the reply lacks one of them.
+    int ReadJournalExtent(DWORD* journal, DWORD* offset, DWORD* length);
+    // "jg": up to `requested` bytes (1..512) at `offset` into `buffer`, terminated; *length
+    // receives the bytes read (left at `requested` when the printer sent an empty block). -9005
+    // when the block does not fit `capacity` with its terminator (what fitted is kept).
+    int ReadJournalBlock(DWORD journal, DWORD offset, DWORD requested, LPSTR buffer,
+                         DWORD capacity, DWORD* length);
+    // "jb": start and end position of the day's journal (0 for a missing field).
+    int ReadJournalInfo(DWORD* start, DWORD* end);
+    // `length` bytes from `offset` in blocks of 512, `progress` hearing the total after each
+    // block. `capacity` must hold `length` bytes and a terminator (else -9002, nothing sent). A
+    // failed block ends the read with its code; the bytes before it stay in the buffer.
+    int ReadJournal(DWORD journal, DWORD offset, LPSTR buffer, DWORD capacity, DWORD length,
+                    ProgressCallback progress, LPVOID context);
+
+    // ---- print commands (PrintCommands.cpp) ----
+
+    // "pt": one text (non-empty, below 1024 bytes) in the open document.
+    int PrintTextLine(LPCSTR text);
+    // "pf": 0 normal, 1 double height, 2 double width, 3 both.
+    int SetPrintFont(UINT font);
+    // "pb": types 1 to 9 are the printer's barcodes; 10 prints `data` as a QR code of size 3,
+    // level "H", version 2.
+    int PrintBarcode(UINT type, LPCSTR data);
+    // "pb" QRCODE: size 0 means 3, an absent or empty level "H", version 0 means 2.
+    int PrintQRCode(UINT size, LPCSTR level, UINT version, LPCSTR data);
+    // "ho".
+    int OpenCashDrawer();
+    // "sl": selects logo `name` of kind `kind` (0, 1 and above 3 "EPSON", 2 "BMP", 3 "FISCAL")
+    // with an optional size word. 0 without sending when the name is absent or empty.
+    int SelectLogo(UINT kind, LPCSTR name, DWORD size);
+    // "fo": opens a file in the printer; a name of 32 bytes or more goes out as none.
+    int OpenFileUpload(LPCSTR name);
+    // "fw": 1 to 255 bytes of the open file.
+    int WriteFileChunk(const BYTE* data, DWORD count);
+    // "fc".
+    int CloseFileUpload();
+    // The whole `length` bytes as "fw" chunks of 255, `progress` hearing the bytes sent after
+    // each; the first failing chunk ends it.
+    int UploadFileData(const BYTE* data, DWORD length, ProgressCallback progress, LPVOID context);
+
+    // ---- control unit and fiscalisation (ControlUnitCommands.cpp) ----
+
+    // "vr": the control unit's status word.
+    int ReadControlUnitStatus(WORD* status);
+    // "iv": the session number and the unit's identifier text (cut to `capacity`).
+    int ReadControlUnitUID(DWORD* session, LPSTR uid, DWORD capacity);
+    // "vw" exchange `exchange`: 0 "TIME", 1 "ID", 2 "AUTH" (above 2: -9002, nothing sent). On
+    // success the unit's status word, its information and answer texts (emptied first, cut to
+    // their capacities) and its checksum word; fields missing from the reply leave those empty
+    // or unchanged.
+    int ControlUnitExchange(UINT exchange, WORD* status, LPSTR info, DWORD infoCapacity,
+                            LPSTR answer, DWORD answerCapacity, WORD* checksum);
+    // "vc".
+    int UnlockControlUnit();
+    // "fv": registers a replacement unit. The password must not be empty; the register and
+    // serial numbers must be given (the serial may be empty); the printer name is optional.
+    int ReplaceControlUnit(LPCSTR password, LPCSTR registerNumber, LPCSTR serialNumber,
+                           LPCSTR printerName);
+    // "zi".
+    int PrintControlUnitReport();
+    // "fi": fiscalises the printer. `options` must be nonzero; its bit 0x200 adds the control
+    // unit's register and serial numbers and the printer name. An empty new password sends the
+    // password again; the taxpayer account number must not be empty.
+    int InitializeFiscal(WORD options, LPCSTR password, LPCSTR newPassword,
+                         LPCSTR taxpayerAccount, LPCSTR registerNumber, LPCSTR serialNumber,
+                         LPCSTR printerName);
+    // "c0" without waiting for an answer: 0 once sent; the printer restarts.
+    int ResetFiscal();
+
     // ---- state ----
 
     // The working copies of the fiscal settings (minimum bill, refund mismatch limit,
