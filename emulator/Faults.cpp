@@ -69,8 +69,8 @@ std::string SpoilReply(FaultKind kind, const std::string& payload) {
 }
 
 void StrikeDeviceError(const Fault& fault, PrinterState& state) {
-    if (fault.documentClosed) {
-        CloseDocument(state);
+    if (fault.receipt != ReceiptOutcome::LeftOpen) {
+        CloseDocument(state, fault.receipt == ReceiptOutcome::ClosedAfterUnblock);
     }
     switch (fault.code) {
         case 22:

@@ -210,6 +210,7 @@ void VirtualPrinter::Impl::Record(ReceivedFrame frame) {
 }
 
 VirtualPrinter::Impl::Outcome VirtualPrinter::Impl::Execute(const Request& request) {
+    SettleReceipt(state);
     CommandResult result;
     CommandHandler handler = FindCommand(request.code);
     if (handler) {

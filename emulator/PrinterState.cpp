@@ -131,6 +131,7 @@ std::string SaveState(const PrinterState& state) {
     out.Int("journal-fault", static_cast<int64_t>(state.journalFault));
     out.Int("unit-lock", static_cast<int64_t>(state.unit.lock));
     out.Int("unit-error", state.unit.error);
+    out.Int("receipt-closing", state.receiptClosing ? 1 : 0);
     return out.text();
 }
 
@@ -205,6 +206,7 @@ int MergeState(const std::string& text, PrinterState& state) {
     ranged("journal-fault", 0, static_cast<int64_t>(JournalFault::Permanent), next.journalFault);
     ranged("unit-lock", 0, static_cast<int64_t>(UnitLock::Permanent), next.unit.lock);
     ranged("unit-error", 0, 0xFF, next.unit.error);
+    ranged("receipt-closing", 0, 1, next.receiptClosing);
 
     if (!ok || !IsValidClock(next.clock) || !IsValidIdentity(next.identity) ||
         !IsValidHardware(next.hardware) || !IsValidCurrencies(next.currencies, next.baseCurrency)) {

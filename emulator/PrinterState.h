@@ -154,6 +154,9 @@ struct PrinterState {
     std::string baseCurrency = "RUB";
     JournalFault journalFault = JournalFault::None;
     ControlUnit unit;
+    // The open receipt was counted while a fault blocked the printer; it still shows as open
+    // and is dropped with the first request after the block is lifted.
+    bool receiptClosing = false;
 };
 
 // Checks of what the setters and the state file may put into a state: each says whether the
@@ -172,9 +175,12 @@ PrinterTime ClockNow(const PrinterClock& clock);
 // "YYYYMMDDhhmmss" of a valid time.
 std::string TimeDigits(const PrinterTime& time);
 
-// The open document is closed and counted: receipt bits off, document and receipt numbers on.
-// Nothing happens when no receipt is open.
-void CloseDocument(PrinterState& state);
+// The open document is counted (document and receipt numbers on) and, unless `keepShown`,
+// closed (receipt bits off; with `keepShown` that waits for SettleReceipt). Nothing happens when
+// no receipt is open.
+void CloseDocument(PrinterState& state, bool keepShown = false);
+// Drops a receipt counted while the printer was blocked, once nothing blocks it any more.
+void SettleReceipt(PrinterState& state);
 // Sets or lifts one blocking reason; the blocked bit follows whether any reason is left.
 void Block(PrinterState& state, uint16_t reason);
 void Unblock(PrinterState& state, uint16_t reason);

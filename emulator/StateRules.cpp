@@ -84,14 +84,26 @@ bool IsValidCurrencies(const std::vector<Currency>& currencies, const std::strin
     return codes.count(Upper(base)) == 1;
 }
 
-void CloseDocument(PrinterState& state) {
-    if ((state.status & kStatusReceiptOpen) == 0) {
+void CloseDocument(PrinterState& state, bool keepShown) {
+    if ((state.status & kStatusReceiptOpen) == 0 || state.receiptClosing) {
         return;
     }
-    state.status =
-        static_cast<uint16_t>(state.status & ~(kStatusReceiptOpen | kStatusReadyForTotal));
     ++state.counters.document;
     ++state.counters.receipt;
+    if (keepShown) {
+        state.receiptClosing = true;
+    } else {
+        state.status =
+            static_cast<uint16_t>(state.status & ~(kStatusReceiptOpen | kStatusReadyForTotal));
+    }
+}
+
+void SettleReceipt(PrinterState& state) {
+    if (state.receiptClosing && (state.status & kStatusBlocked) == 0) {
+        state.receiptClosing = false;
+        state.status =
+            static_cast<uint16_t>(state.status & ~(kStatusReceiptOpen | kStatusReadyForTotal));
+    }
 }
 
 void Block(PrinterState& state, uint16_t reason) {

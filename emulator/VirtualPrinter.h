@@ -41,6 +41,16 @@ enum class FaultKind {
     NoFirstFs,         // the FS after the echo is missing: the echo runs into the error field
 };
 
+// What became of the open receipt when a device error struck, as when the journal or the control
+// unit fails while an "re" finishes.
+enum class ReceiptOutcome {
+    LeftOpen,  // it is still open and was not counted
+    Closed,    // it was closed and counted: the reply shows it closed, "gn" its new number
+    // It was counted ("gn" shows its new number), but the printer still shows it open until it
+    // is unblocked; it drops it with the first request after that.
+    ClosedAfterUnblock,
+};
+
 struct Fault {
     FaultKind kind = FaultKind::LostReply;
     int frames = 1;
@@ -50,10 +60,8 @@ struct Fault {
     int code = 0;
     std::string command;  // two-letter code the fault is limited to; empty: any request
 
-    // DeviceError: the error struck after the printer had closed and counted the open receipt
-    // (as when the journal or the control unit fails while an "re" finishes): the reply shows
-    // the receipt closed, and "gn" a new document number.
-    bool documentClosed = false;
+    // DeviceError: how far an open receipt got before the error struck (see ReceiptOutcome).
+    ReceiptOutcome receipt = ReceiptOutcome::LeftOpen;
     // DeviceError 22 and 48 to 50: whether the printer's recovery lifts the block. For 22 a
     // "c0" restart does; for the control unit "vc" does, at once after 49 (time-out), after a
     // "vr" status read for 48 (link lost) and after a "vw" AUTH exchange for 50. Otherwise the

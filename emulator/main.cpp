@@ -37,9 +37,11 @@ void PrintUsage(std::FILE* out) {
         "                  (serial=..., model=..., document=..., clock-fixed=YYYYMMDDhhmmss,\n"
         "                  clock-offset=SECONDS, ...); may be given more than once\n"
         "  --restart-ms N  how long a \"c0\" restart keeps the printer deaf (default 1000)\n"
-        "  --device-error CODE[,cmd=XX][,frames=N][,closed][,reset][,permanent]\n"
+        "  --device-error CODE[,cmd=XX][,frames=N][,closed|counted][,reset][,permanent]\n"
         "                  answer the next N requests (of command XX) with device error CODE;\n"
-        "                  closed: the open receipt was closed before the error struck;\n"
+        "                  closed: the open receipt was closed and counted before the error\n"
+        "                  struck; counted: it was counted but shows open until the printer is\n"
+        "                  unblocked;\n"
         "                  reset: the printer wants a \"cr\" afterwards; permanent: errors 22\n"
         "                  and 48 to 50 block the printer for good\n"
         "  --help          show this text\n",
@@ -117,7 +119,9 @@ bool ParseDeviceError(const char* text, emu::Fault& fault) {
             }
             fault.frames = static_cast<int>(number);
         } else if (part == "closed") {
-            fault.documentClosed = true;
+            fault.receipt = emu::ReceiptOutcome::Closed;
+        } else if (part == "counted") {
+            fault.receipt = emu::ReceiptOutcome::ClosedAfterUnblock;
         } else if (part == "reset") {
             fault.needsReset = true;
         } else if (part == "permanent") {

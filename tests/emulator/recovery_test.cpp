@@ -13,6 +13,10 @@ using emu::Fault;
 using emu::FaultKind;
 using emutest::FS;
 
+constexpr emu::ReceiptOutcome kLeftOpen = emu::ReceiptOutcome::LeftOpen;
+constexpr emu::ReceiptOutcome kClosed = emu::ReceiptOutcome::Closed;
+constexpr emu::ReceiptOutcome kCounted = emu::ReceiptOutcome::ClosedAfterUnblock;
+
 // A reply without data: echo, error (two hexadecimal digits) and the two words.
 std::string Bare(const std::string& code, const std::string& error, const std::string& words) {
     return code + FS + error + FS + words;
@@ -40,12 +44,13 @@ class EmuRecoveryTest : public emutest::PrinterFixture {
         printer.SetDocumentCounters(counters);
     }
 
-    void InjectError(int code, bool closed, bool recoverable = true, bool reset = false) {
+    void InjectError(int code, emu::ReceiptOutcome receipt, bool recoverable = true,
+                     bool reset = false) {
         Fault f;
         f.kind = FaultKind::DeviceError;
         f.code = code;
         f.command = "re";
-        f.documentClosed = closed;
+        f.receipt = receipt;
         f.recoverable = recoverable;
         f.needsReset = reset;
         ASSERT_EQ(printer.InjectFault(f), 0);
@@ -106,7 +111,7 @@ TEST_F(EmuRecoveryTest, RestartAnswersNothingIsDeafWhileItStartsAndKeepsTheFisca
 TEST_F(EmuRecoveryTest, JournalErrorOnAClosingReceiptIsCuredByRestartAndReset) {
     printer.SetRestartTime(300);
     OpenReceipt();
-    InjectError(22, /*closed=*/true, /*recoverable=*/true, /*reset=*/true);
+    InjectError(22, kClosed, /*recoverable=*/true, /*reset=*/true);
     // The receipt was closed before the journal failed: bit 1 is off in the same reply.
     EXPECT_TRUE(Replies("re", Bare("re", "16", "80C10040")));
     EXPECT_TRUE(Replies("gs", Bare("gs", "00", "80C10040")));
@@ -123,7 +128,7 @@ TEST_F(EmuRecoveryTest, JournalErrorOnAClosingReceiptIsCuredByRestartAndReset) {
 TEST_F(EmuRecoveryTest, JournalErrorBeforeTheReceiptClosedLeavesItOpen) {
     printer.SetRestartTime(300);
     OpenReceipt();
-    InjectError(22, /*closed=*/false);
+    InjectError(22, kLeftOpen);
     EXPECT_TRUE(Replies("re", Bare("re", "16", "80C30040")));
     const emutest::ParsedReply up = Restart();
     ASSERT_TRUE(up.ok);
@@ -135,7 +140,7 @@ TEST_F(EmuRecoveryTest, JournalErrorBeforeTheReceiptClosedLeavesItOpen) {
 TEST_F(EmuRecoveryTest, ABrokenJournalKeepsThePrinterBlockedThroughRestarts) {
     printer.SetRestartTime(300);
     OpenReceipt();
-    InjectError(22, /*closed=*/true, /*recoverable=*/false);
+    InjectError(22, kClosed, /*recoverable=*/false);
     EXPECT_TRUE(Replies("re", Bare("re", "16", "80C10040")));
     for (int pass = 0; pass < 3; ++pass) {
         const emutest::ParsedReply up = Restart();
@@ -162,7 +167,7 @@ TEST_F(EmuRecoveryTest, RestartLiftsTheJournalBlockButNotOtherReasons) {
 
 TEST_F(EmuRecoveryTest, UnitLinkErrorIsCuredByStatusReadThenUnlock) {
     OpenReceipt();
-    InjectError(48, /*closed=*/true);
+    InjectError(48, kClosed);
     EXPECT_TRUE(Replies("re", Bare("re", "30", "80C10200")));
     EXPECT_TRUE(Replies("vc", Bare("vc", "30", "80C10200")));  // the unit is out of reach
     // Reading the unit's status brings the link back; it still holds the lock.
@@ -172,9 +177,32 @@ TEST_F(EmuRecoveryTest, UnitLinkErrorIsCuredByStatusReadThenUnlock) {
     EXPECT_TRUE(Replies("vr", Bare("vr", "00", "00C10000") + FS + "0" + FS));
 }
 
+TEST_F(EmuRecoveryTest, AReceiptCountedDuringTheBlockShowsOpenUntilTheUnlockIsAnswered) {
+    OpenReceipt();
+    InjectError(48, kCounted);
+    EXPECT_TRUE(Replies("re", Bare("re", "30", "80C30200")));
+    EXPECT_TRUE(Replies("vr", Bare("vr", "00", "80C30200") + FS + "1" + FS));
+    // The unlock's own reply still shows the receipt: the driver has to look at "gn".
+    EXPECT_TRUE(Replies("vc", Bare("vc", "00", "00C30000")));
+    EXPECT_TRUE(
+        Replies("gn", Bare("gn", "00", "00C10000") + FS + "42" + FS + "3/8" + FS + "1" + FS));
+}
+
+TEST_F(EmuRecoveryTest, AReceiptCountedBeforeAJournalErrorIsGoneAfterTheRestart) {
+    printer.SetRestartTime(300);
+    OpenReceipt();
+    InjectError(22, kCounted);
+    EXPECT_TRUE(Replies("re", Bare("re", "16", "80C30040")));
+    EXPECT_TRUE(Replies("gs", Bare("gs", "00", "80C30040")));  // blocked: it stays shown
+    const emutest::ParsedReply up = Restart();
+    ASSERT_TRUE(up.ok);
+    EXPECT_EQ(up.status, 0x00C1);
+    EXPECT_EQ(DocumentNumbers(), std::string("42") + FS + "3/8" + FS + "1" + FS);
+}
+
 TEST_F(EmuRecoveryTest, UnitTimeOutIsCuredByUnlockAlone) {
     OpenReceipt();
-    InjectError(49, /*closed=*/false, /*recoverable=*/true, /*reset=*/true);
+    InjectError(49, kLeftOpen, /*recoverable=*/true, /*reset=*/true);
     // The reset is wanted at once, with the block.
     EXPECT_TRUE(Replies("re", Bare("re", "31", "80D30200")));
     EXPECT_TRUE(Replies("cr", Bare("cr", "00", "80C30200")));
@@ -185,7 +213,7 @@ TEST_F(EmuRecoveryTest, UnitTimeOutIsCuredByUnlockAlone) {
 
 TEST_F(EmuRecoveryTest, UnitAuthenticationErrorIsCuredByAuthThenUnlock) {
     OpenReceipt();
-    InjectError(50, /*closed=*/true);
+    InjectError(50, kClosed);
     EXPECT_TRUE(Replies("re", Bare("re", "32", "80C10200")));
     EXPECT_TRUE(Replies("vc", Bare("vc", "32", "80C10200")));
     EXPECT_TRUE(Replies("vr", Bare("vr", "00", "80C10200") + FS + "5" + FS));
@@ -202,7 +230,7 @@ TEST_F(EmuRecoveryTest, UnitAuthenticationErrorIsCuredByAuthThenUnlock) {
 TEST_F(EmuRecoveryTest, ABrokenUnitLinkStaysBlockedWhateverTheDriverTries) {
     printer.SetRestartTime(300);
     OpenReceipt();
-    InjectError(48, /*closed=*/true, /*recoverable=*/false);
+    InjectError(48, kClosed, /*recoverable=*/false);
     EXPECT_TRUE(Replies("re", Bare("re", "30", "80C10200")));
     for (int round = 0; round < 2; ++round) {
         EXPECT_TRUE(Replies("vc", Bare("vc", "30", "80C10200")));
@@ -216,14 +244,14 @@ TEST_F(EmuRecoveryTest, ABrokenUnitLinkStaysBlockedWhateverTheDriverTries) {
     EXPECT_EQ(up.status, 0x80C1);
     EXPECT_EQ(up.blocking, emu::kBlockControlUnit);
     // A later error of another kind does not repair it either.
-    InjectError(49, false);
+    InjectError(49, kLeftOpen);
     EXPECT_TRUE(Replies("re", Bare("re", "31", "80C10200")));
     EXPECT_TRUE(Replies("vc", Bare("vc", "30", "80C10200")));
 }
 
 TEST_F(EmuRecoveryTest, AUnitThatRefusesAuthenticationStaysBlocked) {
     OpenReceipt();
-    InjectError(50, /*closed=*/false, /*recoverable=*/false);
+    InjectError(50, kLeftOpen, /*recoverable=*/false);
     EXPECT_TRUE(Replies("re", Bare("re", "32", "80C30200")));
     EXPECT_TRUE(Replies("vc", Bare("vc", "32", "80C30200")));
     EXPECT_TRUE(Replies("vr", Bare("vr", "00", "80C30200") + FS + "5" + FS));  // it answers
@@ -233,7 +261,7 @@ TEST_F(EmuRecoveryTest, AUnitThatRefusesAuthenticationStaysBlocked) {
 
 TEST_F(EmuRecoveryTest, TheRepeatOfAFailedRequestIsNotASecondFailure) {
     OpenReceipt();
-    InjectError(22, /*closed=*/true);
+    InjectError(22, kClosed);
     const std::string first = line->Exchange('5', "re");
     EXPECT_EQ(first, emutest::Frame('5', Bare("re", "16", "80C10040")));
     // The driver lost the reply and asks again under the same character: the same answer, and

@@ -108,6 +108,7 @@ emu::PrinterState Unusual() {
     state.journalFault = emu::JournalFault::ClearedByRestartReset;
     state.unit.lock = emu::UnitLock::AfterAuth;
     state.unit.error = 50;
+    state.receiptClosing = true;
     return state;
 }
 
@@ -126,6 +127,7 @@ TEST(EmuPrinterState, EveryItemRoundTrips) {
     EXPECT_EQ(loaded.currencies[1].code, "x");
     EXPECT_EQ(loaded.unit.lock, emu::UnitLock::AfterAuth);
     EXPECT_EQ(loaded.journalFault, emu::JournalFault::ClearedByRestartReset);
+    EXPECT_TRUE(loaded.receiptClosing);
     // The table keeps the wire's separators, escaped.
     EXPECT_NE(text.find("\ncurrencies=933\\x1DBYN\\x1D2\\x1C1\\x1Dx\\x1D0\n"), std::string::npos);
     EXPECT_NE(text.find("\nclock-fixed=20310709080706\n"), std::string::npos);
@@ -138,9 +140,9 @@ TEST(EmuPrinterState, ValuesThePrinterCouldNotHoldAreDamage) {
     for (const char* bad :
          {"document=-1", "document=4294967296", "document=1x", "clock-fixed=20250229000000",
           "clock-fixed=2025", "clock-offset=9e9", "clock-offset=99999999999", "serial=a\\x1Cb",
-          "sensors=102", "temperature=2147483648", "currencies=1\\x1DRUB",
-          "currencies=", "currencies=1\\x1DRUB\\x1D2\\x1C1\\x1DUSD\\x1D2", "base-currency=EUR",
-          "journal-fault=4", "unit-lock=5", "unit-error=256", "init-options=123456789"}) {
+          "sensors=102", "temperature=2147483648", "currencies=1\\x1DRUB", "currencies=",
+          "currencies=1\\x1DRUB\\x1D2\\x1C1\\x1DUSD\\x1D2", "base-currency=EUR", "journal-fault=4",
+          "unit-lock=5", "unit-error=256", "init-options=123456789", "receipt-closing=2"}) {
         emu::PrinterState target = state;
         EXPECT_EQ(emu::MergeState(std::string("vprinter-state 1\n") + bad + "\n", target), -EINVAL)
             << bad;
