@@ -108,19 +108,19 @@ DWORD SerialPort::Read(void* buffer, DWORD size, DWORD* done) {
         return ERROR_SUCCESS;
     }
     auto* out = static_cast<unsigned char*>(buffer);
-    // Takes what the driver holds now, without waiting.
+    // Takes what the queue and the terminal driver hold now, without waiting.
     auto take = [&]() -> DWORD {
         while (*done < size) {
-            ssize_t n = read(fd_, out + *done, size - *done);
-            if (n > 0) {
-                *done += static_cast<DWORD>(n);
-            } else if (n == 0 || errno == EAGAIN) {
-                return ERROR_SUCCESS;
-            } else if (errno == EIO) {
-                return ERROR_DEVICE_NOT_CONNECTED;
-            } else if (errno != EINTR) {
-                return file::ErrorFromErrno(errno, std::string());
+            if (Queued() == 0) {
+                DWORD error = Refill();
+                if (error != ERROR_SUCCESS || Queued() == 0) {
+                    return error;
+                }
             }
+            const DWORD n = std::min(Queued(), size - *done);
+            std::copy_n(queue_.data() + queueStart_, n, out + *done);
+            queueStart_ += n;
+            *done += n;
         }
         return ERROR_SUCCESS;
     };
@@ -193,6 +193,28 @@ DWORD SerialPort::Read(void* buffer, DWORD size, DWORD* done) {
             case Readiness::Ready:
             case Readiness::TimedOut:
                 break;
+        }
+    }
+}
+
+DWORD SerialPort::Refill() {
+    queueStart_ = 0;
+    queueEnd_ = 0;
+    const DWORD room = std::clamp<DWORD>(inputQueue_, 1, kQueueCapacity);
+    for (;;) {
+        ssize_t n = read(fd_, queue_.data(), room);
+        if (n > 0) {
+            queueEnd_ = static_cast<DWORD>(n);
+            return ERROR_SUCCESS;
+        }
+        if (n == 0 || errno == EAGAIN) {
+            return ERROR_SUCCESS;
+        }
+        if (errno == EIO) {
+            return ERROR_DEVICE_NOT_CONNECTED;
+        }
+        if (errno != EINTR) {
+            return file::ErrorFromErrno(errno, std::string());
         }
     }
 }
@@ -344,8 +366,12 @@ DWORD SerialPort::Purge(DWORD flags) {
     }
     // Reads and writes here are synchronous: by the time PurgeComm runs no request is pending,
     // so the abort flags have nothing to cancel.
-    if ((flags & PURGE_RXCLEAR) && tcflush(fd_, TCIFLUSH) != 0) {
-        return file::ErrorFromErrno(errno, std::string());
+    if (flags & PURGE_RXCLEAR) {
+        queueStart_ = 0;
+        queueEnd_ = 0;
+        if (tcflush(fd_, TCIFLUSH) != 0) {
+            return file::ErrorFromErrno(errno, std::string());
+        }
     }
     if ((flags & PURGE_TXCLEAR) && tcflush(fd_, TCOFLUSH) != 0) {
         return file::ErrorFromErrno(errno, std::string());
@@ -357,8 +383,9 @@ DWORD SerialPort::QueueStatus(COMSTAT* status) const {
     *status = COMSTAT{};
     int input = 0;
     int output = 0;
+    status->cbInQue = Queued();
     if (ioctl(fd_, FIONREAD, &input) == 0 && input > 0) {
-        status->cbInQue = static_cast<DWORD>(input);
+        status->cbInQue += static_cast<DWORD>(input);
     }
     if (ioctl(fd_, TIOCOUTQ, &output) == 0 && output > 0) {
         status->cbOutQue = static_cast<DWORD>(output);

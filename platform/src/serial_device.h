@@ -6,6 +6,7 @@
 
 #include "handles_io.h"
 
+#include <array>
 #include <string>
 
 #include <termios.h>
@@ -33,6 +34,10 @@ class SerialPort final : public kernel::IoObject {
 
   private:
     void DrainBounded() const;
+    // Moves what the terminal driver holds into the input queue; ERROR_SUCCESS also when nothing
+    // was there.
+    DWORD Refill();
+    DWORD Queued() const { return queueEnd_ - queueStart_; }
 
     const int fd_;
     const termios original_;
@@ -44,6 +49,13 @@ class SerialPort final : public kernel::IoObject {
     DCB requested_{};
     DWORD inputQueue_ = 4096;
     DWORD outputQueue_ = 4096;
+    // The port's input queue, as a Windows serial driver keeps one: a read of one byte takes it
+    // from here, and the terminal driver is read in chunks, so byte-at-a-time callers do not pay
+    // a system call per byte and still consume nothing beyond what they asked for.
+    static constexpr DWORD kQueueCapacity = 4096;
+    std::array<unsigned char, kQueueCapacity> queue_{};
+    DWORD queueStart_ = 0;
+    DWORD queueEnd_ = 0;
 };
 
 // Line settings <-> termios. The termios keeps raw mode whatever the DCB says.

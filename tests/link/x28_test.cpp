@@ -228,9 +228,17 @@ TEST_F(X28PeerTest, GarbageThenSilenceIsAPacketTimeout) {
     EXPECT_EQ(link.Sequence(), 'Z');
 }
 
+void SlowRecordRaw(const BYTE* bytes, DWORD count, int direction) {
+    RecordRaw(bytes, count, direction);
+    Sleep(1);
+}
+
 TEST_F(X28PeerTest, GarbageUntilTheStartWaitRunsOutIsAReplyTimeout) {
+    // A trace that takes a millisecond per noise byte keeps the link slower than the flood, so
+    // a byte is always waiting however the threads are scheduled near the end of the wait.
+    const LinkTraceHooks slow = {SlowRecordRaw, RecordPacket, RecordError};
+    SetLinkTraceHooks(&slow);
     SendRequest();
-    // More noise than the link can take in its start wait: a byte is always waiting.
     peer.Flood(std::string(4096, '?'), 900);
     const auto start = Clock::now();
     EXPECT_EQ(link.Read(reply, sizeof reply, kReplyBudgetMs), kX28ReplyTimeout);
