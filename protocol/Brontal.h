@@ -21,6 +21,7 @@
 
 #include "AsyncComX28.h"
 #include "CommandTable.h"
+#include "FiscalRecords.h"
 #include "Settings.h"
 
 constexpr char kFieldSeparator = '\x1C';  // FS, between fields
@@ -370,6 +371,146 @@ class CBrontal {
                          LPCSTR printerName);
     // "c0" without waiting for an answer: 0 once sent; the printer restarts.
     int ResetFiscal();
+
+    // ---- tables and clock (TableCommands.cpp) ----
+    // A read starts at entry *start (four digits; the table's start when 0) and stores back the
+    // number the reply leads with. Every entry of `entries` is cleared; *count receives the
+    // complete entries read, up to `capacity`.
+
+    int ReadDepartments(LONG* start, DepartmentEntry* entries, int capacity, int* count);
+    // Also replaces the layer's currency table and makes the entry named by the base code
+    // (copied to `baseCode`) the current currency.
+    int ReadCurrencies(LONG* start, LPSTR baseCode, DWORD baseCodeCapacity, CurrencyEntry* entries,
+                       int capacity, int* count);
+    int ReadPaymentFacilities(LONG* start, PaymentFacilityEntry* entries, int capacity,
+                              int* count);
+    int ReadReceiptHeader(LPSTR text, DWORD capacity);
+    int ReadReceiptFooter(LPSTR text, DWORD capacity);
+    // The name of department `department` (below 16) from a fresh "gd"; -9002 when the table
+    // has no such entry.
+    int ReadDepartmentName(int department, LPSTR name, DWORD capacity);
+    // "gc" from the start, so that the layer knows the current currency.
+    int LoadCurrencyTable();
+    // 1 to 16 entries.
+    int WriteDepartments(const DepartmentEntry* entries, int count);
+    // 1 to 8 entries; on success they become the layer's currency table.
+    int WriteCurrencies(LPCSTR baseCode, const CurrencyEntry* entries, int count);
+    // 1 to 8 entries.
+    int WritePaymentFacilities(const PaymentFacilityEntry* entries, int count);
+    int WriteReceiptHeader(LPCSTR text);
+    int WriteReceiptFooter(LPCSTR text);
+    // The printer's clock; only the date and time fields of `time` are used.
+    int SetDateTime(const SYSTEMTIME* time);
+
+    // ---- receipts (ReceiptCommands.cpp) ----
+    // Amounts are normalised to the minimum bill and the current currency's decimals before they
+    // are sent; argument problems give -9002 before anything is sent and leave the running total
+    // as it was. A device error leaves it as it was too.
+
+    // "rb"; a type 5 (annulment) carries the annulled document's number and an optional text.
+    int BeginReceipt(int type, ULONG documentNumber = 0, LPCSTR text = nullptr);
+    // "rb" of type 1 or 20 to 23 with three texts; `controlTapeOnly` counts for 21 to 23.
+    int BeginReceiptWithTexts(int type, LPCSTR text1, LPCSTR text2, LPCSTR text3,
+                              BOOL controlTapeOnly);
+    // "as": a sale line (`sale` nonzero) or its storno. An absent name sends none; an empty one
+    // takes the department's name. `amount` (0: none) is checked against price x quantity.
+    int SellArticle(BOOL sale, LONGLONG price, DWORD priceScale, LPCSTR name, int department,
+                    LONGLONG quantity, DWORD quantityScale, LPCSTR quantityText, LONGLONG amount,
+                    DWORD amountScale, WORD articleCode, LPCSTR codeText, BOOL quantityAlways);
+    // "ad" / "aa" on the last line: the correction itself (`direction` nonzero) or its
+    // cancellation.
+    int ArticleDiscount(BOOL direction, LONGLONG amount, DWORD scale, LPCSTR text,
+                        LPCSTR secondText, int number);
+    int ArticleSurcharge(BOOL direction, LONGLONG amount, DWORD scale, LPCSTR text,
+                         LPCSTR secondText, int number);
+    // "rd" / "ra" on the whole receipt.
+    int ReceiptDiscount(LONGLONG amount, DWORD scale, LPCSTR text);
+    int ReceiptSurcharge(LONGLONG amount, DWORD scale, LPCSTR text);
+    int PrintSubtotal();
+    // "rt" with the expected total; *amount and *scale receive the printer's total.
+    int CompleteReceipt(LONGLONG* amount, DWORD* scale);
+    int ContinueReceipt();
+    // "rc": a payment (`payment` nonzero) or a pay-back. With a currency code, `amount` is in
+    // that currency and `currencyAmount` (above 0) its rate.
+    int PayCash(BOOL payment, LONGLONG amount, DWORD scale, LPCSTR currencyCode = nullptr,
+                LONGLONG currencyAmount = 0, DWORD currencyScale = 0);
+    // "rn" with payment facility `facility` and an optional text.
+    int PayNoncash(BOOL payment, LONGLONG amount, DWORD scale, int facility,
+                   LPCSTR text = nullptr);
+    // "re": the running total is cleared.
+    int EndReceipt();
+    // "ri": cash income (`income` nonzero) or outcome, optionally in another currency.
+    int CashInOut(BOOL income, LONGLONG amount, DWORD scale, LPCSTR currencyCode = nullptr);
+    int CashierLogin(LPCSTR cashier);
+    int ReadCashier(LPSTR name, DWORD capacity);
+    // "pl": `attribute` 2 prints on the control tape only, 0 everywhere.
+    int PrintDocumentLine(int attribute, LPCSTR text);
+    int CancelPrinting();
+    // "ls": *flags is left as it was when the reply has no flag word.
+    int ReadDocumentFlags(DWORD* flags);
+
+    // ---- day and reports (ReportCommands.cpp) ----
+
+    int OpenDay();
+    // The Z report that ends the day.
+    int CloseDay();
+    int PrintXReport();
+    int PrintTaxTableReport();
+    int PrintCashierReport();
+    int PrintSettTableReport();
+    int PrintOperationsRegsReport();
+    int PrintSelfTestReport();
+    // Fiscal memory report from Z `first` to Z `last` (0: only `first`), full or short, with an
+    // optional text.
+    int PrintReportByZ(BOOL full, UINT first, UINT last, LPCSTR text);
+    // The same by dates; only the date fields of `first` and `last` are used, and `last` may be
+    // absent or all zero.
+    int PrintReportByDate(BOOL full, const SYSTEMTIME* first, const SYSTEMTIME* last, LPCSTR text);
+
+    // ---- session, receipt and cashier information requests (InfoRequests.cpp) ----
+    // A session request asks about session *session (the current one when 0 or absent) and
+    // stores back the number the reply leads with. List requests clear every entry first and
+    // set *count to the complete entries read, up to `capacity`. Fields missing from a reply
+    // read as zero where the outputs are cleared, and leave the outputs as they were elsewhere;
+    // only the device's error decides the result.
+
+    int ReadSessionDocumentCounts(DWORD* session, SessionDocumentCounts* counts);
+    int ReadSessionDateTime(DWORD* session, SessionDateTime* dates);
+    int ReadSessionSalesByDepartment(DWORD* session, DepartmentTotals* entries, int capacity,
+                                     int* count);
+    int ReadSessionRefundsByDepartment(DWORD* session, DepartmentTotals* entries, int capacity,
+                                       int* count);
+    // Four amounts a currency: sales, sales in the currency, refunds, refunds in the currency.
+    int ReadSessionCashByCurrency(DWORD* session, CurrencyTotals* entries, int capacity,
+                                  int* count);
+    // Two amounts a facility: sales and refunds.
+    int ReadSessionNoncashByFacility(DWORD* session, FacilityTotals* entries, int capacity,
+                                     int* count);
+    int ReadSessionDiscountsSurcharges(DWORD* session, DecimalPair* discounts,
+                                       DecimalPair* surcharges);
+    int ReadSessionAccumulatedTotals(DWORD* session, DecimalPair* sales, DecimalPair* refunds,
+                                     DecimalPair* third);
+    // Four amounts a currency: income, outcome, previously collected, collected.
+    int ReadSessionCollectedAmounts(DWORD* session, CurrencyTotals* entries, int capacity,
+                                    int* count);
+    int ReadSessionJournalInfo(DWORD* session, DWORD* size, ULONG* checksum);
+    // The reply leads with no session number: *session stays as it was.
+    int ReadSessionRestaurantOrders(DWORD* session, DecimalPair* openAmount, DWORD* openCount,
+                                    DecimalPair* closedAmount, DWORD* closedCount);
+    int ReadReceiptTotals(DecimalPair* sales, DecimalPair* payment);
+    int ReadReceiptSalesByDepartment(DepartmentTotals* entries, int capacity, int* count);
+    int ReadReceiptRefundsByDepartment(DepartmentTotals* entries, int capacity, int* count);
+    // Two amounts a currency: the payment and the payment in the currency.
+    int ReadReceiptCashByCurrency(CurrencyTotals* entries, int capacity, int* count);
+    // One amount a facility.
+    int ReadReceiptNoncashByFacility(FacilityTotals* entries, int capacity, int* count);
+    int ReadReceiptDiscountsSurcharges(DecimalPair* discounts, DecimalPair* surcharges);
+    // One amount a currency.
+    int ReadReceiptCollectedByCurrency(CurrencyTotals* entries, int capacity, int* count);
+    // Three amounts a currency: income, outcome, collected.
+    int ReadCashierCollectedAmounts(CurrencyTotals* entries, int capacity, int* count);
+    // One amount a facility.
+    int ReadCashierNoncashByFacility(FacilityTotals* entries, int capacity, int* count);
 
     // ---- state ----
 
