@@ -15,6 +15,14 @@ inline int RunCommand(CBrontal& layer, LPCSTR code, LPSTR fields, DWORD capacity
                       int expectReply = 1) {
     char command[8] = {};  // the two letters; the echo comes back here
     std::strncpy(command, code, sizeof command - 1);
+    // A request the link cannot frame is an argument error, found before anything is sent.
+    const void* end = fields ? std::memchr(fields, '\0', capacity) : nullptr;
+    const size_t fieldLength = !fields ? 0
+                               : end   ? static_cast<size_t>(static_cast<LPCSTR>(end) - fields)
+                                       : capacity;
+    if (std::strlen(command) + (fieldLength > 0 ? 1 + fieldLength : 0) > kX28MaxRequestPayload) {
+        return kBrontalBadArguments;
+    }
     const int result = layer.Execute(command, sizeof command, fields, capacity, expectReply);
     if (result <= 0) {
         return result;
