@@ -21,7 +21,9 @@ int Run(CBrontal& layer, LPCSTR code, LPCSTR request, LPSTR reply, DWORD replyCa
     // One buffer carries the request out and the reply back.
     char fields[kCommandTextCapacity];
     const size_t length = request ? std::strlen(request) : 0;
-    if (length >= sizeof fields) {
+    // What the link cannot frame is an argument error too, found before anything is sent.
+    if (length >= sizeof fields ||
+        std::strlen(command) + (length > 0 ? 1 + length : 0) > kX28MaxRequestPayload) {
         return kBrontalBadArguments;
     }
     std::memcpy(fields, request ? request : "", length + 1);

@@ -7,7 +7,7 @@
 namespace fiscal {
 
 // Sends `code` with `request` (may be empty) and waits for the reply. 0, the execution's failure,
-// or the device result of the reply. The reply's data fields are copied into `reply` (cut to
+// or the device result of the reply; -9002 for a request longer than one frame can carry. The reply's data fields are copied into `reply` (cut to
 // `replyCapacity`); a reply of `replyCapacity` bytes or more gives -9005, so that a buffer chosen
 // for the command's replies is not silently overrun.
 int Run(CBrontal& layer, LPCSTR code, LPCSTR request, LPSTR reply = nullptr,
