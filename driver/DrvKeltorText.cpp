@@ -1,0 +1,74 @@
+// BSTR <-> ANSI conversions of the driver's texts.
+#include "DrvKeltorText.h"
+
+#include <climits>
+#include <new>
+
+namespace {
+
+HRESULT BstrFromBytes(LPCSTR text, size_t length, BSTR* wide) {
+    if (!wide) {
+        return E_POINTER;
+    }
+    *wide = nullptr;
+    if (length > static_cast<size_t>(INT_MAX)) {
+        return E_OUTOFMEMORY;
+    }
+    const int count = static_cast<int>(length);
+    const int wideLength = count == 0 ? 0 : MultiByteToWideChar(CP_ACP, 0, text, count, nullptr, 0);
+    if (count != 0 && wideLength <= 0) {
+        return E_FAIL;
+    }
+    BSTR result = SysAllocStringLen(nullptr, static_cast<UINT>(wideLength));
+    if (!result) {
+        return E_OUTOFMEMORY;
+    }
+    if (wideLength > 0 && MultiByteToWideChar(CP_ACP, 0, text, count, result, wideLength) <= 0) {
+        SysFreeString(result);
+        return E_FAIL;
+    }
+    result[wideLength] = 0;
+    *wide = result;
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT AnsiFromBstr(BSTR wide, std::string& text) {
+    const UINT length = SysStringLen(wide);
+    if (length == 0) {
+        text.clear();
+        return S_OK;
+    }
+    if (length > static_cast<UINT>(INT_MAX)) {
+        return E_OUTOFMEMORY;
+    }
+    const int count = static_cast<int>(length);
+    const int ansiLength =
+        WideCharToMultiByte(CP_ACP, 0, wide, count, nullptr, 0, nullptr, nullptr);
+    if (ansiLength <= 0) {
+        return E_FAIL;
+    }
+    try {
+        std::string converted(static_cast<size_t>(ansiLength), '\0');
+        WideCharToMultiByte(CP_ACP, 0, wide, count, converted.data(), ansiLength, nullptr, nullptr);
+        text.swap(converted);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+HRESULT BstrFromAnsi(const std::string& text, BSTR* wide) {
+    return BstrFromBytes(text.data(), text.size(), wide);
+}
+
+HRESULT BstrFromAnsi(LPCSTR text, BSTR* wide) {
+    size_t length = 0;
+    if (text) {
+        while (text[length] != '\0') {
+            ++length;
+        }
+    }
+    return BstrFromBytes(text ? text : "", length, wide);
+}

@@ -1,0 +1,57 @@
+// The exports of libBrontalOcx and its version resource.
+#include <windows.h>
+
+#include <versionresource.h>
+
+#include "BrontalOcxModule.h"
+
+BRONTAL_VERSION_RESOURCE(BRONTAL_VERSION_MAJOR, BRONTAL_VERSION_MINOR, BRONTAL_VERSION_PATCH, 0,
+                         BRONTAL_VERSION_MAJOR, BRONTAL_VERSION_MINOR, BRONTAL_VERSION_PATCH, 0,
+                         VFT_DLL, 0x0419, 1251,
+                         "CompanyName\0"
+                         "Orvane\0"
+                         "FileDescription\0"
+                         "BrontalOcx\0"
+                         "FileVersion\0" BRONTAL_VERSION_TEXT
+                         "\0"
+                         "InternalName\0"
+                         "BrontalOcx\0"
+                         "ProductName\0"
+                         "BrontalOcx\0"
+                         "ProductVersion\0" BRONTAL_VERSION_TEXT "\0");
+
+namespace {
+
+// The library's own absolute path, for InprocServer32.
+bool OwnPath(char* path, DWORD capacity) {
+    HMODULE self = nullptr;
+    if (!GetModuleHandleExA(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCSTR>(&OwnPath), &self)) {
+        return false;
+    }
+    const DWORD length = GetModuleFileNameA(self, path, capacity);
+    return length > 0 && length < capacity;
+}
+
+}  // namespace
+
+STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
+    return GetDrvKeltorClassObject(rclsid, riid, ppv);
+}
+
+STDAPI DllCanUnloadNow(void) {
+    return ModuleLockCount() == 0 ? S_OK : S_FALSE;
+}
+
+STDAPI DllRegisterServer(void) {
+    char path[4 * MAX_PATH] = {};
+    if (!OwnPath(path, sizeof path)) {
+        return SELFREG_E_CLASS;
+    }
+    return RegisterBrontalOcx(path);
+}
+
+STDAPI DllUnregisterServer(void) {
+    return UnregisterBrontalOcx();
+}
