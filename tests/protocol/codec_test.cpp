@@ -294,6 +294,29 @@ TEST(TextHelpers, WrapBreaksEveryLineLengthCharacters) {
     EXPECT_STREQ(small, "abc\nd");
 }
 
+TEST(CurrencyList, EntriesUntilCapacityOrAnIncompleteOne) {
+    const std::string list = "1" + GS + "UAH" + GS + "2" + FS + "2" + GS + "USDX" + GS + "0" + FS +
+                             "3" + GS + GS + "2" + FS + "4" + GS + "EUR" + GS + "2" + FS;
+    CurrencyEntry entries[4] = {};
+    LPCSTR position = list.c_str();
+    ASSERT_EQ(CBrontal::ReadCurrencyList(&position, entries, 4), 2);
+    EXPECT_EQ(entries[0].code, 1);
+    EXPECT_STREQ(entries[0].name, "UAH");
+    EXPECT_EQ(entries[0].decimals, 2);
+    EXPECT_STREQ(entries[1].name, "USD");  // cut to three letters
+    EXPECT_EQ(entries[1].decimals, 0);
+    EXPECT_EQ(entries[2].code, 0);  // the entry without a name was not taken
+    position = list.c_str();
+    EXPECT_EQ(CBrontal::ReadCurrencyList(&position, entries, 1), 1);
+
+    CBrontal layer;
+    EXPECT_EQ(layer.FindCurrency("UAH"), 0);  // an empty table: the current currency
+    layer.ReplaceCurrencyTable(entries, 2, "usd");
+    EXPECT_EQ(layer.CurrentCurrency(), 1);
+    EXPECT_EQ(layer.FindCurrency("uah"), 0);
+    EXPECT_EQ(layer.FindCurrency("GBP"), 1);
+}
+
 // The 128 codes as the printer numbers them.
 const char* const kTable[] = {
     "gs", "gn", "gt", "gf", "gv", "gd", "gc", "gp", "ga", "go", "gb", "ge", "gm", "gi", "gw", "hx",

@@ -251,5 +251,37 @@ TEST_F(Execution, TransferCommandLineLimits) {
     EXPECT_EQ(peer.Payloads()[2], "b0");
 }
 
+TEST_F(Execution, HeaderAndFooterTextsUpToTheirFieldSeparator) {
+    Play({ReplyWith(0, 0x00C0, 0, "SHOP\nLINE 2" + FS + "ignored"), ReplyWith(0, 0x00C0, 0, ""),
+          ReplyWith(0, 0x00C0, 0, std::string(1000, 'f'))});
+    char text[16] = "stale";
+    EXPECT_EQ(layer.ReadHeaderText(text, sizeof text), 0);
+    EXPECT_STREQ(text, "SHOP\nLINE 2");
+    EXPECT_EQ(layer.ReadFooterText(text, sizeof text), 0);
+    EXPECT_STREQ(text, "");
+    std::vector<char> footer(1024, 'x');
+    EXPECT_EQ(layer.ReadFooterText(footer.data(), 1024), 0);
+    EXPECT_EQ(std::string(footer.data()), std::string(1000, 'f'));
+    EXPECT_EQ(peer.Payloads(), (std::vector<std::string>{"gb", "ge", "ge"}));
+}
+
+TEST_F(Execution, RepliesLackingTheirNumbersAreBadReplies) {
+    Play({ReplyWith(0, 0x00C0, 0, "12" + FS + "3/4" + FS), ReplyWith(0, 0x00C0, 0, "x" + FS),
+          ReplyWith(0, 0x00C0, 0, "101" + GS + "30" + FS + "1F" + GS + "wide" + GS + "P" + FS)});
+    DWORD document = 7;
+    EXPECT_EQ(layer.ReadDocumentNumbers(&document, nullptr, nullptr, nullptr), kBrontalBadReply);
+    EXPECT_EQ(document, 7U);
+    EXPECT_EQ(layer.LastDocumentNumber(), 0U);
+    LONG number = 5;
+    EXPECT_EQ(layer.ReadInitializationData(&number, nullptr, nullptr, 0), kBrontalBadReply);
+    EXPECT_EQ(number, 5);
+    ::HardwareStatus hardware = {};
+    hardware.printerWidth = 9;
+    EXPECT_EQ(layer.ReadHardwareStatus(&hardware), kBrontalBadReply);
+    EXPECT_EQ(hardware.printerWidth, 9);
+    // Each was answered once: a reply that parsed is not asked for again.
+    EXPECT_EQ(peer.Payloads(), (std::vector<std::string>{"gn", "gi", "gw"}));
+}
+
 }  // namespace
 }  // namespace prottest
