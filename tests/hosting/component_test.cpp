@@ -38,6 +38,7 @@ enum : DISPID {
     kElectronicJournalCrc = 88,
     kSessionNumber = 92,
     kPrinterName = 95,
+    kTracePath = 102,
     kTraceMask = 103,
     kStringTableItems = 106,
     kIntegerTableItems = 107,
@@ -231,6 +232,19 @@ TEST_F(Component, JournalDownloadFlagAndQrCodeValues) {
     EXPECT_EQ(driver.Put(kQRCodeSize, I4(70000)).hr, S_OK);
     EXPECT_EQ(driver.GetI4(kQRCodeSize), 70000);
     EXPECT_EQ(driver.GetI4(kQRCodeVersion), 2);
+}
+
+TEST_F(Component, TracePathIsKeptByTheSettingsAndMustFitTheirBuffer) {
+    Driver driver = Create();
+    const std::u16string path = Wide("/tmp/журнал/tracexch.log");
+    EXPECT_EQ(driver.Put(kTracePath, Text(path)).hr, S_OK);
+    EXPECT_EQ(driver.GetText(kTracePath), path);
+    const Call call = driver.Put(kTracePath, Text(Repeat(u'a', 260)));
+    EXPECT_EQ(call.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(call.scode, E_INVALIDARG);
+    EXPECT_EQ(driver.GetText(kTracePath), path);
+    EXPECT_EQ(driver.Put(kTracePath, Text(Repeat(u'b', 259))).hr, S_OK);
+    EXPECT_EQ(driver.GetText(kTracePath), Repeat(u'b', 259));
 }
 
 // ---- texts ----
