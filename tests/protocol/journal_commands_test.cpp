@@ -320,5 +320,94 @@ TEST_F(Journal, DayInfoGivesTwoPositionsZeroWhenMissing) {
     EXPECT_EQ(peer.Payloads(), (std::vector<std::string>{"jb", "jb", "jb"}));
 }
 
+// The checksum bit by bit, independently of the layer's table, as "%X".
+std::string BitwiseCrcText(const std::string& data) {
+    unsigned crc = 0xFFFFFFFFU;
+    for (unsigned char byte : data) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc >> 1) ^ (0xEDB88320U & (0U - (crc & 1U)));
+        }
+    }
+    char text[16];
+    snprintf(text, sizeof text, "%X", ~crc);
+    return text;
+}
+
+// A printer whose day journal waits for validation: "jz", "jg" and a "jv" that compares the
+// checksum with its own.
+class ValidatingPrinter {
+  public:
+    explicit ValidatingPrinter(std::string journal) : journal_(std::move(journal)) {}
+
+    std::string Answer(const PeerRequest& request) {
+        const std::vector<std::string> fields = Split(request.payload, '\x1C');
+        const unsigned status = 0x00C0 | (validated_ ? 0 : 0x1000);
+        if (fields[0] == "jz") {
+            char extent[64];
+            snprintf(extent, sizeof extent, "31\x1C%zX\x1C%zX", kStart, journal_.size());
+            return Reply(request, 0, status, 0, extent);
+        }
+        if (fields[0] == "jg") {
+            return JournalBlocks(journal_, kStart)(request);
+        }
+        if (fields[0] == "jv" && fields.size() == 2) {
+            if (fields[1] != BitwiseCrcText(journal_)) {
+                return Reply(request, 0x16 + 2, status, 0);
+            }
+            validated_ = true;
+            return Reply(request, 0, 0x00C0, 0);
+        }
+        return Reply(request, 0, status, 0);
+    }
+
+  private:
+    static constexpr size_t kStart = 0x2000;
+
+    std::string journal_;
+    bool validated_ = false;
+};
+
+TEST_F(Journal, TheDaysJournalIsReadAndValidatedByItsChecksum) {
+    const std::string day = MakeJournal(1300);
+    ValidatingPrinter validating(day);
+    peer.SetAnswer([&](const PeerRequest& request) { return validating.Answer(request); });
+    WORD status = 0;
+    ASSERT_EQ(layer.GetStatus(&status, nullptr), 0);
+    ASSERT_NE(status & kStatusJournalNeedValidate, 0);
+
+    DWORD journal = 0;
+    DWORD offset = 0;
+    DWORD length = 0;
+    ASSERT_EQ(layer.ReadJournalExtent(&journal, &offset, &length), 0);
+    ASSERT_EQ(journal, 31U);
+    ASSERT_EQ(offset, 0x2000U);
+    ASSERT_EQ(length, 1300U);
+    std::vector<char> buffer(length + 1, '\0');
+    ASSERT_EQ(
+        layer.ReadJournal(journal, offset, buffer.data(), length + 1, length, nullptr, nullptr), 0);
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(buffer.data());
+
+    // One byte wrong, or a wrong checksum forced: the printer refuses and still waits.
+    buffer[700] ^= 0x20;
+    EXPECT_EQ(layer.ValidateJournalData(bytes, length), -0x18 - 9200);
+    buffer[700] ^= 0x20;
+    EXPECT_EQ(layer.ForceValidateJournal(0x1234), -0x18 - 9200);
+    EXPECT_NE(layer.GetStatusWords(nullptr) & kStatusJournalNeedValidate, 0);
+
+    EXPECT_EQ(layer.ValidateJournalData(bytes, length), 0);
+    EXPECT_EQ(layer.GetStatusWords(nullptr) & kStatusJournalNeedValidate, 0);
+    const std::vector<std::string> payloads = peer.Payloads();
+    ASSERT_EQ(payloads.size(), 8U);
+    EXPECT_EQ(payloads[1], "jz");
+    EXPECT_EQ(payloads[2], "jg" + FS + "31" + FS + "2000" + FS + "200");
+    EXPECT_EQ(payloads[4], "jg" + FS + "31" + FS + "2400" + FS + "114");
+    std::string corrupted = day;
+    corrupted[700] ^= 0x20;
+    EXPECT_EQ(payloads[5], "jv" + FS + BitwiseCrcText(corrupted));
+    EXPECT_EQ(payloads[6], "jv" + FS + "1234");
+    EXPECT_EQ(payloads[7], "jv" + FS + BitwiseCrcText(day));
+}
+
 }  // namespace
 }  // namespace prottest
