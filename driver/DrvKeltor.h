@@ -28,6 +28,8 @@ constexpr DWORD kProductVersionLimit = 32;
 constexpr DWORD kIdentificationTextCapacity = 64;
 constexpr WORD kRestaurantModeOption = 0x0400;
 
+class CDeviceFrame;
+
 class CDrvKeltor : public IDrvKeltor, public ISupportErrorInfo {
   public:
     // Creates the command layer; an object whose layer could not be allocated keeps none.
@@ -72,6 +74,21 @@ class CDrvKeltor : public IDrvKeltor, public ISupportErrorInfo {
         return m_blockingWord;
     }
 
+    // ---- receipt context (ReceiptContext.cpp), used by Connect and the printing methods ----
+
+    // Clears the totals, the correction and the non-cash inputs; with `clearInputs` also the
+    // line inputs (quantity, price, department, amount, article and the texts).
+    void ResetReceiptContext(bool clearInputs);
+    // Rebuilds the context of a receipt left open from the printer ("gn", "kg") and hands its
+    // total to the command layer. 0 or the failing command's code.
+    int RestoreReceiptContext();
+    // Subtotal, Debt and Change after a receipt command: the printer's figures once the receipt
+    // is ready for its total, the command layer's running total before. 0 or the "kg" failure.
+    int RefreshReceiptTotals();
+    // The cash paid so far in the open receipt, every currency added as it is; 0 when the
+    // printer cannot tell.
+    LONGLONG CalcCashPayedSum();
+
   protected:
     // The host destroys the object through its own final class.
     ~CDrvKeltor();
@@ -85,6 +102,16 @@ class CDrvKeltor : public IDrvKeltor, public ISupportErrorInfo {
     HRESULT PutIntegerItems(LPCSTR name, SAFEARRAY* items, VARTYPE elementType);
     // A member whose body is not built yet (DrvKeltorPending.cpp).
     static HRESULT NotImplemented(LPCSTR name);
+    // Steps shared by the receipt methods (ReceiptMethods.cpp, PaymentMethods.cpp).
+    int OpenDocumentIfNeeded(CDeviceFrame& frame, WORD type);
+    int BeginDocument(CDeviceFrame& frame, WORD type);
+    int SellLine(CDeviceFrame& frame, BOOL sale);
+    int CorrectArticle(CDeviceFrame& frame, bool surcharge, BOOL direction);
+    int CorrectReceipt(CDeviceFrame& frame, bool surcharge);
+    int ReadOpenDocumentType(CDeviceFrame& frame, int* type);
+    int PayCashSteps(CDeviceFrame& frame, BOOL payment, bool checkDocument);
+    int CashInOutSteps(CDeviceFrame& frame, BOOL income);
+    void SetReceiptTotals(LONGLONG subtotal, LONGLONG paid);
 
     // 1. link settings
     WORD m_comPort = 0;

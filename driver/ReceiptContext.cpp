@@ -1,0 +1,173 @@
+// The receipt context: the inputs of the current line and the totals Subtotal, Debt and Change.
+#include "ReceiptContext.h"
+
+#include "DrvKeltor.h"
+#include "DrvKeltorFrame.h"
+#include "SaturatedMath.h"
+#include "Trace.h"
+
+namespace {
+
+const char kTryFormat[] = "%s() try...";
+const char kDoneFormat[] = "%s() done, res=%d(%#0x)";
+
+// The cash payments "kc" may list: one entry per currency of the printer.
+constexpr int kCashEntryCapacity = 8;
+
+// The internal routines' call-flow lines.
+class CRoutineTrace {
+  public:
+    explicit CRoutineTrace(LPCSTR name) : m_name(name) {
+        TraceCallHelper(kCallFlowTraceFile, kTryFormat, m_name);
+    }
+    int Done(int result) const {
+        TraceCallHelper(kCallFlowTraceFile, kDoneFormat, m_name, result,
+                        static_cast<unsigned>(result));
+        return result;
+    }
+
+  private:
+    LPCSTR m_name;
+};
+
+// The largest power of ten (up to 10000) that divides the fraction `rest`, as a divisor.
+LONGLONG FractionDivisor(LONGLONG rest) {
+    LONGLONG unit = kMoneyUnit;
+    while (unit > 1 && rest % unit != 0) {
+        unit /= 10;
+    }
+    return unit;
+}
+
+}  // namespace
+
+DecimalPair AmountPair(LONGLONG money) {
+    LONGLONG rest = money % kMoneyUnit;  // |money| mod 10000, without negating the minimum
+    if (rest < 0) {
+        rest = -rest;
+    }
+    const LONGLONG unit = FractionDivisor(rest);
+    return {money / unit, static_cast<DWORD>(kMoneyUnit / unit)};
+}
+
+DecimalPair QuantityPair(LONGLONG quantity) {
+    // The remainder keeps the quantity's sign, so a negative fraction is never kept.
+    const LONGLONG rest = quantity % kMoneyUnit;
+    const LONGLONG unit = rest > 0 ? FractionDivisor(rest) : kMoneyUnit;
+    return {quantity / unit, static_cast<DWORD>(kMoneyUnit / unit)};
+}
+
+LONGLONG MoneyFromPair(LONGLONG value, DWORD scale) {
+    const LONGLONG divisor = scale == 0 ? 1 : static_cast<LONGLONG>(scale);
+    if (kMoneyUnit % divisor == 0) {
+        return brontal::SaturatedMultiply(value, kMoneyUnit / divisor);
+    }
+    if (divisor % kMoneyUnit == 0) {
+        return value / (divisor / kMoneyUnit);
+    }
+    return brontal::SaturatedMultiply(value, kMoneyUnit) / divisor;
+}
+
+void CDrvKeltor::SetReceiptTotals(LONGLONG subtotal, LONGLONG paid) {
+    m_subtotal.int64 = subtotal;
+    if (paid <= subtotal) {
+        m_debt.int64 = brontal::SaturatedSubtract(subtotal, paid);
+        m_change.int64 = 0;
+    } else {
+        m_debt.int64 = 0;
+        m_change.int64 = brontal::SaturatedSubtract(paid, subtotal);
+    }
+}
+
+void CDrvKeltor::ResetReceiptContext(bool clearInputs) {
+    const CRoutineTrace trace("CDrvKeltor::ResetReceiptContext");
+    if (clearInputs) {
+        m_quantity.int64 = 0;
+        m_price.int64 = 0;
+        m_department = 0;
+        m_amount.int64 = 0;
+        m_article.clear();
+        m_stringToPrint.clear();
+        m_textToPrint.clear();
+        m_quantityUnit.clear();
+    }
+    m_correctionAmount.int64 = 0;
+    m_correctionMnemo.clear();
+    m_change.int64 = 0;
+    m_debt.int64 = 0;
+    m_subtotal.int64 = 0;
+    m_noncashType = 0;
+    m_noncashAttribute.clear();
+    trace.Done(0);
+}
+
+int CDrvKeltor::RestoreReceiptContext() {
+    const CRoutineTrace trace("CDrvKeltor::RestoreReceiptContext");
+    ResetReceiptContext(true);
+    if (!m_brontal) {
+        return trace.Done(kDriverInitFailed);
+    }
+    int documentType = 0;
+    int result = m_brontal->ReadDocumentNumbers(&m_documentNumber, &m_sessionNumber,
+                                                &m_receiptNumber, &documentType);
+    if (result != 0) {
+        return trace.Done(result);
+    }
+    if ((m_statusWord & kStatusDayOpen) && (m_statusWord & kStatusReceiptOpen)) {
+        m_receiptType = static_cast<WORD>(documentType);
+    }
+    DecimalPair total = {0, 1};
+    DecimalPair paid = {0, 1};
+    result = m_brontal->ReadReceiptTotals(&total, &paid);
+    if (result != 0) {
+        return trace.Done(result);
+    }
+    // The layer goes on with the printer's receipt as if it had sent its lines itself.
+    m_brontal->ResetTotal(documentType, total.value, total.scale);
+    SetReceiptTotals(MoneyFromPair(total), MoneyFromPair(paid));
+    return trace.Done(0);
+}
+
+int CDrvKeltor::RefreshReceiptTotals() {
+    const CRoutineTrace trace("CDrvKeltor::RefreshReceiptTotals");
+    if (!m_brontal) {
+        return trace.Done(kDriverInitFailed);
+    }
+    LONGLONG subtotal = 0;
+    LONGLONG paid = 0;
+    if (m_statusWord & kStatusReadyForTotal) {
+        // Once totalled the printer's own figures count: they include its rounding.
+        DecimalPair total = {0, 1};
+        DecimalPair payment = {0, 1};
+        const int result = m_brontal->ReadReceiptTotals(&total, &payment);
+        if (result != 0) {
+            return trace.Done(result);
+        }
+        subtotal = MoneyFromPair(total);
+        paid = MoneyFromPair(payment);
+    } else {
+        LONGLONG amount = 0;
+        DWORD scale = 1;
+        if (m_brontal->GetTotal(&amount, &scale)) {
+            subtotal = MoneyFromPair(amount, scale);
+        }
+    }
+    SetReceiptTotals(subtotal, paid);
+    return trace.Done(0);
+}
+
+LONGLONG CDrvKeltor::CalcCashPayedSum() {
+    const CRoutineTrace trace("CDrvKeltor::CalcCashPayedSum");
+    LONGLONG sum = 0;
+    if (m_brontal) {
+        CurrencyTotals entries[kCashEntryCapacity] = {};
+        int count = 0;
+        if (m_brontal->ReadReceiptCashByCurrency(entries, kCashEntryCapacity, &count) == 0) {
+            for (int i = 0; i < count && i < kCashEntryCapacity; ++i) {
+                sum = brontal::SaturatedAdd(sum, MoneyFromPair(entries[i].amounts[0]));
+            }
+        }
+    }
+    trace.Done(0);
+    return sum;
+}

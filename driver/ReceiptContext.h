@@ -1,0 +1,24 @@
+// Money and quantities between the interface and the command layer.
+//
+// At the interface an amount is CY: the value times 10000. The command layer takes a decimal
+// pair (value / scale, the scale 1, 10, 100, 1000 or 10000) so that the printer receives no more
+// decimals than the amount needs.
+#pragma once
+
+#include <windows.h>
+
+#include "FiscalRecords.h"
+
+constexpr LONGLONG kMoneyUnit = 10000;
+
+// 12.5 -> (125, 10), 3 -> (3, 1), -2.75 -> (-275, 100). Exact.
+DecimalPair AmountPair(LONGLONG money);
+// As AmountPair for positive quantities; a negative quantity goes in whole units, truncated
+// toward zero (-1.5 -> (-1, 1)), as the printer takes no fraction there.
+DecimalPair QuantityPair(LONGLONG quantity);
+// value x 10000 / scale, truncated toward zero; a scale of 0 counts as 1. Saturates instead of
+// overflowing.
+LONGLONG MoneyFromPair(LONGLONG value, DWORD scale);
+inline LONGLONG MoneyFromPair(const DecimalPair& pair) {
+    return MoneyFromPair(pair.value, pair.scale);
+}
