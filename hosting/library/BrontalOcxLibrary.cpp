@@ -3,6 +3,7 @@
 
 #include <versionresource.h>
 
+#include "BrontalOcxCatalogue.h"
 #include "BrontalOcxModule.h"
 
 BRONTAL_VERSION_RESOURCE(BRONTAL_VERSION_MAJOR, BRONTAL_VERSION_MINOR, BRONTAL_VERSION_PATCH, 0,
@@ -54,4 +55,9 @@ STDAPI DllRegisterServer(void) {
 
 STDAPI DllUnregisterServer(void) {
     return UnregisterBrontalOcx();
+}
+
+// Tools list the members from here: the component carries no type library at run time.
+STDAPI DllGetMemberCatalogue(BrontalMemberInfo* rows, ULONG capacity, ULONG* count) {
+    return CopyMemberCatalogue(rows, capacity, count);
 }
