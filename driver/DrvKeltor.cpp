@@ -5,6 +5,7 @@
 #include <new>
 #include <vector>
 
+#include "BackgroundWork.h"
 #include "DrvKeltorResult.h"
 #include "Settings.h"
 #include "Trace.h"
@@ -98,6 +99,8 @@ HRESULT CDrvKeltor::FinalConstruct() {
 }
 
 void CDrvKeltor::FinalRelease() {
+    // Released from inside its own progress dialog: the worker must let go of the layer first.
+    CloseProgressWindow(m_brontal.get());
     if (m_brontal) {
         CBrontExtender::UnInitialize();
         m_brontal.reset();

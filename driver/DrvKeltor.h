@@ -89,6 +89,12 @@ class CDrvKeltor : public IDrvKeltor, public ISupportErrorInfo {
     // printer cannot tell.
     LONGLONG CalcCashPayedSum();
 
+    // ---- connection and device status (ConnectionMethods.cpp) ----
+
+    // Reads "gw": the printer width, and the model text as the printer name while the object has
+    // none. 0 or the command's code.
+    int RefreshHardwareStatus();
+
   protected:
     // The host destroys the object through its own final class.
     ~CDrvKeltor();
@@ -102,6 +108,14 @@ class CDrvKeltor : public IDrvKeltor, public ISupportErrorInfo {
     HRESULT PutIntegerItems(LPCSTR name, SAFEARRAY* items, VARTYPE elementType);
     // A member whose body is not built yet (DrvKeltorPending.cpp).
     static HRESULT NotImplemented(LPCSTR name);
+    // Connection and identification steps (ConnectionMethods.cpp, IdentificationGetters.cpp).
+    int ReadManufacturerTexts();
+    int ReadFirmwareTexts();
+    int ReadTaxpayerTexts();
+    void IdentifyPrinter();
+    void ClearBlockingStates();
+    HRESULT GetIdentificationText(LPCSTR name, const AnsiText& cached,
+                                  int (CDrvKeltor::*read)(), BSTR* text);
     // Steps shared by the receipt methods (ReceiptMethods.cpp, PaymentMethods.cpp).
     int OpenDocumentIfNeeded(CDeviceFrame& frame, WORD type);
     int BeginDocument(CDeviceFrame& frame, WORD type);

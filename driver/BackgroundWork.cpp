@@ -1,0 +1,222 @@
+// Background work: the progress dialog's run, the progress reports and the worker bodies.
+#include "BackgroundWork.h"
+
+#include <commctrl.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "DrvKeltorResult.h"
+#include "ProgressDialog.h"
+#include "Trace.h"
+
+namespace {
+
+const char kTryFormat[] = "%s() try...";
+const char kDoneFormat[] = "%s() done, res=%d(%#0x)";
+
+constexpr DWORD kCaptionCapacity = 256;
+// More room than this is needed after the text for the number to be shown.
+constexpr size_t kNumberRoom = 16;
+// Gives the user time to read the caption; the port scan waits this long per attempt.
+constexpr DWORD kProgressPauseMs = 100;
+
+// The dialog of the work that runs now; one at a time in the process.
+std::atomic<CProgressDialog*> g_progressDialog{nullptr};
+std::atomic<WorkDescriptor*> g_runningWork{nullptr};
+
+void TraceTry(LPCSTR name) {
+    TraceCallHelper(kCallFlowTraceFile, kTryFormat, name);
+}
+
+int TraceDone(LPCSTR name, int result) {
+    TraceCallHelper(kCallFlowTraceFile, kDoneFormat, name, result, static_cast<unsigned>(result));
+    return result;
+}
+
+using Task = int (*)(WorkDescriptor& work);
+
+// The body all three workers share.
+unsigned RunWorker(void* argument, LPCSTR name, Task task) {
+    TraceTry(name);
+    WorkDescriptor& work = *static_cast<WorkDescriptor*>(argument);
+    const HRESULT initialized = CoInitialize(nullptr);
+    if (SUCCEEDED(initialized) && work.device) {
+        work.result = task(work);
+    } else {
+        // The dialog still has to hear of it, and not as a success.
+        work.result = kDriverWorkerInitFailed;
+    }
+    NotifyProgressDone(&work);
+    if (SUCCEEDED(initialized)) {
+        CoUninitialize();
+    }
+    return static_cast<unsigned>(TraceDone(name, work.result));
+}
+
+int ScanPorts(WorkDescriptor& work) {
+    int port = static_cast<int>(work.firstValue);
+    DWORD baud = 0;
+    const int result = work.device->FindPrinter(&port, &baud, ReportProgressToDialog, work.dialog);
+    if (result == 0) {
+        work.firstValue = static_cast<DWORD_PTR>(port);
+        work.secondValue = baud;
+    }
+    return result;
+}
+
+int ReadJournalBlocks(WorkDescriptor& work) {
+    // The buffer holds the bytes and their terminator; a size that leaves no room for it wraps
+    // the capacity to 0, which the reader refuses.
+    return work.device->ReadJournal(static_cast<DWORD>(work.firstValue), work.secondValue,
+                                    work.buffer, work.bufferSize + 1, work.bufferSize,
+                                    ReportProgressToDialog, work.dialog);
+}
+
+int WriteFileBlocks(WorkDescriptor& work) {
+    return work.device->UploadFileData(reinterpret_cast<const BYTE*>(work.firstValue),
+                                       work.secondValue, ReportProgressToDialog, work.dialog);
+}
+
+}  // namespace
+
+WorkDescriptor* AllocateWork() {
+    WorkDescriptor* work = new (std::nothrow) WorkDescriptor;
+    if (work) {
+        std::memset(work, 0, sizeof *work);
+    }
+    return work;
+}
+
+void ReleaseWork(WorkDescriptor* work) {
+    if (!work) {
+        return;
+    }
+    if (work->thread) {
+        CloseHandle(work->thread);
+    }
+    delete work;
+}
+
+int RunProgress(WorkDescriptor* work) {
+    const char name[] = "CDrvKeltor::RunProgress";
+    TraceTry(name);
+    if (!work) {
+        return TraceDone(name, kDriverWorkerStartFailed);
+    }
+    WorkDescriptor* idle = nullptr;
+    if (!g_runningWork.compare_exchange_strong(idle, work)) {
+        // A second worker would share the command layer's buffers with the first.
+        return TraceDone(name, kDriverWorkerStartFailed);
+    }
+    CProgressDialog* dialog = new (std::nothrow) CProgressDialog(work);
+    if (!dialog) {
+        g_runningWork = nullptr;
+        return TraceDone(name, kDriverWorkerStartFailed);
+    }
+    g_progressDialog = dialog;
+    const INT_PTR end = dialog->DoModal(GetActiveWindow());
+    // The worker may still be in its last steps; the descriptor must outlive them.
+    if (work->thread) {
+        WaitForSingleObject(work->thread, INFINITE);
+    }
+    g_progressDialog = nullptr;
+    g_runningWork = nullptr;
+    delete dialog;
+    int result;
+    if (end == -1 && !work->thread) {
+        result = kDriverWorkerStartFailed;  // no dialog, no worker
+    } else {
+        result = end == IDOK ? 0 : work->result;
+    }
+    return TraceDone(name, result);
+}
+
+void ComposeProgressCaption(LPSTR caption, DWORD capacity, LPCSTR text, DWORD number) {
+    if (!caption || capacity == 0) {
+        return;
+    }
+    caption[capacity - 1] = '\0';
+    size_t length = std::strlen(caption);
+    if (LPSTR colon = std::strrchr(caption, ':')) {
+        length = static_cast<size_t>(colon - caption) + 1;
+        caption[length] = '\0';
+    }
+    const size_t textLength = text ? std::strlen(text) : 0;
+    if (length + 1 + textLength < capacity) {
+        caption[length++] = ' ';
+        std::memcpy(caption + length, text, textLength);
+        length += textLength;
+        caption[length] = '\0';
+    }
+    if (capacity - 1 - length > kNumberRoom) {
+        std::snprintf(caption + length, capacity - length, " %lu",
+                      static_cast<unsigned long>(number));
+    }
+}
+
+int UpdateProgress(HWND dialog, LPCSTR text, DWORD number) {
+    const char name[] = "CDrvKeltor::UpdateProgress";
+    TraceTry(name);
+    if (!IsWindow(dialog)) {
+        return TraceDone(name, 0);
+    }
+    HWND bar = GetDlgItem(dialog, kProgressBarId);
+    int result;
+    if (text && *text) {
+        char caption[kCaptionCapacity] = {};
+        GetWindowTextA(dialog, caption, sizeof caption);
+        ComposeProgressCaption(caption, sizeof caption, text, number);
+        SetWindowTextA(dialog, caption);
+        result = PostMessageA(bar, PBM_STEPIT, 0, 0);
+        Sleep(kProgressPauseMs);
+    } else if (number >= 2) {
+        result = PostMessageA(bar, PBM_SETPOS, number, 0);
+    } else {
+        result = PostMessageA(bar, PBM_STEPIT, 0, 0);
+    }
+    return TraceDone(name, result);
+}
+
+void ReportProgressToDialog(LPVOID dialog, LPCSTR text, DWORD number) {
+    UpdateProgress(static_cast<HWND>(dialog), text, number);
+}
+
+void NotifyProgressDone(WorkDescriptor* work) {
+    const char name[] = "CDrvKeltor::NotifyProgressDone";
+    TraceTry(name);
+    if (work && IsWindow(work->dialog)) {
+        SendNotifyMessageA(work->dialog, WM_COMMAND, work->result == 0 ? IDOK : IDCANCEL, 0);
+        Sleep(kProgressPauseMs);
+    }
+    TraceDone(name, 0);
+}
+
+unsigned AutodetectThread(void* work) {
+    return RunWorker(work, "CDrvKeltor::AutodetectThread", ScanPorts);
+}
+
+unsigned ReadEJThread(void* work) {
+    return RunWorker(work, "CDrvKeltor::ReadEJThread", ReadJournalBlocks);
+}
+
+unsigned WriteFileThread(void* work) {
+    return RunWorker(work, "CDrvKeltor::WriteFileThread", WriteFileBlocks);
+}
+
+void CloseProgressWindow(CBrontal* device) {
+    WorkDescriptor* work = g_runningWork;
+    CProgressDialog* dialog = g_progressDialog;
+    if (!device || !work || !dialog || work->device != device) {
+        return;
+    }
+    if (IsWindow(dialog->GetSafeHwnd())) {
+        DestroyWindow(dialog->GetSafeHwnd());
+    }
+    // With the window gone the worker no longer waits for it; the device must outlive it.
+    if (work->thread) {
+        WaitForSingleObject(work->thread, INFINITE);
+    }
+}

@@ -1,0 +1,181 @@
+// Connection methods: Connect with its identification and clean-up steps, ResetPrinter,
+// CancelPrint, and the hardware status refresh the other families use.
+#include <cstdio>
+
+#include "BackgroundWork.h"
+#include "DrvKeltor.h"
+#include "DrvKeltorFrame.h"
+#include "DrvKeltorResult.h"
+#include "Settings.h"
+#include "Trace.h"
+
+namespace {
+
+const char kTryFormat[] = "%s() try...";
+const char kDoneFormat[] = "%s() done, res=%d(%#0x)";
+
+// The model text the printer names itself by is at most this long.
+constexpr size_t kModelNameLimit = 16;
+
+// Printers pad their model names with leading zeros.
+AnsiText WithoutLeadingZeros(LPCSTR text) {
+    while (*text == '0') {
+        ++text;
+    }
+    return text;
+}
+
+}  // namespace
+
+int CDrvKeltor::RefreshHardwareStatus() {
+    const char name[] = "CDrvKeltor::RefreshHardwareStatus";
+    TraceCallHelper(kCallFlowTraceFile, kTryFormat, name);
+    HardwareStatus hardware = {};
+    const int result = m_brontal->ReadHardwareStatus(&hardware);
+    if (result == 0) {
+        m_printerWidth = static_cast<DWORD>(hardware.printerWidth);
+        if (m_printerName.empty()) {
+            hardware.printerName[kModelNameLimit] = '\0';
+            m_printerName = WithoutLeadingZeros(hardware.printerName);
+        }
+    }
+    TraceCallHelper(kCallFlowTraceFile, kDoneFormat, name, result, static_cast<unsigned>(result));
+    return result;
+}
+
+int CDrvKeltor::ReadManufacturerTexts() {
+    char country[kIdentificationTextCapacity] = {};
+    char serial[kIdentificationTextCapacity] = {};
+    char unitSerial[kIdentificationTextCapacity] = {};
+    char unitRegister[kIdentificationTextCapacity] = {};
+    char model[kIdentificationTextCapacity] = {};
+    const int result = m_brontal->ReadManufacturerData(
+        country, sizeof country, serial, sizeof serial, unitSerial, sizeof unitSerial, unitRegister,
+        sizeof unitRegister, model, sizeof model);
+    if (result == 0) {
+        m_manufacturerCountryCode = country;
+        m_manufacturerSerialNumber = serial;
+        m_controlUnitSerialNumber = unitSerial;
+        m_controlUnitRegisterNumber = unitRegister;
+        if (model[0] != '\0') {
+            m_printerName = WithoutLeadingZeros(model);
+        }
+    }
+    return result;
+}
+
+int CDrvKeltor::ReadFirmwareTexts() {
+    char mnemo[kIdentificationTextCapacity] = {};
+    char version[kIdentificationTextCapacity] = {};
+    const int result = m_brontal->ReadFirmware(mnemo, sizeof mnemo, version, sizeof version);
+    if (result == 0) {
+        m_firmwareMnemo = mnemo;
+        m_firmwareVersion = version;
+    }
+    return result;
+}
+
+int CDrvKeltor::ReadTaxpayerTexts() {
+    LONG number = 0;
+    DWORD options = 0;
+    char taxpayer[kIdentificationTextCapacity] = {};
+    const int result =
+        m_brontal->ReadInitializationData(&number, &options, taxpayer, sizeof taxpayer);
+    if (result == 0) {
+        m_taxpayerAccountNumber = taxpayer;
+        m_initializationOptions = static_cast<WORD>(options);
+    }
+    return result;
+}
+
+// What the printer says about itself. None of these results is the result of Connect: a printer
+// that answers "gs" is connected even when it cannot tell its name.
+void CDrvKeltor::IdentifyPrinter() {
+    if (ReadManufacturerTexts() != 0) {
+        return;
+    }
+    RefreshPrinterStatus();
+    ReadFirmwareTexts();
+    RefreshHardwareStatus();
+    if ((m_statusWord & kStatusDayOpen) && (m_statusWord & kStatusReceiptOpen)) {
+        RestoreReceiptContext();
+    }
+    LONG number = 0;
+    DWORD options = 0;
+    char taxpayer[kIdentificationTextCapacity] = {};
+    if (m_brontal->ReadInitializationData(&number, &options, taxpayer, sizeof taxpayer) == 0) {
+        m_initializationOptions = static_cast<WORD>(options);
+    }
+}
+
+// A printer waiting for a reset, or for its journal to be accepted, would refuse the next
+// operation; what these steps give becomes the result of Connect.
+void CDrvKeltor::ClearBlockingStates() {
+    if (RefreshPrinterStatus() != 0) {
+        return;
+    }
+    if (m_statusWord & kStatusNeedReset) {
+        SetDriverResultCode(m_brontal->ResetPrinterFault());
+        RefreshPrinterStatus();
+    }
+    if ((m_statusWord & kStatusJournalNeedValidate) && GetDownloadEJ(m_brontal->Settings()) == 0) {
+        SetDriverResultCode(m_brontal->ForceValidateJournal(0));
+        RefreshPrinterStatus();
+    }
+}
+
+STDMETHODIMP CDrvKeltor::Connect() {
+    CDeviceFrame frame(*this, "CDrvKeltor::Connect");
+    if (frame.Begin(false)) {
+        CBrontal& layer = frame.Layer();
+        char baud[16];
+        std::snprintf(baud, sizeof baud, "%lu", static_cast<unsigned long>(m_baudRate));
+        bool attached = false;
+        if (m_comPort != 0 && m_baudRate != 0 && frame.Store(layer.Attach(m_comPort, baud)) == 0) {
+            StoreLinkSettings(m_comPort, m_baudRate);
+            attached = true;
+        }
+        if (!attached) {
+            if (m_suppressAutodetect != 0) {
+                frame.Store(kBrontalLinkFailed);
+            } else {
+                DWORD port = 0;
+                DWORD found = 0;
+                if (frame.Store(RunAutodetect(&layer, &port, &found)) == 0) {
+                    m_comPort = static_cast<WORD>(port);
+                    m_baudRate = found;
+                    StoreLinkSettings(port, found);
+                    attached = true;
+                }
+            }
+        }
+        if (attached) {
+            IdentifyPrinter();
+        }
+        ClearBlockingStates();
+    }
+    return frame.End();
+}
+
+STDMETHODIMP CDrvKeltor::ResetPrinter() {
+    CDeviceFrame frame(*this, "CDrvKeltor::ResetPrinter");
+    if (frame.Begin(false)) {
+        frame.Store(frame.Layer().ResetPrinterFault());
+        ReadStatusWords();
+    }
+    return frame.End();
+}
+
+STDMETHODIMP CDrvKeltor::CancelPrint() {
+    CDeviceFrame frame(*this, "CDrvKeltor::CancelPrint");
+    if (frame.Begin(false)) {
+        CBrontal& layer = frame.Layer();
+        if (frame.Store(RefreshPrinterStatus()) == 0 && (m_statusWord & kStatusNeedReset)) {
+            frame.Store(layer.ResetPrinterFault());
+        }
+        // A printer that does not say how it is may still be printing: stop it anyway.
+        frame.Store(layer.CancelPrinting());
+        ReadStatusWords();
+    }
+    return frame.End();
+}

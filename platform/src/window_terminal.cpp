@@ -1,0 +1,140 @@
+// The terminal presenter: a one-line bar of the shown dialog, redrawn in place.
+#include "window_manager.h"
+
+#include <brontal_presenter.h>
+
+#include <cerrno>
+
+#include <unistd.h>
+
+#include "codepage.h"
+
+namespace brontal::window {
+
+namespace {
+
+constexpr int kBarCells = 30;
+
+struct TerminalState {
+    std::mutex mutex;
+    int fd = -1;
+    std::string caption;  // UTF-8
+    bool hasBar = false;
+    int minimum = 0;
+    int maximum = 0;
+    int position = 0;
+    size_t drawnWidth = 0;  // characters of the last line drawn
+};
+
+TerminalState& Terminal() {
+    static TerminalState* state = new TerminalState;
+    return *state;
+}
+
+size_t CharactersOf(const std::string& utf8) {
+    size_t count = 0;
+    for (unsigned char c : utf8) {
+        count += (c & 0xC0) != 0x80 ? 1 : 0;
+    }
+    return count;
+}
+
+void WriteAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t written = ::write(fd, text.data() + done, text.size() - done);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return;
+        }
+        done += static_cast<size_t>(written);
+    }
+}
+
+// The line as it stands; called with the state's mutex held.
+void Draw(TerminalState& state, bool finish) {
+    std::string line = state.caption;
+    if (state.hasBar) {
+        const long long span = static_cast<long long>(state.maximum) - state.minimum;
+        long long done = static_cast<long long>(state.position) - state.minimum;
+        if (span <= 0 || done < 0) {
+            done = 0;
+        } else if (done > span) {
+            done = span;
+        }
+        const int cells = span > 0 ? static_cast<int>(done * kBarCells / span) : 0;
+        const int percent = span > 0 ? static_cast<int>(done * 100 / span) : 0;
+        line += " [";
+        line.append(static_cast<size_t>(cells), '#');
+        line.append(static_cast<size_t>(kBarCells - cells), '.');
+        line += "] " + std::to_string(percent) + "%";
+    }
+    const size_t width = CharactersOf(line);
+    // Spaces over what is left of a longer line before.
+    if (width < state.drawnWidth) {
+        line.append(state.drawnWidth - width, ' ');
+    }
+    state.drawnWidth = width;
+    WriteAll(state.fd, "\r" + line + (finish ? "\n" : ""));
+}
+
+void OnShown(void*, HWND, LPCSTR caption) {
+    TerminalState& state = Terminal();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.caption = codepage::AnsiToUtf8(caption ? caption : "");
+    state.hasBar = false;
+    state.drawnWidth = 0;
+    Draw(state, false);
+}
+
+void OnCaption(void*, HWND, LPCSTR caption) {
+    TerminalState& state = Terminal();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.caption = codepage::AnsiToUtf8(caption ? caption : "");
+    Draw(state, false);
+}
+
+void OnProgress(void*, HWND, HWND, int minimum, int maximum, int position) {
+    TerminalState& state = Terminal();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.hasBar = true;
+    state.minimum = minimum;
+    state.maximum = maximum;
+    state.position = position;
+    Draw(state, false);
+}
+
+void OnEnded(void*, HWND, INT_PTR) {
+    TerminalState& state = Terminal();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    Draw(state, true);
+    state.drawnWidth = 0;
+}
+
+}  // namespace
+
+}  // namespace brontal::window
+
+using namespace brontal::window;
+
+WINBASEAPI BOOL WINAPI BrontalInstallTerminalPresenter(int fd) {
+    if (fd < 0) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    {
+        TerminalState& state = Terminal();
+        std::lock_guard<std::mutex> lock(state.mutex);
+        state.fd = fd;
+        state.drawnWidth = 0;
+    }
+    BRONTAL_PRESENTER presenter = {};
+    presenter.cbSize = sizeof presenter;
+    presenter.DialogShown = OnShown;
+    presenter.CaptionChanged = OnCaption;
+    presenter.ProgressChanged = OnProgress;
+    presenter.DialogEnded = OnEnded;
+    return BrontalSetPresenter(&presenter);
+}
