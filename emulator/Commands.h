@@ -21,6 +21,8 @@ struct CommandContext {
     PrinterState& state;
     Paper& paper;
     const Request& request;
+    // How long a printed report keeps the printer busy (VirtualPrinter::SetReportTime).
+    unsigned reportMs = 0;
 };
 
 struct CommandResult {
@@ -52,8 +54,82 @@ CommandResult CmdGetInitializationData(CommandContext& context);
 CommandResult CmdGetHardwareStatus(CommandContext& context);
 CommandResult CmdGetFirmware(CommandContext& context);
 
-// Tables (commands_tables.cpp).
+// Tables, header, footer and clock (commands_tables.cpp).
+CommandResult CmdGetDepartments(CommandContext& context);
+CommandResult CmdSetDepartments(CommandContext& context);
 CommandResult CmdGetCurrencies(CommandContext& context);
+CommandResult CmdSetCurrencies(CommandContext& context);
+CommandResult CmdGetFacilities(CommandContext& context);
+CommandResult CmdSetFacilities(CommandContext& context);
+CommandResult CmdGetHeader(CommandContext& context);
+CommandResult CmdSetHeader(CommandContext& context);
+CommandResult CmdGetFooter(CommandContext& context);
+CommandResult CmdSetFooter(CommandContext& context);
+CommandResult CmdSetClock(CommandContext& context);
+
+// The day (commands_day.cpp).
+CommandResult CmdOpenDay(CommandContext& context);
+CommandResult CmdXReport(CommandContext& context);
+CommandResult CmdCloseDay(CommandContext& context);
+
+// Other reports (commands_reports.cpp).
+CommandResult CmdReportByDate(CommandContext& context);
+CommandResult CmdReportByNumber(CommandContext& context);
+CommandResult CmdTaxTableReport(CommandContext& context);
+CommandResult CmdCashierReport(CommandContext& context);
+CommandResult CmdSettingsReport(CommandContext& context);
+CommandResult CmdRegistersReport(CommandContext& context);
+CommandResult CmdSelfTest(CommandContext& context);
+
+// Document stages and free lines (commands_receipt.cpp).
+CommandResult CmdBeginReceipt(CommandContext& context);
+CommandResult CmdSubtotal(CommandContext& context);
+CommandResult CmdCompleteReceipt(CommandContext& context);
+CommandResult CmdContinueReceipt(CommandContext& context);
+CommandResult CmdEndReceipt(CommandContext& context);
+CommandResult CmdCancelPrinting(CommandContext& context);
+CommandResult CmdDocumentFlags(CommandContext& context);
+CommandResult CmdPrintLine(CommandContext& context);
+
+// Article lines and corrections (commands_articles.cpp).
+CommandResult CmdSellArticle(CommandContext& context);
+CommandResult CmdArticleDiscount(CommandContext& context);
+CommandResult CmdArticleSurcharge(CommandContext& context);
+CommandResult CmdReceiptDiscount(CommandContext& context);
+CommandResult CmdReceiptSurcharge(CommandContext& context);
+
+// Payments and cash collection (commands_payments.cpp).
+CommandResult CmdPayCash(CommandContext& context);
+CommandResult CmdPayNoncash(CommandContext& context);
+CommandResult CmdCashInOut(CommandContext& context);
+
+// The cashier (commands_cashier.cpp).
+CommandResult CmdCashierLogin(CommandContext& context);
+CommandResult CmdReadCashier(CommandContext& context);
+CommandResult CmdCashierCollectedAmounts(CommandContext& context);
+CommandResult CmdCashierNoncashByFacility(CommandContext& context);
+
+// Day information requests (commands_session_info.cpp).
+CommandResult CmdSessionDocumentCounts(CommandContext& context);
+CommandResult CmdSessionDateTime(CommandContext& context);
+CommandResult CmdSessionSalesByDepartment(CommandContext& context);
+CommandResult CmdSessionRefundsByDepartment(CommandContext& context);
+CommandResult CmdSessionCashByCurrency(CommandContext& context);
+CommandResult CmdSessionNoncashByFacility(CommandContext& context);
+CommandResult CmdSessionDiscountsSurcharges(CommandContext& context);
+CommandResult CmdSessionAccumulatedTotals(CommandContext& context);
+CommandResult CmdSessionCollectedAmounts(CommandContext& context);
+CommandResult CmdSessionJournalInfo(CommandContext& context);
+CommandResult CmdSessionRestaurantOrders(CommandContext& context);
+
+// Open document information requests (commands_receipt_info.cpp).
+CommandResult CmdReceiptTotals(CommandContext& context);
+CommandResult CmdReceiptSalesByDepartment(CommandContext& context);
+CommandResult CmdReceiptRefundsByDepartment(CommandContext& context);
+CommandResult CmdReceiptCashByCurrency(CommandContext& context);
+CommandResult CmdReceiptNoncashByFacility(CommandContext& context);
+CommandResult CmdReceiptDiscountsSurcharges(CommandContext& context);
+CommandResult CmdReceiptCollectedByCurrency(CommandContext& context);
 
 // Link and restart (commands_link.cpp).
 CommandResult CmdResetPrinter(CommandContext& context);

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "Fiscal.h"
 #include "X28Frame.h"
 
 namespace emu {
@@ -68,9 +69,10 @@ std::string SpoilReply(FaultKind kind, const std::string& payload) {
     return spoiled;
 }
 
-void StrikeDeviceError(const Fault& fault, PrinterState& state) {
+void StrikeDeviceError(const Fault& fault, PrinterState& state, Paper& paper) {
     if (fault.receipt != ReceiptOutcome::LeftOpen) {
-        CloseDocument(state, fault.receipt == ReceiptOutcome::ClosedAfterUnblock);
+        // The document was finished before the fault struck: counted and printed in full.
+        FinishDocument(state, &paper, fault.receipt == ReceiptOutcome::ClosedAfterUnblock, true);
     }
     switch (fault.code) {
         case 22:

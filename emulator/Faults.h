@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "Paper.h"
 #include "VirtualPrinter.h"
 
 namespace emu {
@@ -23,7 +24,7 @@ bool IsMalformedReply(FaultKind kind);
 std::string SpoilReply(FaultKind kind, const std::string& payload);
 // What a device error does to the printer besides the code in its reply: the journal and control
 // unit errors block it, and the receipt may have been closed before the error struck.
-void StrikeDeviceError(const Fault& fault, PrinterState& state);
+void StrikeDeviceError(const Fault& fault, PrinterState& state, Paper& paper);
 
 class FaultQueue {
   public:

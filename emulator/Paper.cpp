@@ -10,6 +10,10 @@
 namespace emu {
 
 int Paper::Print(const std::string& line) {
+    return PrintText(line + "\n");
+}
+
+int Paper::PrintText(const std::string& text) {
     if (path_.empty()) {
         return 0;
     }
@@ -17,7 +21,6 @@ int Paper::Print(const std::string& line) {
     if (fd < 0) {
         return -errno;
     }
-    std::string text = line + "\n";
     size_t done = 0;
     int error = 0;
     while (done < text.size()) {

@@ -16,6 +16,8 @@ class Paper {
 
     // Appends the line and a line feed. 0 or a negative errno.
     int Print(const std::string& line);
+    // Appends the text as it is (lines already ended by line feeds).
+    int PrintText(const std::string& text);
     // The line printed when the printer is switched on: its name and the local date and time.
     int PrintPowerOn();
 

@@ -114,7 +114,7 @@ bool VirtualPrinter::Impl::HandleFrame(const FrameReceiver& receiver, FrameRecei
             if (fault && (fault->kind == FaultKind::Silence || fault->kind == FaultKind::Nak)) {
                 // Refused before the printer looked at it: nothing executed, nothing cached.
             } else if (fault && fault->kind == FaultKind::DeviceError) {
-                StrikeDeviceError(*fault, state);
+                StrikeDeviceError(*fault, state, paper);
                 SaveIfChanged();
                 reply = BuildReplyPayload(Echo(request), static_cast<uint8_t>(fault->code),
                                           state.status, state.blocking, {});
@@ -214,7 +214,7 @@ VirtualPrinter::Impl::Outcome VirtualPrinter::Impl::Execute(const Request& reque
     CommandResult result;
     CommandHandler handler = FindCommand(request.code);
     if (handler) {
-        CommandContext context{state, paper, request};
+        CommandContext context{state, paper, request, reportMs};
         result = handler(context);
     } else {
         result.error = kErrBadCommand;

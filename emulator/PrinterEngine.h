@@ -43,6 +43,7 @@ struct VirtualPrinter::Impl {
     std::deque<std::string> requests;
     unsigned pendingBusyMs = 0;
     unsigned restartMs = kDefaultRestartMs;
+    unsigned reportMs = kDefaultReportMs;
     // Until then the printer is starting up after "c0" and hears nothing.
     std::chrono::steady_clock::time_point restartUntil;
 

@@ -1,6 +1,6 @@
 // What the virtual printer remembers: its status and blocking words, its document counters, its
-// clock, what it says about itself, its currency table and the faults that keep it blocked; the
-// rest of the fiscal model (days, receipts, tables, journal) joins it as those commands arrive.
+// clock, what it says about itself, the faults that keep it blocked, and its fiscal model
+// (FiscalState.h): tables, the open document, the days with their counters and document texts.
 // Everything in it survives a power cycle through the state file.
 //
 // Not thread-safe by itself: the engine guards it with its mutex, and command handlers run with
@@ -9,8 +9,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "FiscalState.h"
 
 namespace emu {
 
@@ -52,7 +56,8 @@ constexpr uint16_t kInitialBlocking = 0;
 constexpr size_t kMaxIdentityText = 40;
 constexpr size_t kMaxCurrencies = 8;
 constexpr size_t kMaxCurrencyCode = 3;
-constexpr unsigned kMaxCurrencyNumber = 9999;  // requests carry it as four digits
+constexpr unsigned kMaxCurrencyNumber = 9999;  // requests carry it as four digits; the driver
+                                               // numbers the entries it writes from 0
 constexpr unsigned kMaxCurrencyDecimals = 4;
 constexpr size_t kMaxSensorDigits = 16;
 // How far the printer clock may be set from the host's: a century either way keeps every date
@@ -157,6 +162,24 @@ struct PrinterState {
     // The open receipt was counted while a fault blocked the printer; it still shows as open
     // and is dropped with the first request after the block is lifted.
     bool receiptClosing = false;
+
+    // The fiscal model. The defaults' texts come from the engine library, in Windows-1251.
+    std::vector<Department> departments = DefaultDepartments();
+    std::vector<PaymentFacility> facilities = DefaultFacilities();
+    std::string header = DefaultHeader();
+    std::string footer = DefaultFooter();
+    std::string cashier;       // logged in with "wi"; empty: nobody
+    std::string cashierSince;  // "YYYYMMDDhhmmss" of the login
+    // The document being built, while kStatusReceiptOpen says one is open.
+    std::optional<OpenReceipt> receipt;
+    std::vector<Session> sessions;             // every day so far, oldest first
+    std::map<uint32_t, std::string> journals;  // by day number: its documents as printed
+    std::map<std::string, Money> drawer;       // cash by currency code, in its own units
+    GrandTotals grand;
+    std::vector<RestaurantOrder> openOrders;
+    std::string reportPassword;  // asked of the fiscal memory reports; empty: none
+    bool slipFormInserted = true;
+    uint32_t slipFormLines = kDefaultSlipFormLines;  // lines one slip form takes
 };
 
 // Checks of what the setters and the state file may put into a state: each says whether the
@@ -169,15 +192,23 @@ bool IsValidHardware(const HardwareStatus& hardware);
 // 1 to 8 entries with distinct numbers (1 to 9999) and codes, and a base code that names one of
 // them (compared without regard to case, as the driver compares them).
 bool IsValidCurrencies(const std::vector<Currency>& currencies, const std::string& base);
+// 1 to 16 entries with distinct numbers (0 to 9999), a printable tax letter and a name of at
+// most 14 characters.
+bool IsValidDepartments(const std::vector<Department>& departments);
+// 1 to 8 entries with distinct numbers (0 to 9999) and names of at most 14 characters.
+bool IsValidFacilities(const std::vector<PaymentFacility>& facilities);
+// Printable text and line feeds, at most kMaxHeaderText bytes.
+bool IsValidHeaderText(const std::string& text);
 
 // The printer's time now, by its clock.
 PrinterTime ClockNow(const PrinterClock& clock);
 // "YYYYMMDDhhmmss" of a valid time.
 std::string TimeDigits(const PrinterTime& time);
 
-// The open document is counted (document and receipt numbers on) and, unless `keepShown`,
-// closed (receipt bits off; with `keepShown` that waits for SettleReceipt). Nothing happens when
-// no receipt is open.
+// The open document is counted (document and receipt numbers on, its amounts into the day's
+// registers) and, unless `keepShown`, closed (receipt bits off; with `keepShown` that waits for
+// SettleReceipt). Nothing happens when no receipt is open. A fault uses it for a document that
+// was finished before the fault struck; "re" checks first that the document may end.
 void CloseDocument(PrinterState& state, bool keepShown = false);
 // Drops a receipt counted while the printer was blocked, once nothing blocks it any more.
 void SettleReceipt(PrinterState& state);

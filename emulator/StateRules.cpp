@@ -3,6 +3,7 @@
 #include <set>
 
 #include "PrinterState.h"
+#include "Request.h"
 
 namespace emu {
 
@@ -71,9 +72,8 @@ bool IsValidCurrencies(const std::vector<Currency>& currencies, const std::strin
     std::set<uint32_t> numbers;
     std::set<std::string> codes;
     for (const Currency& currency : currencies) {
-        if (currency.number < 1 || currency.number > kMaxCurrencyNumber ||
-            currency.decimals > kMaxCurrencyDecimals || currency.code.empty() ||
-            !IsPrintableText(currency.code, kMaxCurrencyCode) ||
+        if (currency.number > kMaxCurrencyNumber || currency.decimals > kMaxCurrencyDecimals ||
+            currency.code.empty() || !IsPrintableText(currency.code, kMaxCurrencyCode) ||
             currency.code.find(' ') != std::string::npos) {
             return false;
         }
@@ -84,18 +84,61 @@ bool IsValidCurrencies(const std::vector<Currency>& currencies, const std::strin
     return codes.count(Upper(base)) == 1;
 }
 
-void CloseDocument(PrinterState& state, bool keepShown) {
-    if ((state.status & kStatusReceiptOpen) == 0 || state.receiptClosing) {
-        return;
+bool IsValidDepartments(const std::vector<Department>& departments) {
+    if (departments.empty() || departments.size() > kMaxDepartments) {
+        return false;
     }
-    ++state.counters.document;
-    ++state.counters.receipt;
-    if (keepShown) {
-        state.receiptClosing = true;
-    } else {
-        state.status =
-            static_cast<uint16_t>(state.status & ~(kStatusReceiptOpen | kStatusReadyForTotal));
+    std::set<uint32_t> numbers;
+    for (const Department& department : departments) {
+        if (department.number > kMaxTableNumber || !numbers.insert(department.number).second ||
+            !IsPrintableText(std::string(1, department.letter), 1) ||
+            !IsPrintableText(department.name, kMaxTableName)) {
+            return false;
+        }
     }
+    return true;
+}
+
+bool IsValidFacilities(const std::vector<PaymentFacility>& facilities) {
+    if (facilities.empty() || facilities.size() > kMaxFacilities) {
+        return false;
+    }
+    std::set<uint32_t> numbers;
+    for (const PaymentFacility& facility : facilities) {
+        if (facility.number > kMaxTableNumber || !numbers.insert(facility.number).second ||
+            !IsPrintableText(facility.name, kMaxTableName)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsValidHeaderText(const std::string& text) {
+    if (text.size() > kMaxHeaderText) {
+        return false;
+    }
+    for (const std::string& line : Split(text, '\n')) {
+        if (!IsPrintableText(line, kMaxHeaderText)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<Department> DefaultDepartments() {
+    return {{1, 'A', "ПРОДУКТЫ"}, {2, 'A', "НАПИТКИ"}, {3, 'B', "ХОЗТОВАРЫ"}, {4, 'C', "УСЛУГИ"}};
+}
+
+std::vector<PaymentFacility> DefaultFacilities() {
+    return {{1, "КАРТА"}, {2, "СЕРТИФИКАТ"}};
+}
+
+std::string DefaultHeader() {
+    return "ООО \"ВИРТУАЛЬНЫЙ МАГАЗИН\"\nг. Минск, ул. Тестовая, 1";
+}
+
+std::string DefaultFooter() {
+    return "СПАСИБО ЗА ПОКУПКУ!";
 }
 
 void SettleReceipt(PrinterState& state) {

@@ -213,4 +213,57 @@ bool StateReader::Int(const std::string& key, int64_t& value) const {
     return true;
 }
 
+namespace {
+
+constexpr char kUnitSeparator = 0x1F;
+
+}  // namespace
+
+RecordWriter& RecordWriter::Int(int64_t value) {
+    return Text(std::to_string(value));
+}
+
+RecordWriter& RecordWriter::Text(const std::string& value) {
+    if (!first_) {
+        text_ += kUnitSeparator;
+    }
+    first_ = false;
+    text_ += value;
+    return *this;
+}
+
+RecordReader::RecordReader(const std::string& text) : text_(text) {}
+
+bool RecordReader::Next(std::string& token) {
+    if (at_ > text_.size()) {
+        return false;
+    }
+    size_t end = text_.find(kUnitSeparator, at_);
+    if (end == std::string::npos) {
+        end = text_.size();
+    }
+    token = text_.substr(at_, end - at_);
+    at_ = end + 1;
+    return true;
+}
+
+bool RecordReader::Int(int64_t& value, int64_t low, int64_t high) {
+    std::string token;
+    if (!Next(token) || token.empty() || token.size() > 20 || token[0] == ' ' || token[0] == '+') {
+        return false;
+    }
+    errno = 0;
+    char* end = nullptr;
+    long long parsed = std::strtoll(token.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || parsed < low || parsed > high) {
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+bool RecordReader::Text(std::string& value) {
+    return Next(value);
+}
+
 }  // namespace emu

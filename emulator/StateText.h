@@ -49,4 +49,42 @@ class StateReader {
     std::map<std::string, std::string> values_;
 };
 
+// A record of several values in one item: tokens separated by US (0x1F), which no text the
+// printer keeps contains. Lists are written as their length followed by their entries.
+class RecordWriter {
+  public:
+    RecordWriter& Int(int64_t value);
+    RecordWriter& Text(const std::string& value);
+    const std::string& text() const { return text_; }
+
+  private:
+    std::string text_;
+    bool first_ = true;
+};
+
+class RecordReader {
+  public:
+    explicit RecordReader(const std::string& text);
+    // Each reader takes the next token; false when there is none or it is out of range.
+    bool Int(int64_t& value, int64_t low, int64_t high);
+    template <typename T>
+    bool Number(T& value, int64_t low, int64_t high) {
+        int64_t parsed = 0;
+        if (!Int(parsed, low, high)) {
+            return false;
+        }
+        value = static_cast<T>(parsed);
+        return true;
+    }
+    bool Text(std::string& value);
+    // True once every token was read.
+    bool AtEnd() const { return at_ > text_.size(); }
+
+  private:
+    bool Next(std::string& token);
+
+    std::string text_;
+    size_t at_ = 0;
+};
+
 }  // namespace emu

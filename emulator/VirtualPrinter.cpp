@@ -231,6 +231,57 @@ void VirtualPrinter::KeepBusy(unsigned ms) {
     impl_->pendingBusyMs = ms;
 }
 
+void VirtualPrinter::SetReportTime(unsigned ms) {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->reportMs = ms;
+}
+
+int VirtualPrinter::SetDepartments(const std::vector<Department>& departments) {
+    if (!IsValidDepartments(departments)) {
+        return -EINVAL;
+    }
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->state.departments = departments;
+    impl_->SaveIfChanged();
+    return 0;
+}
+
+int VirtualPrinter::SetPaymentFacilities(const std::vector<PaymentFacility>& facilities) {
+    if (!IsValidFacilities(facilities)) {
+        return -EINVAL;
+    }
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->state.facilities = facilities;
+    impl_->SaveIfChanged();
+    return 0;
+}
+
+int VirtualPrinter::SetReceiptHeader(const std::string& text) {
+    if (!IsValidHeaderText(text)) {
+        return -EINVAL;
+    }
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->state.header = text;
+    impl_->SaveIfChanged();
+    return 0;
+}
+
+int VirtualPrinter::SetReceiptFooter(const std::string& text) {
+    if (!IsValidHeaderText(text)) {
+        return -EINVAL;
+    }
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->state.footer = text;
+    impl_->SaveIfChanged();
+    return 0;
+}
+
+std::string VirtualPrinter::SessionJournal(uint32_t session) const {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    const auto it = impl_->state.journals.find(session);
+    return it == impl_->state.journals.end() ? std::string() : it->second;
+}
+
 int VirtualPrinter::InjectFault(const Fault& fault) {
     std::lock_guard<std::mutex> lock(impl_->mutex);
     return impl_->faults.Add(fault);

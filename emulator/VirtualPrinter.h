@@ -85,6 +85,8 @@ struct ReceivedFrame {
 };
 
 constexpr unsigned kDefaultRestartMs = 1000;
+// How long a printed report keeps the printer busy: long enough for the driver to see SYN.
+constexpr unsigned kDefaultReportMs = 700;
 
 class VirtualPrinter {
   public:
@@ -146,6 +148,19 @@ class VirtualPrinter {
     // The next executed request keeps the printer busy for `ms` before its reply (SYN about
     // every 300 ms meanwhile), as a long operation does.
     void KeepBusy(unsigned ms);
+    // How long every printed report (X, Z and the others) keeps the printer busy (default
+    // kDefaultReportMs; 0: it answers at once).
+    void SetReportTime(unsigned ms);
+
+    // The fiscal tables and texts, checked as "sd", "sp", "sb" and "se" check them: -EINVAL for
+    // what the printer could not hold, and then nothing changes.
+    int SetDepartments(const std::vector<Department>& departments);
+    int SetPaymentFacilities(const std::vector<PaymentFacility>& facilities);
+    int SetReceiptHeader(const std::string& text);
+    int SetReceiptFooter(const std::string& text);
+    // The texts of the documents of day `session` as the printer printed them, in order (empty
+    // for a day it does not know).
+    std::string SessionJournal(uint32_t session) const;
 
     // 0, or -EINVAL for a fault that cannot be carried out (frames below 1, a SYN burst without
     // a period, a device error outside 0 to 255, a command filter that is not two letters).

@@ -37,6 +37,7 @@ void PrintUsage(std::FILE* out) {
         "                  (serial=..., model=..., document=..., clock-fixed=YYYYMMDDhhmmss,\n"
         "                  clock-offset=SECONDS, ...); may be given more than once\n"
         "  --restart-ms N  how long a \"c0\" restart keeps the printer deaf (default 1000)\n"
+        "  --report-ms N   how long a printed report keeps the printer busy (default 700)\n"
         "  --device-error CODE[,cmd=XX][,frames=N][,closed|counted][,reset][,permanent]\n"
         "                  answer the next N requests (of command XX) with device error CODE;\n"
         "                  closed: the open receipt was closed and counted before the error\n"
@@ -147,6 +148,8 @@ struct Options {
     std::string stateItems;  // "key=value" lines
     bool hasRestart = false;
     unsigned restartMs = 0;
+    bool hasReport = false;
+    unsigned reportMs = 0;
     std::vector<emu::Fault> faults;
 };
 
@@ -182,6 +185,10 @@ int ParseOptions(int argc, char** argv, Options& options, bool& help) {
             long ms = 0;
             ok = options.hasRestart = ParseNumber(value, 0, 600000, ms);
             options.restartMs = static_cast<unsigned>(ms);
+        } else if (option == "--report-ms") {
+            long ms = 0;
+            ok = options.hasReport = ParseNumber(value, 0, 600000, ms);
+            options.reportMs = static_cast<unsigned>(ms);
         } else if (option == "--device-error") {
             emu::Fault fault;
             ok = ParseDeviceError(value, fault);
@@ -244,6 +251,9 @@ int main(int argc, char** argv) {
     }
     if (options.hasRestart) {
         printer.SetRestartTime(options.restartMs);
+    }
+    if (options.hasReport) {
+        printer.SetReportTime(options.reportMs);
     }
     for (const emu::Fault& fault : options.faults) {
         printer.InjectFault(fault);  // checked while parsing

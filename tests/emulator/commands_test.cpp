@@ -122,21 +122,23 @@ TEST_F(EmuCommandTest, GxGivesMnemonicAndVersion) {
     EXPECT_TRUE(Replies("gx", Ok("gx", std::string("RKMF") + FS + "3.07.21" + FS)));
 }
 
-TEST_F(EmuCommandTest, GcGivesCountBaseAndEntriesFromTheStartNumber) {
+TEST_F(EmuCommandTest, GcGivesFirstNumberBaseAndEntriesFromTheStartNumber) {
     const std::string rub = std::string("1") + GS + "RUB" + GS + "2" + FS;
     const std::string usd = std::string("2") + GS + "USD" + GS + "2" + FS;
     const std::string eur = std::string("3") + GS + "EUR" + GS + "2" + FS;
-    EXPECT_TRUE(Replies("gc", Ok("gc", std::string("3") + FS + "RUB" + FS + rub + usd + eur)));
+    EXPECT_TRUE(Replies("gc", Ok("gc", std::string("1") + FS + "RUB" + FS + rub + usd + eur)));
     EXPECT_TRUE(Replies(std::string("gc") + FS + "0002",
                         Ok("gc", std::string("2") + FS + "RUB" + FS + usd + eur)));
+    // Past the last entry: the start asked for, and no entries.
     EXPECT_TRUE(
-        Replies(std::string("gc") + FS + "0004", Ok("gc", std::string("0") + FS + "RUB" + FS)));
+        Replies(std::string("gc") + FS + "0004", Ok("gc", std::string("4") + FS + "RUB" + FS)));
     EXPECT_TRUE(Replies(std::string("gc") + FS,
-                        Ok("gc", std::string("3") + FS + "RUB" + FS + rub + usd + eur)));
+                        Ok("gc", std::string("1") + FS + "RUB" + FS + rub + usd + eur)));
 
-    ASSERT_EQ(printer.SetCurrencies({{933, "byn", 2}, {840, "USD", 2}, {1, "X", 0}}, "Byn"), 0);
+    // The driver numbers the entries it writes from 0; the base keeps its own spelling.
+    ASSERT_EQ(printer.SetCurrencies({{0, "byn", 2}, {840, "USD", 2}, {1, "X", 0}}, "Byn"), 0);
     EXPECT_TRUE(Replies(
-        "gc", Ok("gc", std::string("3") + FS + "Byn" + FS + "933" + GS + "byn" + GS + "2" + FS +
+        "gc", Ok("gc", std::string("0") + FS + "Byn" + FS + "0" + GS + "byn" + GS + "2" + FS +
                            "840" + GS + "USD" + GS + "2" + FS + "1" + GS + "X" + GS + "0" + FS)));
 }
 
@@ -214,7 +216,6 @@ TEST_F(EmuCommandTest, SettersRefuseWhatThePrinterCouldNotSayAndKeepTheState) {
     EXPECT_EQ(printer.SetCurrencies({{1, "RUB", 2}, {2, "rub", 2}}, "RUB"), -EINVAL);
     EXPECT_EQ(printer.SetCurrencies({{1, "RUB", 2}}, "USD"), -EINVAL);  // base not in the table
     EXPECT_EQ(printer.SetCurrencies({{1, "RUBL", 2}}, "RUBL"), -EINVAL);
-    EXPECT_EQ(printer.SetCurrencies({{0, "RUB", 2}}, "RUB"), -EINVAL);
     EXPECT_EQ(printer.SetCurrencies({{10000, "RUB", 2}}, "RUB"), -EINVAL);
     EXPECT_EQ(printer.SetCurrencies({{1, "RUB", 5}}, "RUB"), -EINVAL);
     EXPECT_EQ(printer.SetCurrencies({{1, "", 2}}, ""), -EINVAL);
