@@ -104,6 +104,10 @@ class CDrvKeltor : public IDrvKeltor, public ISupportErrorInfo {
     HRESULT GetInitializationOptions(LPCSTR name, WORD* options);
     HRESULT PutHyphenationLength(LPCSTR name, LONG length);
     HRESULT PutTraceMask(LPCSTR name, DWORD mask);
+    // Journal steps shared by the read methods and the offset getters (JournalMethods.cpp).
+    int ReadJournalIntoData(CDeviceFrame& frame);
+    int PrintJournalData(CDeviceFrame& frame);
+    HRESULT GetElectronicJournalReadOffset(LPCSTR name, DWORD* offset);
     HRESULT GetIntegerItems(LPCSTR name, SAFEARRAY** items, VARTYPE elementType);
     HRESULT PutIntegerItems(LPCSTR name, SAFEARRAY* items, VARTYPE elementType);
     // A member whose body is not built yet (DrvKeltorPending.cpp).
