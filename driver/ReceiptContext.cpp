@@ -122,8 +122,14 @@ int CDrvKeltor::RestoreReceiptContext() {
     if (result != 0) {
         return trace.Done(result);
     }
-    // The layer goes on with the printer's receipt as if it had sent its lines itself.
-    m_brontal->ResetTotal(documentType, total.value, total.scale);
+    // The layer goes on with the printer's receipt as if it had sent its lines itself. It keeps
+    // the lines of a refund or an annulment as a positive sum and turns the sign when asked,
+    // while the printer gives that total negative: handed over as it is, the next line would
+    // take the sum the wrong way and be refused as a negative total.
+    const bool countsNegative = documentType == 2 || documentType == 5;
+    const LONGLONG layerAmount =
+        countsNegative && total.value < 0 ? brontal::SaturatedNegate(total.value) : total.value;
+    m_brontal->ResetTotal(documentType, layerAmount, total.scale);
     SetReceiptTotals(MoneyFromPair(total), MoneyFromPair(paid));
     return trace.Done(0);
 }
