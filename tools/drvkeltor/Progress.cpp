@@ -1,11 +1,20 @@
 #include "Progress.h"
 
+#include <windows.h>
+
+#include <brontal_presenter.h>
+
 namespace drvkeltor {
 
-void InstallTerminalProgress() {
-    // PENDING: the platform's presenter hook and its terminal presenter are not in the tree yet
-    // (they come with the progress window). Until then the window runs headless, without a bar;
-    // installing the presenter here is the only change the tool needs.
+namespace {
+
+constexpr int kStandardError = 2;
+
+}  // namespace
+
+bool InstallTerminalProgress() {
+    // On standard error, so that the results on standard output stay clean for scripts.
+    return BrontalInstallTerminalPresenter(kStandardError) != FALSE;
 }
 
 }  // namespace drvkeltor

@@ -3,8 +3,9 @@
 
 namespace drvkeltor {
 
-// Shows the driver's progress window as a one-line bar on the terminal, through the platform's
-// presenter hook. Call once, before the first call into the driver.
-void InstallTerminalProgress();
+// Shows the driver's progress window as a one-line bar on standard error, through the
+// platform's presenter hook. Call once, before the first call into the driver. False when the
+// bar cannot be shown; the operations run the same without it.
+bool InstallTerminalProgress();
 
 }  // namespace drvkeltor

@@ -1,6 +1,6 @@
 // drvkeltor: the driver component from the command line.
 //
-//   drvkeltor [--keep-going] [ITEM | -f FILE]... [salestest [OPTIONS]]
+//   drvkeltor [--keep-going] [--no-progress] [ITEM | -f FILE]... [salestest [OPTIONS]]
 //
 // Items run in order on one driver object; see Script.h for what an item says and --help for
 // the members.
@@ -30,6 +30,7 @@ struct Step {
 struct CommandLine {
     bool help = false;
     bool keepGoing = false;
+    bool progress = true;
     std::vector<Step> steps;
     bool salesTest = false;
     salestest::SalesTestParameters sales;
@@ -37,7 +38,7 @@ struct CommandLine {
 
 void PrintUsage(std::FILE* out) {
     std::fputs(
-        "Usage: drvkeltor [--keep-going] [ITEM | -f FILE]... [salestest [OPTIONS]]\n"
+        "Usage: drvkeltor [--keep-going] [--no-progress] [ITEM | -f FILE]... [salestest ...]\n"
         "Calls the fiscal printer driver BrontalOcx.DrvKeltor through IDispatch, item by item.\n"
         "\n"
         "Items (as arguments, or lines of FILE; -f - reads standard input):\n"
@@ -51,6 +52,7 @@ void PrintUsage(std::FILE* out) {
         "\n"
         "Options:\n"
         "  --keep-going  go on after a failing call and exit 0 (failures are still printed)\n"
+        "  --no-progress no progress bar on standard error for long operations\n"
         "  --help        this text and the driver's members\n"
         "\n"
         "salestest runs the automatic sales test on the same driver object, after the items:\n",
@@ -76,6 +78,8 @@ int ParseCommandLine(int argc, char** argv, CommandLine* line) {
         }
         if (argument == "--keep-going" || argument == "-k") {
             line->keepGoing = true;
+        } else if (argument == "--no-progress") {
+            line->progress = false;
         } else if (argument == "-f") {
             if (i + 1 >= argc) {
                 std::fprintf(stderr, "drvkeltor: -f needs a file name (see --help)\n");
@@ -191,7 +195,9 @@ int main(int argc, char** argv) {
     if (line.help) {
         exitCode = PrintHelp();
     } else {
-        drvkeltor::InstallTerminalProgress();
+        if (line.progress) {
+            drvkeltor::InstallTerminalProgress();
+        }
         exitCode = Run(line);
     }
     CoUninitialize();
