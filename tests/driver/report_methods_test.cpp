@@ -1,0 +1,251 @@
+// Reports and day operations through the component: the requests the printer receives for the
+// fixed and periodic reports, opening the day, and the Z report's journal handling.
+#include <gtest/gtest.h>
+
+#include "PrinterSession.h"
+
+using namespace session;
+using testsupport::Cp1251;
+
+namespace {
+
+using Reports = PrinterSession;
+
+TEST_F(Reports, FixedReportsSendTheirOneCommandWithoutAStatusQueryFirst) {
+    Connect();
+    const struct {
+        DISPID method;
+        const char* request;
+    } table[] = {
+        {kPrintXReport, "zx"},
+        {kPrintCashierReport, "zw"},
+        {kPrintTaxTableReport, "zv"},
+        {kPrintSettTableReport, "zs"},
+        {kPrintOperationsRegsReport, "zg"},
+        {kPrintSelfTestReport, "hc"},
+        {kOpenCashDrawer, "ho"},
+    };
+    for (const auto& row : table) {
+        printer_.ClearLog();
+        const client::Call call = Run(row.method);
+        EXPECT_EQ(Outcome(call), S_OK) << row.request << ": " << call.description;
+        // The last reply brought the status words, so neither refresh needed a "gs".
+        EXPECT_EQ(Requests(), std::vector<std::string>{row.request})
+            << row.request << ": " << Printable(Requests());
+        EXPECT_EQ(ResultCode(), 0);
+    }
+}
+
+TEST_F(Reports, ADeviceErrorOfAReportIsTheResultWithItsText) {
+    Connect();
+    emu::Fault fault;
+    fault.kind = emu::FaultKind::DeviceError;
+    fault.code = 1;
+    fault.command = "zv";
+    ASSERT_EQ(printer_.InjectFault(fault), 0);
+    const client::Call call = Run(kPrintTaxTableReport);
+    EXPECT_EQ(Outcome(call), static_cast<HRESULT>(0x800423F1));
+    EXPECT_EQ(ResultCode(), -9201);
+    EXPECT_EQ(Description(), "ФБ: ошибка очередности вызова команд");
+    EXPECT_EQ(call.description, "ФБ: ошибка очередности вызова команд");
+}
+
+TEST_F(Reports, XReportIsNotSentWhenTheStatusCannotBeRead) {
+    Connect();
+    // A failed exchange first, so that the refresh has to ask the printer itself.
+    emu::Fault silence;
+    silence.kind = emu::FaultKind::Silence;
+    silence.frames = 1000;
+    ASSERT_EQ(printer_.InjectFault(silence), 0);
+    ASSERT_EQ(Result(kPrintCashierReport), E_FAIL);
+    printer_.ClearLog();
+    const client::Call call = Run(kPrintXReport);
+    EXPECT_EQ(Outcome(call), E_FAIL);
+    EXPECT_LT(ResultCode(), -8100);
+    EXPECT_GT(ResultCode(), -8200);
+    for (const emu::ReceivedFrame& frame : printer_.Frames()) {
+        EXPECT_EQ(frame.payload.substr(0, 2), "gs") << Printable(frame.payload);
+    }
+}
+
+TEST_F(Reports, CashierReportOnALostLinkReportsItsOwnLinkError) {
+    Connect();
+    emu::Fault silence;
+    silence.kind = emu::FaultKind::Silence;
+    silence.frames = 1000;
+    ASSERT_EQ(printer_.InjectFault(silence), 0);
+    const client::Call call = Run(kPrintCashierReport);
+    EXPECT_EQ(Outcome(call), E_FAIL);
+    const SHORT code = ResultCode();
+    EXPECT_LT(code, -8100);
+    EXPECT_GT(code, -8200);
+    EXPECT_FALSE(call.description.empty());
+    // No refresh went first: the very first frame after Connect was the report itself.
+    const std::vector<emu::ReceivedFrame> frames = printer_.Frames();
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(frames.front().payload, "zw");
+}
+
+TEST_F(Reports, ReportByZCarriesTheUpperNumberOnlyWhenGiven) {
+    Connect();
+    ASSERT_EQ(D().Put(kSelectFromNumber, client::UI2(12)).hr, S_OK);
+    Run(kPrintReportByZ);
+    EXPECT_EQ(Requests(), std::vector<std::string>{"zz" + kFs + "1" + kFs + "0012"})
+        << Printable(Requests());
+
+    printer_.ClearLog();
+    ASSERT_EQ(D().Put(kSelectToNumber, client::UI2(345)).hr, S_OK);
+    ASSERT_EQ(D().Put(kSelectScopeDetailed, client::UI2(1)).hr, S_OK);
+    Run(kPrintReportByZ);
+    EXPECT_EQ(Requests(), std::vector<std::string>{"zz" + kFs + "0" + kFs + "0012" + kFs + "0345"})
+        << Printable(Requests());
+
+    // The password follows the scope digit as a part of the same field.
+    printer_.ClearLog();
+    PutText(kInitializationPassword, "7071");
+    ASSERT_EQ(D().Put(kSelectToNumber, client::UI2(0)).hr, S_OK);
+    Run(kPrintReportByZ);
+    EXPECT_EQ(Requests(), std::vector<std::string>{"zz" + kFs + "0" + kGs + "7071" + kFs + "0012"})
+        << Printable(Requests());
+}
+
+TEST_F(Reports, ReportByDateCarriesTheLastDateOnlyWhenSet) {
+    Connect();
+    ASSERT_EQ(D().Put(kSelectFromDate, client::Date(Day(2014, 3, 7) + 0.75)).hr, S_OK);
+    ASSERT_EQ(D().Put(kSelectToDate, client::Date(0.0)).hr, S_OK);
+    Run(kPrintReportByDate);
+    EXPECT_EQ(Requests(), std::vector<std::string>{"zd" + kFs + "1" + kFs + "20140307"})
+        << Printable(Requests());
+
+    printer_.ClearLog();
+    ASSERT_EQ(D().Put(kSelectToDate, client::Date(Day(2026, 12, 31))).hr, S_OK);
+    PutText(kInitializationPassword, "0000");
+    Run(kPrintReportByDate);
+    EXPECT_EQ(Requests(), std::vector<std::string>{"zd" + kFs + "1" + kGs + "0000" + kFs +
+                                                   "20140307" + kFs + "20261231"})
+        << Printable(Requests());
+}
+
+TEST_F(Reports, PeriodicReportsRefuseWhatTheirRequestCannotHold) {
+    Connect();
+    ASSERT_EQ(D().Put(kSelectFromNumber, client::UI2(1)).hr, S_OK);
+    // 31 characters hold the scope, the password and two numbers; this password does not fit.
+    PutText(kInitializationPassword, std::string(40, '9'));
+    EXPECT_EQ(Result(kPrintReportByZ), static_cast<HRESULT>(0x8004232A));
+    EXPECT_EQ(ResultCode(), -9002);
+    EXPECT_EQ(Result(kPrintReportByDate), static_cast<HRESULT>(0x8004232A));
+    // A date beyond the printer's four-digit years is no date it can take.
+    PutText(kInitializationPassword, "");
+    ASSERT_EQ(D().Put(kSelectFromDate, client::Date(Day(9999, 12, 31) + 1.0)).hr, S_OK);
+    EXPECT_EQ(Result(kPrintReportByDate), static_cast<HRESULT>(0x8004232A));
+    EXPECT_FALSE(Sent("zz"));
+    EXPECT_FALSE(Sent("zd"));
+}
+
+TEST_F(Reports, OpenDayLogsTheCashierInOnlyWhenOneIsNamed) {
+    Connect();
+    ASSERT_EQ(Result(kOpenDay), S_OK);
+    EXPECT_EQ(Requests(), std::vector<std::string>{"zb"}) << Printable(Requests());
+    EXPECT_EQ(D().GetUI2(13), 1);  // StateDayOpen from the closing refresh
+}
+
+TEST_F(Reports, OpenDayWithACashierSendsTheLoginAfterTheDayOpened) {
+    Connect();
+    // The login is kept by the object while the day is closed (nothing is sent then).
+    PutText(kCashierLogin, "Иванова");
+    printer_.ClearLog();
+    ASSERT_EQ(Result(kOpenDay), S_OK);
+    EXPECT_EQ(Commands(), (std::vector<std::string>{"zb", "wi" + kFs + Cp1251("Иванова")}))
+        << Printable(Requests());
+}
+
+TEST_F(Reports, AFailedDayOpeningSendsNoLogin) {
+    Connect();
+    PutText(kCashierLogin, "Петров");
+    printer_.ClearLog();
+    emu::Fault fault;
+    fault.kind = emu::FaultKind::DeviceError;
+    fault.code = 1;
+    fault.command = "zb";
+    ASSERT_EQ(printer_.InjectFault(fault), 0);
+    EXPECT_EQ(Result(kOpenDay), static_cast<HRESULT>(0x800423F1));
+    EXPECT_FALSE(Sent("wi"));
+}
+
+// ---- the Z report ----
+
+// The printer closes only an open day.
+class ZReport : public PrinterSession {
+  protected:
+    void ConnectWithDayOpen() {
+        Connect();
+        ASSERT_EQ(Result(kOpenDay), S_OK) << Description();
+        printer_.ClearLog();
+    }
+};
+
+TEST_F(ZReport, ConfirmsTheJournalWithoutDownloadingIt) {
+    WriteJournalSettings(1, 0);
+    ConnectWithDayOpen();
+    ASSERT_NE(printer_.StatusWord() & emu::kStatusJournalPresent, 0);
+    ASSERT_EQ(Result(kPrintZReport), S_OK) << Description();
+    EXPECT_EQ(Commands(), (std::vector<std::string>{"jp", "ze", "jv" + kFs + "VALID"}))
+        << Printable(Requests());
+    EXPECT_FALSE(Sent("jz"));
+    EXPECT_FALSE(Sent("jg"));
+}
+
+TEST_F(ZReport, AsksForThePrintedJournalWhenPrintEJIsZero) {
+    WriteJournalSettings(0, 0);
+    ConnectWithDayOpen();
+    ASSERT_EQ(Result(kPrintZReport), S_OK) << Description();
+    ASSERT_FALSE(Commands().empty());
+    EXPECT_EQ(Commands().front(), "jp" + kFs + "PRINT");
+}
+
+TEST_F(ZReport, WithAControlUnitLeavesTheJournalOffPaper) {
+    WriteJournalSettings(1, 0);
+    ConnectWithDayOpen();
+    SetStatus(printer_.StatusWord() | emu::kStatusControlUnitPresent);
+    ASSERT_EQ(Result(kPrintZReport), S_OK) << Description();
+    EXPECT_FALSE(Sent("jp"));
+    EXPECT_EQ(Commands(), (std::vector<std::string>{"ze", "jv" + kFs + "VALID"}))
+        << Printable(Requests());
+}
+
+TEST_F(ZReport, WithoutAJournalOnlyClosesTheDay) {
+    WriteJournalSettings(1, 1);
+    ConnectWithDayOpen();
+    SetStatus(printer_.StatusWord() & ~emu::kStatusJournalPresent);
+    ASSERT_EQ(Result(kPrintZReport), S_OK) << Description();
+    EXPECT_EQ(Commands(), std::vector<std::string>{"ze"}) << Printable(Requests());
+}
+
+TEST_F(ZReport, CancelsAnUnfinishedPrintAndStopsWhenThatFails) {
+    WriteJournalSettings(1, 0);
+    ConnectWithDayOpen();
+    SetStatus(printer_.StatusWord() | emu::kStatusNotReady);
+    emu::Fault fault;
+    fault.kind = emu::FaultKind::DeviceError;
+    fault.code = 1;
+    fault.command = "cp";
+    ASSERT_EQ(printer_.InjectFault(fault), 0);
+    EXPECT_EQ(Result(kPrintZReport), static_cast<HRESULT>(0x800423F1));
+    EXPECT_EQ(ResultCode(), -9201);
+    // The day stays open: nothing after the failed cancellation.
+    EXPECT_EQ(Commands(), std::vector<std::string>{"cp"}) << Printable(Requests());
+}
+
+TEST_F(ZReport, StopsAtAFailedJournalPrint) {
+    WriteJournalSettings(1, 0);
+    ConnectWithDayOpen();
+    emu::Fault fault;
+    fault.kind = emu::FaultKind::DeviceError;
+    fault.code = 3;
+    fault.command = "jp";
+    ASSERT_EQ(printer_.InjectFault(fault), 0);
+    EXPECT_EQ(Result(kPrintZReport), static_cast<HRESULT>(0x800423F3));
+    EXPECT_EQ(Commands(), std::vector<std::string>{"jp"}) << Printable(Requests());
+}
+
+}  // namespace
