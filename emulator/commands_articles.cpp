@@ -75,9 +75,6 @@ uint8_t ParseArticle(const PrinterState& state, const Request& request, Article&
     if (article.quantity <= 0 && article.amount != 0) {
         return kErrBadParameter;
     }
-    if (!IsKnownDepartment(state, article.department)) {
-        return kErrNoDepartment;
-    }
     return kErrNone;
 }
 
@@ -129,9 +126,6 @@ uint8_t ParseCorrection(const PrinterState& state, const Request& request, Corre
     if (texts.size() == 2) {
         correction.mnemo = texts[1];
     }
-    if (!IsKnownDepartment(state, correction.department)) {
-        return kErrNoDepartment;
-    }
     return kErrNone;
 }
 
@@ -148,6 +142,10 @@ CommandResult CorrectArticle(CommandContext& context, bool surcharge) {
     OpenReceipt* receipt = DocumentForArticles(state);
     if (!receipt || receipt->lines.empty() || receipt->lines.back().amount < 0) {
         result.error = kErrWrongOrder;
+        return result;
+    }
+    if (!IsKnownDepartment(state, correction.department)) {
+        result.error = kErrNoDepartment;
         return result;
     }
     ReceiptLine& line = receipt->lines.back();
@@ -225,6 +223,10 @@ CommandResult CmdSellArticle(CommandContext& context) {
     OpenReceipt* receipt = DocumentForArticles(state);
     if (!receipt || receipt->totalGiven) {
         result.error = kErrWrongOrder;
+        return result;
+    }
+    if (!IsKnownDepartment(state, article.department)) {
+        result.error = kErrNoDepartment;
         return result;
     }
     if (receipt->lines.size() >= kMaxReceiptLines) {

@@ -3,7 +3,8 @@
 //
 // In a sale a positive amount is paid in and a negative one hands change back; a refund or an
 // annulment pays out whichever sign the amount carries (the driver writes both), never more than
-// is due.
+// is due. As everywhere, the request's own form is checked first, then whether it comes in its
+// turn, then the tables it names.
 #include "Commands.h"
 #include "Fields.h"
 #include "Fiscal.h"
@@ -46,6 +47,11 @@ CommandResult CmdPayCash(CommandContext& context) {
         result.error = kErrBadParameter;
         return result;
     }
+    OpenReceipt* receipt = DocumentForPayments(state);
+    if (!receipt) {
+        result.error = kErrWrongOrder;
+        return result;
+    }
     const Currency* currency = &baseCurrency;
     if (foreign) {
         currency = FindCurrency(state, request.Field(1));
@@ -60,11 +66,6 @@ CommandResult CmdPayCash(CommandContext& context) {
         }
     } else {
         inCurrency = Magnitude(amount);
-    }
-    OpenReceipt* receipt = DocumentForPayments(state);
-    if (!receipt) {
-        result.error = kErrWrongOrder;
-        return result;
     }
     const unsigned decimals = baseCurrency.decimals;
     Printout out = NewPrintout(state);
@@ -115,38 +116,38 @@ CommandResult CmdPayNoncash(CommandContext& context) {
         result.error = kErrBadParameter;
         return result;
     }
-    const PaymentFacility* facility = FindFacility(state, number);
-    if (!facility) {
-        result.error = kErrNoFacility;
-        return result;
-    }
     OpenReceipt* receipt = DocumentForPayments(state);
     if (!receipt) {
         result.error = kErrWrongOrder;
         return result;
     }
+    const PaymentFacility* facility = FindFacility(state, number);
+    if (!facility) {
+        result.error = kErrNoFacility;
+        return result;
+    }
     const bool paysOut = PaysOut(KindOf(receipt->type));
-    const Money change = paysOut ? Magnitude(amount) : amount;
+    const Money delta = paysOut ? Magnitude(amount) : amount;
     const auto it = receipt->noncash.find(number);
     const Money before = it == receipt->noncash.end() ? 0 : it->second;
-    if (before + change < 0 || ReceiptNoncash(*receipt) + change > ReceiptTotal(*receipt) ||
-        !FitsPayment(*receipt, change)) {
+    if (before + delta < 0 || ReceiptNoncash(*receipt) + delta > ReceiptTotal(*receipt) ||
+        !FitsPayment(*receipt, delta)) {
         result.error = kErrBadParameter;
         return result;
     }
-    if (before + change == 0) {
+    if (before + delta == 0) {
         receipt->noncash.erase(number);
     } else {
-        receipt->noncash[number] = before + change;
+        receipt->noncash[number] = before + delta;
     }
     Printout out = NewPrintout(state);
     std::string label = facility->name.empty() ? "БЕЗНАЛИЧНЫМИ" : facility->name;
-    if (change < 0) {
+    if (delta < 0) {
         label = "ВОЗВРАТ " + label;
     } else if (paysOut) {
         label = "ВЫПЛАЧЕНО " + label;
     }
-    out.Pair(label, FormatAmount(Magnitude(change), BaseDecimals(state)));
+    out.Pair(label, FormatAmount(Magnitude(delta), BaseDecimals(state)));
     if (!request.Field(2).empty()) {
         out.Text(request.Field(2));
     }
@@ -164,6 +165,11 @@ CommandResult CmdCashInOut(CommandContext& context) {
         result.error = kErrBadParameter;
         return result;
     }
+    OpenReceipt* receipt = CurrentReceipt(state);
+    if (!receipt || KindOf(receipt->type) != DocumentKind::Collection) {
+        result.error = kErrWrongOrder;
+        return result;
+    }
     const Currency* currency =
         request.FieldCount() == 2 ? FindCurrency(state, request.Field(1)) : &BaseCurrency(state);
     if (!currency) {
@@ -173,11 +179,6 @@ CommandResult CmdCashInOut(CommandContext& context) {
     Money amount = 0;
     if (!ParseAmount(request.Field(0), currency->decimals, amount) || amount == 0) {
         result.error = kErrBadParameter;
-        return result;
-    }
-    OpenReceipt* receipt = CurrentReceipt(state);
-    if (!receipt || KindOf(receipt->type) != DocumentKind::Collection) {
-        result.error = kErrWrongOrder;
         return result;
     }
     const std::string& code = currency->code;
