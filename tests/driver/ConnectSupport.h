@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <brontal_presenter.h>
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -134,6 +135,8 @@ class RecordingPresenter {
 
     // Keys pressed as soon as the dialog is shown.
     void PressOnShow(std::vector<WPARAM> keys) { keys_ = std::move(keys); }
+    // Run on the dialog's thread when it is shown, after the keys.
+    void OnShow(std::function<void(HWND)> action) { onShow_ = std::move(action); }
 
     std::vector<std::string> Events() const {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -156,6 +159,9 @@ class RecordingPresenter {
         for (WPARAM key : keys_) {
             EXPECT_TRUE(BrontalPresenterPressKey(dialog, key));
         }
+        if (onShow_) {
+            onShow_(dialog);
+        }
     }
     void Add(const std::string& event) {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -165,6 +171,7 @@ class RecordingPresenter {
     mutable std::mutex mutex_;
     std::vector<std::string> events_;
     std::vector<WPARAM> keys_;
+    std::function<void(HWND)> onShow_;
 };
 
 // The component, registered in the test's registry, and the virtual printer as COMn there.
