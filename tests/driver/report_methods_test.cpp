@@ -2,12 +2,46 @@
 // fixed and periodic reports, opening the day, and the Z report's journal handling.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
+#include "DriverHost.h"
 #include "PrinterSession.h"
 
 using namespace session;
 using testsupport::Cp1251;
 
 namespace {
+
+constexpr DISPID kTraceMask = 103;
+constexpr USHORT kCallFlowBit = 0x0008;
+
+// The call-flow lines of one call of `method`, stamps masked, from its "try" to its "done".
+std::vector<std::string> CallLines(const std::string& trace, const std::string& method) {
+    std::vector<std::string> lines;
+    std::istringstream in(trace);
+    std::string line;
+    bool inside = false;
+    while (std::getline(in, line)) {
+        if (line.find("{stamp}CDrvKeltor::" + method + "() try...") == 0) {
+            inside = true;
+        }
+        if (inside) {
+            lines.push_back(line);
+        }
+        if (line.find("{stamp}CDrvKeltor::" + method + "() done") == 0) {
+            break;
+        }
+    }
+    return lines;
+}
+
+size_t Refreshes(const std::vector<std::string>& lines) {
+    size_t count = 0;
+    for (const std::string& line : lines) {
+        count += line == "{stamp}\tCDrvKeltor::RefreshPrinterStatus() try...\r" ? 1 : 0;
+    }
+    return count;
+}
 
 using Reports = PrinterSession;
 
@@ -84,6 +118,19 @@ TEST_F(Reports, CashierReportOnALostLinkReportsItsOwnLinkError) {
     const std::vector<emu::ReceivedFrame> frames = printer_.Frames();
     ASSERT_FALSE(frames.empty());
     EXPECT_EQ(frames.front().payload, "zw");
+}
+
+TEST_F(Reports, AFixedReportRefreshesOnlyAfterItsCommand) {
+    Connect();
+    ASSERT_EQ(D().Put(kTraceMask, client::UI2(kCallFlowBit)).hr, S_OK);
+    ASSERT_EQ(Result(kPrintCashierReport), S_OK);
+    ASSERT_EQ(Result(kPrintXReport), S_OK);
+    const std::string trace = drivertest::MaskedCallFlow(work_.file("callflow.txt"));
+    const std::vector<std::string> cashier = CallLines(trace, "PrintCashierReport");
+    ASSERT_EQ(cashier.size(), 4u) << trace;
+    EXPECT_EQ(cashier.back(), "{stamp}CDrvKeltor::PrintCashierReport() done, res=0(0)\r");
+    EXPECT_EQ(Refreshes(cashier), 1u);
+    EXPECT_EQ(Refreshes(CallLines(trace, "PrintXReport")), 2u) << trace;
 }
 
 TEST_F(Reports, ReportByZCarriesTheUpperNumberOnlyWhenGiven) {
@@ -219,6 +266,19 @@ TEST_F(ZReport, WithoutAJournalOnlyClosesTheDay) {
     SetStatus(printer_.StatusWord() & ~emu::kStatusJournalPresent);
     ASSERT_EQ(Result(kPrintZReport), S_OK) << Description();
     EXPECT_EQ(Commands(), std::vector<std::string>{"ze"}) << Printable(Requests());
+}
+
+TEST_F(ZReport, EveryStepFollowsAFreshLookAtThePrinter) {
+    WriteJournalSettings(1, 0);
+    ConnectWithDayOpen();
+    SetStatus(printer_.StatusWord() | emu::kStatusNotReady);
+    ASSERT_EQ(D().Put(kTraceMask, client::UI2(kCallFlowBit)).hr, S_OK);
+    ASSERT_EQ(Result(kPrintZReport), S_OK) << Description();
+    EXPECT_EQ(Commands(), (std::vector<std::string>{"cp", "jp", "ze", "jv" + kFs + "VALID"}))
+        << Printable(Requests());
+    // One look before each of the four steps and the closing one.
+    const std::string trace = drivertest::MaskedCallFlow(work_.file("callflow.txt"));
+    EXPECT_EQ(Refreshes(CallLines(trace, "PrintZReport")), 5u) << trace;
 }
 
 TEST_F(ZReport, CancelsAnUnfinishedPrintAndStopsWhenThatFails) {
