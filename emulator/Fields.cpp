@@ -26,12 +26,7 @@ bool IsDocumentText(const std::string& text, size_t maxLength) {
     if (text.size() > maxLength) {
         return false;
     }
-    for (const std::string& line : Split(text, '\n')) {
-        if (!IsPrintableText(line, maxLength)) {
-            return false;
-        }
-    }
-    return true;
+    return IsTextWithLines(text, maxLength);
 }
 
 bool ParseOptionalNumber(const Request& request, size_t index, uint32_t& number) {

@@ -11,6 +11,7 @@
 #include "Paper.h"
 #include "PrinterState.h"
 #include "Printout.h"
+#include "Request.h"
 
 namespace emu {
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "Fiscal.h"
-#include "Request.h"
 
 namespace emu {
 
@@ -178,11 +177,7 @@ Printout ClosingLines(const PrinterState& state, const OpenReceipt& receipt) {
     }
     out.Rule();
     if (IsFiscal(kind)) {
-        if (!state.footer.empty()) {
-            for (const std::string& line : Split(state.footer, '\n')) {
-                out.Center(line);
-            }
-        }
+        out.CenterLines(state.footer);
         out.Center("ФИСКАЛЬНЫЙ ДОКУМЕНТ");
     } else {
         out.Center("НЕФИСКАЛЬНЫЙ ДОКУМЕНТ");
@@ -211,10 +206,8 @@ void EndDocument(PrinterState& state, bool fiscal, bool keepShown) {
 void BeginDocument(PrinterState& state, Paper& paper, OpenReceipt receipt) {
     const DocumentKind kind = KindOf(receipt.type);
     Printout out = NewPrintout(state);
-    if (IsFiscal(kind) && !state.header.empty()) {
-        for (const std::string& line : Split(state.header, '\n')) {
-            out.Center(line);
-        }
+    if (IsFiscal(kind)) {
+        out.CenterLines(state.header);
     }
     out.Center(Title(receipt.type));
     out.Pair(Number("ДОК.", NextDocumentNumber(state)),

@@ -197,7 +197,9 @@ bool IsValidCurrencies(const std::vector<Currency>& currencies, const std::strin
 bool IsValidDepartments(const std::vector<Department>& departments);
 // 1 to 8 entries with distinct numbers (0 to 9999) and names of at most 14 characters.
 bool IsValidFacilities(const std::vector<PaymentFacility>& facilities);
-// Printable text and line feeds, at most kMaxHeaderText bytes.
+// Printable text in lines ended by LF or CR LF, at most `maxLength` bytes.
+bool IsTextWithLines(const std::string& text, size_t maxLength);
+// The same, at most kMaxHeaderText bytes.
 bool IsValidHeaderText(const std::string& text);
 
 // The printer's time now, by its clock.

@@ -38,6 +38,18 @@ Printout& Printout::Center(const std::string& text) {
     return *this;
 }
 
+Printout& Printout::CenterLines(const std::string& text) {
+    for (std::string line : Split(text, '\n')) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (!line.empty()) {
+            Center(line);
+        }
+    }
+    return *this;
+}
+
 Printout& Printout::Pair(const std::string& left, const std::string& right) {
     if (left.size() + 1 + right.size() > width_ || left.find('\n') != std::string::npos) {
         Text(left);

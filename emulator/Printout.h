@@ -16,6 +16,8 @@ class Printout {
     // The text as lines: broken at its line feeds and wrapped at the width.
     Printout& Text(const std::string& text);
     Printout& Center(const std::string& text);
+    // Each line of the text centred (lines end with LF or CR LF); empty lines are left out.
+    Printout& CenterLines(const std::string& text);
     // `left` and `right` on one line, `right` against the right edge; on two lines when they do
     // not fit together.
     Printout& Pair(const std::string& left, const std::string& right);

@@ -113,16 +113,24 @@ bool IsValidFacilities(const std::vector<PaymentFacility>& facilities) {
     return true;
 }
 
-bool IsValidHeaderText(const std::string& text) {
-    if (text.size() > kMaxHeaderText) {
+bool IsTextWithLines(const std::string& text, size_t maxLength) {
+    if (text.size() > maxLength) {
         return false;
     }
-    for (const std::string& line : Split(text, '\n')) {
-        if (!IsPrintableText(line, kMaxHeaderText)) {
+    for (std::string line : Split(text, '\n')) {
+        // Lines may end with CR LF as well as with LF alone.
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (!IsPrintableText(line, maxLength)) {
             return false;
         }
     }
     return true;
+}
+
+bool IsValidHeaderText(const std::string& text) {
+    return IsTextWithLines(text, kMaxHeaderText);
 }
 
 std::vector<Department> DefaultDepartments() {

@@ -9,11 +9,7 @@ namespace {
 
 Printout ReportHeading(const PrinterState& state, const char* title) {
     Printout out = NewPrintout(state);
-    for (const std::string& line : Split(state.header, '\n')) {
-        if (!line.empty()) {
-            out.Center(line);
-        }
-    }
+    out.CenterLines(state.header);
     out.Center(title);
     out.Pair("ДОК. " + std::to_string(NextDocumentNumber(state)), ShownTime(NowDigits(state)));
     return out;

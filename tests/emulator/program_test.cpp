@@ -243,6 +243,24 @@ TEST(VprinterProgram, SetsStateItemsAndInjectsDeviceErrors) {
     EXPECT_EQ(emutest::ParseReply(line.Exchange('6', "gs")).status, 0x80C0);
 }
 
+TEST(VprinterProgram, ReportTimeAndFiscalItemsFromTheCommandLine) {
+    testsupport::ScopedRegistryDir registry;
+    Child child({"--report-ms", "650", "--set", "report-password=77", "--set", "header=ONE\\nTWO"});
+    ASSERT_TRUE(child.started());
+    std::string com, device;
+    ASSERT_TRUE(SplitAnnouncement(child.ReadLine(), com, device));
+    LineClient line(device);
+    ASSERT_TRUE(line.ok());
+    EXPECT_EQ(line.Exchange('Z', "gb"), emutest::Frame('Z', std::string("gb") + FS + "00" + FS +
+                                                                "00C00000" + FS + "ONE\nTWO" + FS));
+    EXPECT_EQ(emutest::ParseReply(line.Exchange('0', "zb")).error, 0u);
+    const std::string report = line.Exchange('1', "zx", 3000);
+    EXPECT_GE(emutest::CountOf(report, emutest::SYN), 2u);
+    EXPECT_EQ(emutest::ParseReply(report).error, 0u);
+    const std::string byNumber = std::string("zz") + FS + "1" + FS + "0001";
+    EXPECT_EQ(emutest::ParseReply(line.Exchange('2', byNumber)).error, 15u);  // no password
+}
+
 TEST(VprinterProgram, RefusesBadOptionsAndExplainsItself) {
     for (const std::vector<std::string>& args :
          std::vector<std::vector<std::string>>{{"--port", "0"},
@@ -256,6 +274,8 @@ TEST(VprinterProgram, RefusesBadOptionsAndExplainsItself) {
                                                {"--set", "document=-1"},
                                                {"--set", "serial=a\nb"},
                                                {"--restart-ms", "-5"},
+                                               {"--report-ms", "x"},
+                                               {"--set", "slip-form-lines=0"},
                                                {"--device-error", "256"},
                                                {"--device-error", "22,"},
                                                {"--device-error", "22,cmd=xyz"},
