@@ -117,5 +117,31 @@ TEST_F(ReceiptOnPrinter, CashDocumentsAndTheCashier) {
     EXPECT_EQ(std::string(name), cashier);
 }
 
+TEST_F(ReceiptOnPrinter, RestaurantTextsSubtotalContinueAndDocumentLines) {
+    ASSERT_EQ(layer.BeginReceiptWithTexts(21, "Table 4", "2 guests", "Hall", TRUE), 0);
+    EXPECT_EQ(Last(), "rb" + FS + "21" + GS + "Table 4" + GS + "2 guests" + GS + "Hall" + FS + "1");
+    ASSERT_EQ(Sell(TRUE, 40, 1, "Soup", 1), 0);
+    ASSERT_EQ(layer.PrintDocumentLine(0, "No onions"), 0);
+    EXPECT_EQ(Last(), "pl" + FS + "0" + FS + "No onions");
+    ASSERT_EQ(layer.ReceiptSurcharge(4, 1, "Service"), 0);
+    EXPECT_EQ(Last(), "ra" + FS + "Service" + FS + "4.00");
+    ASSERT_EQ(layer.ReceiptDiscount(2, 1, nullptr), 0);
+    EXPECT_EQ(Last(), "rd" + FS + FS + "2.00");
+    ASSERT_EQ(layer.PrintSubtotal(), 0);
+    LONGLONG total = 4200;
+    DWORD scale = 100;
+    ASSERT_EQ(layer.CompleteReceipt(&total, &scale), 0);
+    EXPECT_EQ(total * 100 / static_cast<LONGLONG>(scale ? scale : 1), 4200);
+    // Continuing takes more lines, and the receipt is totalled again.
+    ASSERT_EQ(layer.ContinueReceipt(), 0);
+    EXPECT_EQ(Last(), "ct");
+    ASSERT_EQ(Sell(TRUE, 8, 1, "Tea", 1), 0);
+    total = 5000;
+    ASSERT_EQ(layer.CompleteReceipt(&total, &scale), 0);
+    EXPECT_EQ(total * 100 / static_cast<LONGLONG>(scale ? scale : 1), 5000);
+    ASSERT_EQ(layer.PayCash(TRUE, 50, 1), 0);
+    ASSERT_EQ(layer.EndReceipt(), 0);
+}
+
 }  // namespace
 }  // namespace prottest
