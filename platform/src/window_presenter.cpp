@@ -99,6 +99,11 @@ WINBASEAPI BOOL WINAPI BrontalSetPresenter(const BRONTAL_PRESENTER* presenter) {
 }
 
 WINBASEAPI BOOL WINAPI BrontalPresenterPressKey(HWND dialog, WPARAM virtualKey) {
+    // A null window would make them thread messages of the caller.
+    if (!IsWindow(dialog)) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
     if (!PostMessageA(dialog, WM_KEYDOWN, virtualKey, 1)) {
         return FALSE;
     }
