@@ -93,8 +93,8 @@ STDMETHODIMP CDrvKeltor::get_CashierLogin(BSTR* pVal) {
         frame.RefreshAfter();
     }
     const HRESULT hr = frame.End();
-    const HRESULT copied = BstrFromAnsi(m_cashierLogin, pVal);
-    return FAILED(copied) ? copied : hr;
+    // A failing call hands out nothing: the caller frees no [out] text of a failure.
+    return FAILED(hr) ? hr : BstrFromAnsi(m_cashierLogin, pVal);
 }
 
 STDMETHODIMP CDrvKeltor::put_CashierLogin(BSTR newVal) {
@@ -175,8 +175,8 @@ STDMETHODIMP CDrvKeltor::get_DateTimeYYYYMMDDhhmmss(BSTR* pVal) {
         frame.RefreshAfter();
     }
     const HRESULT hr = frame.End();
-    const HRESULT copied = BstrFromAnsi(clock, pVal);
-    return FAILED(copied) ? copied : hr;
+    // A failing call hands out nothing: the caller frees no [out] text of a failure.
+    return FAILED(hr) ? hr : BstrFromAnsi(clock, pVal);
 }
 
 STDMETHODIMP CDrvKeltor::put_DateTimeYYYYMMDDhhmmss(BSTR newVal) {

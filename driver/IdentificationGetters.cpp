@@ -18,8 +18,8 @@ HRESULT CDrvKeltor::GetIdentificationText(LPCSTR name, const AnsiText& cached,
     }
     // From the cache the HRESULT is that of the last device operation, as the frame gives it.
     const HRESULT hr = frame.End();
-    const HRESULT copied = BstrFromAnsi(cached, text);
-    return FAILED(copied) ? copied : hr;
+    // A failing call hands out nothing: the caller frees no [out] text of a failure.
+    return FAILED(hr) ? hr : BstrFromAnsi(cached, text);
 }
 
 STDMETHODIMP CDrvKeltor::get_ManufacturerCountryCode(BSTR* pVal) {
