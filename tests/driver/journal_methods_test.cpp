@@ -343,6 +343,23 @@ TEST_F(Journal, ValidationWithoutTheNeedSendsNothingButStatusQueries) {
     EXPECT_EQ(ResultCode(), 0);
 }
 
+TEST_F(Journal, AValidationThatCannotSeeThePrinterSaysSo) {
+    Connect();
+    emu::Fault silence;
+    silence.kind = emu::FaultKind::Silence;
+    silence.frames = 1000;
+    ASSERT_EQ(printer_.InjectFault(silence), 0);
+    // The report loses the link; the refresh of the validation has to ask and gets no answer.
+    EXPECT_EQ(Result(kPrintCashierReport), E_FAIL);
+    const SHORT lost = ResultCode();
+    EXPECT_LT(lost, -8100);
+    printer_.ClearLog();
+    EXPECT_EQ(Result(kReadAndValidateElectronicJournal), E_FAIL);
+    EXPECT_EQ(ResultCode(), lost);
+    EXPECT_FALSE(Description().empty());
+    EXPECT_TRUE(Commands().empty()) << Printable(Requests());
+}
+
 TEST_F(Journal, ForcedValidationSendsValidOrTheGivenChecksum) {
     Connect();
     const uint16_t wanting =
