@@ -1,10 +1,15 @@
 // Loading the record from the settings key and saving it back.
 #include <cstring>
+#include <mutex>
 
 #include "Settings.h"
 #include "SettingsPath.h"
 
 namespace {
+
+// A save writes the values one by one and each write wakes the monitor: without this lock its
+// reload would read the values not yet written and the save would then write those old ones.
+std::mutex g_storeLock;
 
 // A value read as a 32-bit word; false when it is missing or is not a REG_DWORD.
 bool QueryWord(HKEY key, LPCSTR name, DWORD& word) {
@@ -134,6 +139,7 @@ LONG SaveRecord(HKEY settingsKey) {
 }  // namespace
 
 LONG LoadSettings(HKEY settingsKey) {
+    std::lock_guard<std::mutex> hold(g_storeLock);
     LoadWordOrKeep(settingsKey, "TraceMask", ExtenderSettings.traceMask);
     LoadTracePath(settingsKey);
     DWORD limit = 0;
@@ -170,6 +176,7 @@ LONG LoadSettings(HKEY settingsKey) {
 }
 
 LONG SaveSettings(HKEY hive, int portNumber, int baudRate) {
+    std::lock_guard<std::mutex> hold(g_storeLock);
     if (portNumber > 0) {
         ExtenderSettings.comPort = static_cast<DWORD>(portNumber);
     }
