@@ -71,6 +71,15 @@ Money ReceiptPaid(const OpenReceipt& receipt) {
     return sum;
 }
 
+Money OpenOrderAmount(const std::vector<RestaurantOrder>& orders) {
+    Money sum = 0;
+    Tally tally;
+    for (const RestaurantOrder& order : orders) {
+        tally.Add(sum, order.amount);
+    }
+    return tally.ok() ? sum : kMaxRegister;
+}
+
 bool PaymentStarted(const OpenReceipt& receipt) {
     return !receipt.cash.empty() || !receipt.noncash.empty();
 }

@@ -195,6 +195,9 @@ struct RestaurantOrder {
     Money amount = 0;
 };
 
+// What the open orders add up to (at most kMaxRegister).
+Money OpenOrderAmount(const std::vector<RestaurantOrder>& orders);
+
 struct GrandTotals {
     Money sales = 0;
     Money refunds = 0;

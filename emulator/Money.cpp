@@ -114,6 +114,13 @@ unsigned DecimalsNeeded(Money value) {
     return decimals;
 }
 
+Money AddSaturated(Money a, Money b) {
+    const auto clamp = [](Money v) {
+        return v > kMaxRegister ? kMaxRegister : v < -kMaxRegister ? -kMaxRegister : v;
+    };
+    return clamp(clamp(a) + clamp(b));
+}
+
 void Tally::Add(Money& reg, Money value) {
     if (value > kMaxRegister || value < -kMaxRegister) {
         ok_ = false;

@@ -42,6 +42,9 @@ bool MultiplyQuantity(Money price, Money quantity, unsigned decimals, Money& amo
 // How many decimals a value needs to be written exactly (0 to 4).
 unsigned DecimalsNeeded(Money value);
 
+// a + b held to +-kMaxRegister, for sums printed from registers that are each within it.
+Money AddSaturated(Money a, Money b);
+
 // Adds to a register; the first addition that would take a register beyond kMaxRegister either
 // way marks the tally as overflowed and leaves that register alone.
 class Tally {

@@ -77,8 +77,8 @@ Printout DaySummary(const PrinterState& state, const Session& session) {
     Money sales = 0;
     Money refunds = 0;
     for (const auto& [number, totals] : session.departments) {
-        sales += totals.salesNet;
-        refunds += totals.refundsNet;
+        sales = AddSaturated(sales, totals.salesNet);
+        refunds = AddSaturated(refunds, totals.refundsNet);
     }
     out.Pair("Z-ОТЧЕТ " + std::to_string(session.number), ShownTime(session.closed));
     out.Pair("ПРОДАЖИ", FormatAmount(sales, decimals));

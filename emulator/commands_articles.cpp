@@ -189,12 +189,13 @@ CommandResult CorrectReceipt(CommandContext& context, bool surcharge) {
         result.error = kErrWrongOrder;
         return result;
     }
+    Money& given = surcharge ? receipt->receiptSurcharge : receipt->receiptDiscount;
     const Money total = ReceiptTotal(*receipt) + (surcharge ? amount : -amount);
-    if (total < 0 || total > kMaxReceiptRegister) {
+    if (total < 0 || total > kMaxReceiptRegister || given + amount > kMaxReceiptRegister) {
         result.error = kErrBadParameter;
         return result;
     }
-    (surcharge ? receipt->receiptSurcharge : receipt->receiptDiscount) += amount;
+    given += amount;
     const unsigned decimals = BaseDecimals(state);
     Printout out = NewPrintout(state);
     std::string label = surcharge ? "НАДБАВКА НА ЧЕК" : "СКИДКА НА ЧЕК";

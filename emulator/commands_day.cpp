@@ -102,11 +102,8 @@ CommandResult CmdCloseDay(CommandContext& context) {
     session.accumulatedSales = state.grand.sales;
     session.accumulatedRefunds = state.grand.refunds;
     session.accumulatedAnnulments = state.grand.annulments;
-    session.openOrderAmount = 0;
+    session.openOrderAmount = OpenOrderAmount(state.openOrders);
     session.openOrderCount = static_cast<uint32_t>(state.openOrders.size());
-    for (const RestaurantOrder& order : state.openOrders) {
-        session.openOrderAmount += order.amount;  // at most kMaxOpenOrders registers
-    }
     out.Append(DayReport(state, session, false)).Rule();
     out.Center("СМЕНА " + std::to_string(session.number) + " ЗАКРЫТА")
         .Center("ФИСКАЛЬНЫЙ ДОКУМЕНТ");

@@ -59,8 +59,8 @@ CommandResult FiscalMemoryReport(CommandContext& context, bool full, const char*
         }
         ++found;
         for (const auto& [number, totals] : session.departments) {
-            sales += totals.salesNet;
-            refunds += totals.refundsNet;
+            sales = AddSaturated(sales, totals.salesNet);
+            refunds = AddSaturated(refunds, totals.refundsNet);
         }
         if (full) {
             out.Append(DaySummary(state, session));

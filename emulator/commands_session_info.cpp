@@ -42,11 +42,8 @@ uint8_t NamedDay(const PrinterState& state, const Request& request, DayFigures& 
         day.session.accumulatedSales = state.grand.sales;
         day.session.accumulatedRefunds = state.grand.refunds;
         day.session.accumulatedAnnulments = state.grand.annulments;
-        day.session.openOrderAmount = 0;
+        day.session.openOrderAmount = OpenOrderAmount(state.openOrders);
         day.session.openOrderCount = static_cast<uint32_t>(state.openOrders.size());
-        for (const RestaurantOrder& order : state.openOrders) {
-            day.session.openOrderAmount += order.amount;
-        }
     }
     return kErrNone;
 }
