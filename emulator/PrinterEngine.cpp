@@ -238,7 +238,7 @@ void VirtualPrinter::Impl::SaveIfChanged() {
         return;
     }
     std::string text = SaveState(state);
-    if (text != savedState && WriteStateFile(stateFile, state) == 0) {
+    if (text != savedState && WriteStateText(stateFile, text) == 0) {
         savedState = std::move(text);
     }
 }

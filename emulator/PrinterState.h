@@ -233,5 +233,7 @@ int ReadStateFile(const std::string& path, PrinterState& state);
 // Writes a temporary file beside `path` and renames it over, so that a crash leaves either the
 // old state or the new one, never half of it. 0 or a negative errno.
 int WriteStateFile(const std::string& path, const PrinterState& state);
+// The same with the state's text already made.
+int WriteStateText(const std::string& path, const std::string& text);
 
 }  // namespace emu

@@ -37,7 +37,10 @@ int ReadStateFile(const std::string& path, PrinterState& state) {
 }
 
 int WriteStateFile(const std::string& path, const PrinterState& state) {
-    const std::string text = SaveState(state);
+    return WriteStateText(path, SaveState(state));
+}
+
+int WriteStateText(const std::string& path, const std::string& text) {
     const std::string temporary = path + ".tmp";
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {

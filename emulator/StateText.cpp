@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace emu {
 
@@ -24,23 +25,35 @@ int HexDigit(char c) {
 }  // namespace
 
 std::string EscapeStateValue(const std::string& value) {
+    // Every byte that is escaped but NUL, at which strcspn stops by itself.
+    static const char kEscaped[] =
+        "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A\x0B\x0C\x0D\x0E\x0F\x10\x11\x12\x13\x14\x15"
+        "\x16\x17\x18\x19\x1A\x1B\x1C\x1D\x1E\x1F\\\x7F";
     std::string out;
-    out.reserve(value.size());
-    for (char c : value) {
-        auto byte = static_cast<unsigned char>(c);
+    out.reserve(value.size() + value.size() / 16);
+    const char* data = value.c_str();
+    size_t i = 0;
+    while (i < value.size()) {
+        // A journal is long and mostly plain text: copy it in runs, not byte by byte.
+        const size_t run = std::strcspn(data + i, kEscaped);
+        out.append(data + i, run);
+        i += run;
+        if (i >= value.size()) {
+            break;
+        }
+        const char c = value[i++];
         if (c == '\\') {
             out += "\\\\";
         } else if (c == '\n') {
             out += "\\n";
         } else if (c == '\r') {
             out += "\\r";
-        } else if (byte < 0x20 || byte == 0x7F) {
+        } else {
             // "\xHH" and its terminator.
             char hex[5];
-            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(byte));
+            std::snprintf(hex, sizeof hex, "\\x%02X",
+                          static_cast<unsigned>(static_cast<unsigned char>(c)));
             out += hex;
-        } else {
-            out += c;
         }
     }
     return out;
@@ -48,12 +61,13 @@ std::string EscapeStateValue(const std::string& value) {
 
 bool UnescapeStateValue(const std::string& escaped, std::string& value) {
     std::string out;
+    out.reserve(escaped.size());
+    size_t run = 0;
     for (size_t i = 0; i < escaped.size(); ++i) {
-        char c = escaped[i];
-        if (c != '\\') {
-            out += c;
+        if (escaped[i] != '\\') {
             continue;
         }
+        out.append(escaped, run, i - run);
         if (++i == escaped.size()) {
             return false;
         }
@@ -83,8 +97,10 @@ bool UnescapeStateValue(const std::string& escaped, std::string& value) {
             default:
                 return false;
         }
+        run = i + 1;
     }
-    value = out;
+    out.append(escaped, run, std::string::npos);
+    value = std::move(out);
     return true;
 }
 
