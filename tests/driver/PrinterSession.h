@@ -102,6 +102,23 @@ inline DATE Day(WORD year, WORD month, WORD day) {
     return date;
 }
 
+// A DWORD value of the test's registry.
+inline void WriteSetting(const char* key, const char* name, DWORD value) {
+    HKEY handle = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE, nullptr, &handle,
+                              nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(handle, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                             sizeof value),
+              ERROR_SUCCESS);
+    RegCloseKey(handle);
+}
+
+// The HRESULT of a method as the object returned it: a failure reaches an Invoke caller as
+// DISP_E_EXCEPTION with the code in the exception information.
+inline HRESULT Outcome(const client::Call& call) {
+    return call.hr == DISP_E_EXCEPTION ? call.scode : call.hr;
+}
 class PrinterSession : public client::ComponentTest {
   protected:
     void SetUp() override {
@@ -122,16 +139,6 @@ class PrinterSession : public client::ComponentTest {
         ComponentTest::TearDown();
     }
 
-    static void WriteSetting(const char* key, const char* name, DWORD value) {
-        HKEY handle = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE, nullptr,
-                                  &handle, nullptr),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(RegSetValueExA(handle, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                                 sizeof value),
-                  ERROR_SUCCESS);
-        RegCloseKey(handle);
-    }
     // "PrintEJ" and "DownloadEJ" live in the settings key itself; set them before Connect().
     static void WriteJournalSettings(DWORD printEJ, DWORD downloadEJ) {
         WriteSetting("SOFTWARE\\Orvane\\Brontl\\Settings", "PrintEJ", printEJ);
@@ -150,12 +157,7 @@ class PrinterSession : public client::ComponentTest {
     }
 
     client::Call Run(DISPID method) { return D().Method(method); }
-    // The HRESULT of a method as the object returned it: a failure reaches an Invoke caller as
-    // DISP_E_EXCEPTION with the code in the exception information.
     HRESULT Result(DISPID method) { return Outcome(Run(method)); }
-    static HRESULT Outcome(const client::Call& call) {
-        return call.hr == DISP_E_EXCEPTION ? call.scode : call.hr;
-    }
     SHORT ResultCode() { return D().GetI2(kResultCode); }
     std::string Description() { return client::Utf8(D().GetText(kResultCodeDescription)); }
     void PutText(DISPID dispid, const std::string& utf8) {
