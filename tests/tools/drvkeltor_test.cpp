@@ -158,6 +158,24 @@ TEST_F(DrvkeltorTest, APositiveResultIsASuccess) {
               (std::vector<std::string>{"Connect: 0", "OpenReceipt: 0", "PrintLine: 19"}));
 }
 
+TEST_F(DrvkeltorTest, APortScanShowsItsProgressOnStandardErrorOnly) {
+    const std::string port = "COM" + std::to_string(port_);
+    const ToolResult run = RunDrvkeltor({"ComPort=0", "BaudRate=0", "Connect", "?ComPort"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(Lines(run.out),
+              (std::vector<std::string>{"Connect: 0", "ComPort=" + std::to_string(port_)}));
+    // One line redrawn in place: the port being tried and a bar.
+    EXPECT_NE(run.err.find('\r'), std::string::npos);
+    EXPECT_NE(run.err.find(port + " 9600 ["), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("%"), std::string::npos) << run.err;
+
+    const ToolResult quiet =
+        RunDrvkeltor({"--no-progress", "ComPort=0", "BaudRate=0", "Connect", "?ComPort"});
+    EXPECT_EQ(quiet.exitCode, 0);
+    EXPECT_EQ(quiet.out, run.out);
+    EXPECT_TRUE(quiet.err.empty()) << quiet.err;
+}
+
 TEST_F(DrvkeltorTest, ItemsThatCannotRunEndItWithUsageStatus) {
     struct Case {
         std::vector<std::string> arguments;
