@@ -2,6 +2,7 @@
 #include <climits>
 
 #include "Settings.h"
+#include "SettingsLock.h"
 #include "SettingsPath.h"
 
 namespace {
@@ -13,11 +14,13 @@ LONG SaveAll() {
 }  // namespace
 
 LONG SetTraceMask(DWORD mask) {
+    const std::lock_guard<std::recursive_mutex> hold(SettingsStoreLock());
     ExtenderSettings.traceMask = mask;
     return SaveAll();
 }
 
 LONG SetTracePath(LPCSTR path) {
+    const std::lock_guard<std::recursive_mutex> hold(SettingsStoreLock());
     if (!path) {
         return ERROR_SUCCESS;
     }
@@ -32,6 +35,7 @@ LONG SetTracePath(LPCSTR path) {
 }
 
 LONG SetMinBill(SettingsMirror& mirror, DWORD low, LONG high) {
+    const std::lock_guard<std::recursive_mutex> hold(SettingsStoreLock());
     if (high < 0 || (high == 0 && low == 0)) {
         low = 1;
         high = 0;
@@ -46,6 +50,7 @@ LONG SetMinBill(SettingsMirror& mirror, DWORD low, LONG high) {
 }
 
 LONG SetHyphenationLength(SettingsMirror& mirror, LONG length) {
+    const std::lock_guard<std::recursive_mutex> hold(SettingsStoreLock());
     if (length <= 0) {
         mirror.hyphenationLength = 0;
     } else {
@@ -56,6 +61,7 @@ LONG SetHyphenationLength(SettingsMirror& mirror, LONG length) {
 }
 
 LONG SetDownloadEJ(SettingsMirror& mirror, LONG download) {
+    const std::lock_guard<std::recursive_mutex> hold(SettingsStoreLock());
     const DWORD flag = download != 0 ? 1 : 0;
     ExtenderSettings.downloadEJ = flag;
     mirror.skipJournalDownload = flag == 0 ? 1 : 0;
@@ -63,6 +69,7 @@ LONG SetDownloadEJ(SettingsMirror& mirror, LONG download) {
 }
 
 LONG SetQuantityPrecision(SettingsMirror& mirror, LONG precision) {
+    const std::lock_guard<std::recursive_mutex> hold(SettingsStoreLock());
     DWORD clamped = 0;
     if (precision > static_cast<LONG>(kMaxQuantityPrecision)) {
         clamped = kMaxQuantityPrecision;

@@ -3,13 +3,18 @@
 #include <mutex>
 
 #include "Settings.h"
+#include "SettingsLock.h"
 #include "SettingsPath.h"
-
-namespace {
 
 // A save writes the values one by one and each write wakes the monitor: without this lock its
 // reload would read the values not yet written and the save would then write those old ones.
-std::mutex g_storeLock;
+// Recursive, so that a setter can hold it across its change of the record and the save.
+std::recursive_mutex& SettingsStoreLock() {
+    static std::recursive_mutex lock;
+    return lock;
+}
+
+namespace {
 
 // A value read as a 32-bit word; false when it is missing or is not a REG_DWORD.
 bool QueryWord(HKEY key, LPCSTR name, DWORD& word) {
@@ -139,7 +144,7 @@ LONG SaveRecord(HKEY settingsKey) {
 }  // namespace
 
 LONG LoadSettings(HKEY settingsKey) {
-    std::lock_guard<std::mutex> hold(g_storeLock);
+    std::lock_guard<std::recursive_mutex> hold(SettingsStoreLock());
     LoadWordOrKeep(settingsKey, "TraceMask", ExtenderSettings.traceMask);
     LoadTracePath(settingsKey);
     DWORD limit = 0;
@@ -176,7 +181,7 @@ LONG LoadSettings(HKEY settingsKey) {
 }
 
 LONG SaveSettings(HKEY hive, int portNumber, int baudRate) {
-    std::lock_guard<std::mutex> hold(g_storeLock);
+    std::lock_guard<std::recursive_mutex> hold(SettingsStoreLock());
     if (portNumber > 0) {
         ExtenderSettings.comPort = static_cast<DWORD>(portNumber);
     }
