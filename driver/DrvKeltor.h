@@ -130,6 +130,8 @@ class CDrvKeltor : public IDrvKeltor, public ISupportErrorInfo {
     int PayCashSteps(CDeviceFrame& frame, BOOL payment, bool checkDocument);
     int CashInOutSteps(CDeviceFrame& frame, BOOL income);
     void SetReceiptTotals(LONGLONG subtotal, LONGLONG paid);
+    // Enlarged text in the open document, opening a text document first (PrintingExtras.cpp).
+    int PrintEnlargedText(CDeviceFrame& frame, UINT font);
 
     // 1. link settings
     WORD m_comPort = 0;

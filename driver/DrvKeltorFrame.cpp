@@ -116,7 +116,8 @@ void RegisterDrvKeltorError(LPCSTR description) {
 
 // ---- device frame ----
 
-CDeviceFrame::CDeviceFrame(CDrvKeltor& object, LPCSTR name) : m_object(object), m_name(name) {
+CDeviceFrame::CDeviceFrame(CDrvKeltor& object, LPCSTR name)
+    : m_object(object), m_name(FrameNameFor(object, name)) {
     TraceCall(kCallFlowTraceFile, kTryFormat, m_name);
 }
 

@@ -69,6 +69,10 @@ class CDeviceFrame {
     LPCSTR m_name;
 };
 
+// The name a device frame of `object` traces under: `name`, or the twin's own name while a twin
+// member runs its main member (TwinMethods.cpp).
+LPCSTR FrameNameFor(const CDrvKeltor& object, LPCSTR name);
+
 // Registers COM error information for IDrvKeltor with `description` (ANSI) as its text.
 void RegisterDrvKeltorError(LPCSTR description);
 

@@ -1,0 +1,174 @@
+// Control unit operations and fiscalisation: the unit's status and identifier, its TIME, ID and
+// AUTH exchanges, unlocking and replacing it, its report; fiscalising the printer and the reset
+// of its fiscal state.
+#include "DrvKeltor.h"
+#include "DrvKeltorFrame.h"
+
+namespace {
+
+// "vw" exchanges by the command layer's index.
+enum ControlUnitExchangeKind : UINT {
+    kExchangeTime = 0,
+    kExchangeId = 1,
+    kExchangeAuth = 2,
+};
+
+// The unit's identifier is kept up to 63 bytes, the exchange texts up to 127.
+constexpr DWORD kUnitIdCapacity = 64;
+constexpr DWORD kExchangeTextCapacity = 128;
+
+// Commands the unit answers without a status refresh first: a unit that lost the printer's link
+// must still be reachable, and the command's own error tells more than a failed "gs".
+template <class Steps>
+HRESULT RunWithoutFirstRefresh(CDrvKeltor& object, LPCSTR name, Steps&& steps) {
+    CDeviceFrame frame(object, name);
+    if (frame.Begin(false)) {
+        frame.Store(steps(frame));
+        frame.RefreshAfter();
+    }
+    return frame.End();
+}
+
+// One "vw" exchange; the outputs change only when the unit answered.
+int RunControlUnitExchange(CBrontal& layer, UINT exchange, WORD* status, AnsiText* info,
+                           AnsiText* answer, WORD* checksum) {
+    WORD newStatus = *status;
+    WORD newChecksum = *checksum;
+    char newInfo[kExchangeTextCapacity] = {};
+    char newAnswer[kExchangeTextCapacity] = {};
+    const int result = layer.ControlUnitExchange(exchange, &newStatus, newInfo, sizeof newInfo,
+                                                 newAnswer, sizeof newAnswer, &newChecksum);
+    if (result == 0) {
+        *status = newStatus;
+        *checksum = newChecksum;
+        *info = newInfo;
+        *answer = newAnswer;
+    }
+    return result;
+}
+
+}  // namespace
+
+// ---- reading the unit ----
+
+STDMETHODIMP CDrvKeltor::ReadTaxAuthoritiesControlUnitStatus() {
+    return RunWithoutFirstRefresh(
+        *this, "CDrvKeltor::ReadTaxAuthoritiesControlUnitStatus", [&](CDeviceFrame& frame) {
+            WORD status = m_controlUnitStatus;
+            const int result = frame.Layer().ReadControlUnitStatus(&status);
+            if (result == 0) {
+                m_controlUnitStatus = status;
+            }
+            return result;
+        });
+}
+
+STDMETHODIMP CDrvKeltor::ReadTaxAuthoritiesControlUnitUID() {
+    return RunWithoutFirstRefresh(
+        *this, "CDrvKeltor::ReadTaxAuthoritiesControlUnitUID", [&](CDeviceFrame& frame) {
+            DWORD session = m_sessionNumber;
+            char uid[kUnitIdCapacity] = {};
+            const int result = frame.Layer().ReadControlUnitUID(&session, uid, sizeof uid);
+            if (result == 0) {
+                m_sessionNumber = session;
+                m_controlUnitUid = uid;
+            }
+            return result;
+        });
+}
+
+// ---- exchanges ----
+
+STDMETHODIMP CDrvKeltor::CommandTaxAuthoritiesControlUnitGetTime() {
+    return RunWithoutFirstRefresh(
+        *this, "CDrvKeltor::CommandTaxAuthoritiesControlUnitGetTime", [&](CDeviceFrame& frame) {
+            return RunControlUnitExchange(frame.Layer(), kExchangeTime, &m_controlUnitStatus,
+                                          &m_controlUnitInfo, &m_controlUnitAnswer,
+                                          &m_controlUnitCrc);
+        });
+}
+
+STDMETHODIMP CDrvKeltor::CommandTaxAuthoritiesControlUnitGetUID() {
+    return RunWithoutFirstRefresh(
+        *this, "CDrvKeltor::CommandTaxAuthoritiesControlUnitGetUID", [&](CDeviceFrame& frame) {
+            const int result =
+                RunControlUnitExchange(frame.Layer(), kExchangeId, &m_controlUnitStatus,
+                                       &m_controlUnitInfo, &m_controlUnitAnswer, &m_controlUnitCrc);
+            if (result == 0) {
+                // The unit answers the identifier request with its identifier.
+                m_controlUnitUid = m_controlUnitAnswer;
+            }
+            return result;
+        });
+}
+
+STDMETHODIMP CDrvKeltor::CommandTaxAuthoritiesControlUnitAuthenticate() {
+    return RunWithoutFirstRefresh(*this, "CDrvKeltor::CommandTaxAuthoritiesControlUnitAuthenticate",
+                                  [&](CDeviceFrame& frame) {
+                                      return RunControlUnitExchange(
+                                          frame.Layer(), kExchangeAuth, &m_controlUnitStatus,
+                                          &m_controlUnitInfo, &m_controlUnitAnswer,
+                                          &m_controlUnitCrc);
+                                  });
+}
+
+// ---- unlocking, replacing, the report ----
+
+STDMETHODIMP CDrvKeltor::UnlockTaxAuthoritiesControlUnit() {
+    return RunWithoutFirstRefresh(*this, "CDrvKeltor::UnlockTaxAuthoritiesControlUnit",
+                                  [&](CDeviceFrame& frame) {
+                                      // A blocked printer may not answer "gs" as usual; the unlock
+                                      // is tried anyway.
+                                      RefreshPrinterStatus();
+                                      return frame.Layer().UnlockControlUnit();
+                                  });
+}
+
+STDMETHODIMP CDrvKeltor::ReplaceTaxAuthoritiesControlUnit() {
+    return RunWithoutFirstRefresh(
+        *this, "CDrvKeltor::ReplaceTaxAuthoritiesControlUnit", [&](CDeviceFrame& frame) {
+            return frame.Layer().ReplaceControlUnit(
+                m_controlUnitPassword.c_str(), m_controlUnitRegisterNumber.c_str(),
+                m_controlUnitSerialNumber.c_str(), m_printerName.c_str());
+        });
+}
+
+STDMETHODIMP CDrvKeltor::PrintTaxAuthoritiesControlUnitReport() {
+    return RunDeviceMethod(
+        *this, "CDrvKeltor::PrintTaxAuthoritiesControlUnitReport",
+        [&](CDeviceFrame& frame) { return frame.Layer().PrintControlUnitReport(); });
+}
+
+// ---- fiscalisation ----
+
+STDMETHODIMP CDrvKeltor::InitializeFiscalPrinter() {
+    return RunDeviceMethod(*this, "CDrvKeltor::InitializeFiscalPrinter", [&](CDeviceFrame& frame) {
+        return frame.Layer().InitializeFiscal(
+            m_initializationOptions, m_initializationPassword.c_str(),
+            m_initializationNewPassword.c_str(), m_taxpayerAccountNumber.c_str(),
+            m_controlUnitRegisterNumber.c_str(), m_controlUnitSerialNumber.c_str(),
+            m_printerName.c_str());
+    });
+}
+
+STDMETHODIMP CDrvKeltor::ResetFiscal() {
+    return RunWithoutFirstRefresh(*this, "CDrvKeltor::ResetFiscal", [&](CDeviceFrame& frame) {
+        CBrontal& layer = frame.Layer();
+        const int result = frame.Store(layer.ResetFiscal());
+        if (result != 0) {
+            return result;
+        }
+        // The restart gives no reply to take the words from, so they are asked for; a printer
+        // still restarting leaves the words as they were.
+        WORD status = 0;
+        WORD blocking = 0;
+        if (layer.GetStatus(&status, &blocking) == 0) {
+            m_statusWord = status;
+            m_blockingWord = blocking;
+        }
+        if (m_statusWord & kStatusNeedReset) {
+            return layer.ResetPrinterFault();
+        }
+        return result;
+    });
+}
