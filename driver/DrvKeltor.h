@@ -132,6 +132,35 @@ class CDrvKeltor : public IDrvKeltor, public ISupportErrorInfo {
     void SetReceiptTotals(LONGLONG subtotal, LONGLONG paid);
     // Enlarged text in the open document, opening a text document first (PrintingExtras.cpp).
     int PrintEnlargedText(CDeviceFrame& frame, UINT font);
+    // The session, receipt and cashier requests (RequestMethods.cpp). A request's twin runs the
+    // same request under its own name: RunInfoRequest("CDrvKeltor::ReqSessSalesByDepartment2",
+    // InfoRequest::SessionSalesByDepartment).
+    enum class InfoRequest {
+        SessionDocumentCount,
+        SessionDateTime,
+        SessionSalesByDepartment,
+        SessionRefundsByDepartment,
+        SessionCashSalesRefundsByCurrency,
+        SessionNoncashSalesRefundsByFacility,
+        SessionDiscountsSurcharges,
+        SessionAccumulatedTotals,
+        SessionCollectedAmounts,
+        SessionElectronicJournalInfo,
+        SessionRestaurantOrders,
+        ReceiptSalesByDepartment,
+        ReceiptRefundsByDepartment,
+        ReceiptCashPaymentsByCurrency,
+        ReceiptNoncashPaymentsByFacility,
+        ReceiptDiscountsSurcharges,
+        ReceiptTotals,
+        ReceiptCollectedAmountsByCurrency,
+        CashierCollectedAmounts,
+        CashierNoncashPaymentsByFacility,
+    };
+    HRESULT RunInfoRequest(LPCSTR name, InfoRequest request);
+    void ClearInfoResults(InfoRequest request);
+    int InfoRequestSteps(CBrontal& layer, InfoRequest request);
+    int SessionJournalInfoSteps(CBrontal& layer);
 
     // 1. link settings
     WORD m_comPort = 0;
@@ -191,6 +220,10 @@ class CDrvKeltor : public IDrvKeltor, public ISupportErrorInfo {
     SAFEARRAY* m_integerTableItems = nullptr;
     AnsiText m_defaultStringTableItem;
     DWORD m_defaultIntegerTableItem = 0;
+    // The departments' tax letters as the last table read gave them: a table written back keeps
+    // them, since the interface carries only numbers and names.
+    DepartmentEntry m_departmentLetters[kDepartmentTableCapacity] = {};
+    int m_departmentLetterCount = 0;
     // 13. request selectors
     WORD m_requestSession = 0;
     WORD m_requestDepartment = 0;

@@ -1,0 +1,413 @@
+// Programming tables: the payment facility, department and currency tables between the printer
+// and the table item arrays, and the receipt header and footer texts.
+//
+// Element i of StringTableItems and of IntegerTableItems describe row i of a table: the name
+// (for a currency its code) and the number (for a currency its number of decimals).
+#include <cstring>
+
+#include "DrvKeltor.h"
+#include "DrvKeltorFrame.h"
+#include "DrvKeltorText.h"
+
+namespace {
+
+// The longest header or footer "sb" and "se" can carry, and its terminator: a text the driver
+// can write, it reads back whole.
+constexpr DWORD kReceiptTextCapacity = 1024;
+// The attribute of a department the printer has not told the driver about.
+constexpr char kNewDepartmentLetter = 'N';
+// The base currency code is three letters; a longer one is cut.
+constexpr DWORD kBaseCodeCapacity = 16;
+
+bool SameCodeNoCase(LPCSTR a, LPCSTR b) {
+    for (;; ++a, ++b) {
+        char ca = *a;
+        char cb = *b;
+        if (ca >= 'a' && ca <= 'z') {
+            ca = static_cast<char>(ca - 'a' + 'A');
+        }
+        if (cb >= 'a' && cb <= 'z') {
+            cb = static_cast<char>(cb - 'a' + 'A');
+        }
+        if (ca != cb) {
+            return false;
+        }
+        if (ca == '\0') {
+            return true;
+        }
+    }
+}
+
+// Copies `text` cut to the row's width; the copy is always terminated.
+void CopyCut(const AnsiText& text, LPSTR buffer, DWORD capacity) {
+    const size_t length = text.size() < capacity - 1 ? text.size() : capacity - 1;
+    std::memcpy(buffer, text.data(), length);
+    buffer[length] = '\0';
+}
+
+// The rows a table write takes from the item arrays, element i of both making row i.
+class CTableItems {
+  public:
+    CTableItems() = default;
+    CTableItems(const CTableItems&) = delete;
+    CTableItems& operator=(const CTableItems&) = delete;
+    ~CTableItems() {
+        if (m_names) {
+            SafeArrayUnaccessData(m_strings);
+        }
+        if (m_numbers) {
+            SafeArrayUnaccessData(m_integers);
+        }
+    }
+
+    // E_INVALIDARG unless both arrays are held with the same number of elements, at least one.
+    HRESULT Open(SAFEARRAY* strings, SAFEARRAY* integers) {
+        LONG stringsUpper = -1;
+        LONG integersUpper = -1;
+        if (!strings || !integers || FAILED(SafeArrayGetUBound(strings, 1, &stringsUpper)) ||
+            FAILED(SafeArrayGetUBound(integers, 1, &integersUpper)) ||
+            stringsUpper != integersUpper || stringsUpper < 0) {
+            return E_INVALIDARG;
+        }
+        void* names = nullptr;
+        if (FAILED(SafeArrayAccessData(strings, &names))) {
+            return E_INVALIDARG;
+        }
+        m_strings = strings;
+        m_names = static_cast<const BSTR*>(names);
+        void* numbers = nullptr;
+        if (FAILED(SafeArrayAccessData(integers, &numbers))) {
+            return E_INVALIDARG;
+        }
+        m_integers = integers;
+        m_numbers = static_cast<const USHORT*>(numbers);
+        m_count = stringsUpper + 1;
+        return S_OK;
+    }
+    // The rows a table of at most `maximum` rows takes; later elements are left out.
+    int Rows(int maximum) const { return m_count < maximum ? m_count : maximum; }
+    USHORT Number(int row) const { return m_numbers[row]; }
+    // The name of `row` in the printer's code page, cut to `capacity` - 1 bytes.
+    HRESULT Name(int row, LPSTR buffer, DWORD capacity) const {
+        AnsiText text;
+        const HRESULT hr = AnsiFromBstr(m_names[row], text);
+        if (FAILED(hr)) {
+            return hr;
+        }
+        CopyCut(text, buffer, capacity);
+        return S_OK;
+    }
+
+  private:
+    SAFEARRAY* m_strings = nullptr;
+    SAFEARRAY* m_integers = nullptr;
+    const BSTR* m_names = nullptr;
+    const USHORT* m_numbers = nullptr;
+    int m_count = 0;
+};
+
+// New item arrays of `count` rows, named and numbered by `row(i, &name, &number)`; both or
+// neither are made.
+template <class Row>
+HRESULT MakeItems(int count, Row&& row, SAFEARRAY** strings, SAFEARRAY** integers) {
+    *strings = SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(count));
+    *integers = SafeArrayCreateVector(VT_UI2, 0, static_cast<ULONG>(count));
+    void* names = nullptr;
+    void* numbers = nullptr;
+    HRESULT hr = *strings && *integers ? S_OK : E_OUTOFMEMORY;
+    if (SUCCEEDED(hr) && SUCCEEDED(hr = SafeArrayAccessData(*strings, &names))) {
+        if (SUCCEEDED(hr = SafeArrayAccessData(*integers, &numbers))) {
+            for (int i = 0; i < count && SUCCEEDED(hr); ++i) {
+                LPCSTR name = "";
+                USHORT number = 0;
+                row(i, &name, &number);
+                static_cast<USHORT*>(numbers)[i] = number;
+                hr = BstrFromAnsi(name, &static_cast<BSTR*>(names)[i]);
+            }
+            SafeArrayUnaccessData(*integers);
+        }
+        SafeArrayUnaccessData(*strings);
+    }
+    if (FAILED(hr)) {
+        SafeArrayDestroy(*strings);
+        SafeArrayDestroy(*integers);
+        *strings = nullptr;
+        *integers = nullptr;
+    }
+    return hr;
+}
+
+// The printer's number for each currency row: the number it already gives that code, so that a
+// table read and written back stays as it was; a code new to it takes its row index, or the
+// lowest number no other row has.
+void NumberCurrencies(const CBrontal& layer, CurrencyEntry* rows, int count) {
+    bool known[kCurrencyTableCapacity] = {};
+    for (int i = 0; i < count; ++i) {
+        for (int k = 0; k < layer.CurrencyCount(); ++k) {
+            const CurrencyEntry* entry = layer.Currency(k);
+            if (entry && SameCodeNoCase(entry->name, rows[i].name)) {
+                rows[i].code = entry->code;
+                known[i] = true;
+                break;
+            }
+        }
+    }
+    auto taken = [&](LONG number, int except) {
+        for (int i = 0; i < count; ++i) {
+            if (i != except && (known[i] || i < except) && rows[i].code == number) {
+                return true;
+            }
+        }
+        return false;
+    };
+    for (int i = 0; i < count; ++i) {
+        if (known[i]) {
+            continue;
+        }
+        LONG number = i;
+        if (taken(number, i)) {
+            number = 0;
+            while (taken(number, i)) {
+                ++number;
+            }
+        }
+        rows[i].code = number;
+    }
+}
+
+// The frame of a table method. The steps return the command's result, or 0 with `refusal` set
+// to the HRESULT the method gives instead (arrays that do not make a table, or no room for
+// them); a refusal sends no table command and leaves the result code at the refresh's 0.
+template <class Steps>
+HRESULT RunTableMethod(CDrvKeltor& object, LPCSTR name, Steps&& steps) {
+    CDeviceFrame frame(object, name);
+    HRESULT refusal = S_OK;
+    if (frame.Begin()) {
+        frame.Store(steps(frame.Layer(), refusal));
+        frame.RefreshAfter();
+    }
+    const HRESULT hr = frame.End();
+    return FAILED(refusal) ? refusal : hr;
+}
+
+// Replaces a held array by a new one.
+void ReplaceItems(SAFEARRAY*& held, SAFEARRAY* replacement) {
+    if (held) {
+        SafeArrayDestroy(held);
+    }
+    held = replacement;
+}
+
+}  // namespace
+
+// ---- payment facilities ----
+
+STDMETHODIMP CDrvKeltor::ReadPaymentFacilityTable() {
+    return RunTableMethod(
+        *this, "CDrvKeltor::ReadPaymentFacilityTable", [&](CBrontal& layer, HRESULT& refusal) {
+            PaymentFacilityEntry rows[kPaymentFacilityTableCapacity];
+            LONG start = 0;
+            int count = 0;
+            const int result =
+                layer.ReadPaymentFacilities(&start, rows, kPaymentFacilityTableCapacity, &count);
+            if (result != 0) {
+                return result;
+            }
+            SAFEARRAY* strings = nullptr;
+            SAFEARRAY* integers = nullptr;
+            refusal = MakeItems(
+                count,
+                [&](int i, LPCSTR* name, USHORT* number) {
+                    *name = rows[i].name;
+                    *number = static_cast<USHORT>(rows[i].number);
+                },
+                &strings, &integers);
+            if (SUCCEEDED(refusal)) {
+                ReplaceItems(m_stringTableItems, strings);
+                ReplaceItems(m_integerTableItems, integers);
+            }
+            return 0;
+        });
+}
+
+STDMETHODIMP CDrvKeltor::WritePaymentFacilityTable() {
+    return RunTableMethod(*this, "CDrvKeltor::WritePaymentFacilityTable",
+                          [&](CBrontal& layer, HRESULT& refusal) {
+                              CTableItems items;
+                              refusal = items.Open(m_stringTableItems, m_integerTableItems);
+                              if (FAILED(refusal)) {
+                                  return 0;
+                              }
+                              PaymentFacilityEntry rows[kPaymentFacilityTableCapacity] = {};
+                              const int count = items.Rows(kPaymentFacilityTableCapacity);
+                              for (int i = 0; i < count; ++i) {
+                                  rows[i].number = items.Number(i);
+                                  refusal = items.Name(i, rows[i].name, sizeof rows[i].name);
+                                  if (FAILED(refusal)) {
+                                      return 0;
+                                  }
+                              }
+                              return layer.WritePaymentFacilities(rows, count);
+                          });
+}
+
+// ---- departments ----
+
+STDMETHODIMP CDrvKeltor::ReadDepartmentTable() {
+    return RunTableMethod(
+        *this, "CDrvKeltor::ReadDepartmentTable", [&](CBrontal& layer, HRESULT& refusal) {
+            DepartmentEntry rows[kDepartmentTableCapacity];
+            LONG start = 0;
+            int count = 0;
+            const int result =
+                layer.ReadDepartments(&start, rows, kDepartmentTableCapacity, &count);
+            if (result != 0) {
+                return result;
+            }
+            SAFEARRAY* strings = nullptr;
+            SAFEARRAY* integers = nullptr;
+            refusal = MakeItems(
+                count,
+                [&](int i, LPCSTR* name, USHORT* number) {
+                    *name = rows[i].name;
+                    *number = static_cast<USHORT>(rows[i].number);
+                },
+                &strings, &integers);
+            if (SUCCEEDED(refusal)) {
+                ReplaceItems(m_stringTableItems, strings);
+                ReplaceItems(m_integerTableItems, integers);
+                for (int i = 0; i < count; ++i) {
+                    m_departmentLetters[i] = rows[i];
+                }
+                m_departmentLetterCount = count;
+            }
+            return 0;
+        });
+}
+
+STDMETHODIMP CDrvKeltor::WriteDepartmentTable() {
+    return RunTableMethod(*this, "CDrvKeltor::WriteDepartmentTable",
+                          [&](CBrontal& layer, HRESULT& refusal) {
+                              CTableItems items;
+                              refusal = items.Open(m_stringTableItems, m_integerTableItems);
+                              if (FAILED(refusal)) {
+                                  return 0;
+                              }
+                              DepartmentEntry rows[kDepartmentTableCapacity] = {};
+                              const int count = items.Rows(kDepartmentTableCapacity);
+                              for (int i = 0; i < count; ++i) {
+                                  rows[i].number = items.Number(i);
+                                  rows[i].taxGroup = kNewDepartmentLetter;
+                                  for (int k = 0; k < m_departmentLetterCount; ++k) {
+                                      if (m_departmentLetters[k].number == rows[i].number) {
+                                          rows[i].taxGroup = m_departmentLetters[k].taxGroup;
+                                          break;
+                                      }
+                                  }
+                                  refusal = items.Name(i, rows[i].name, sizeof rows[i].name);
+                                  if (FAILED(refusal)) {
+                                      return 0;
+                                  }
+                              }
+                              return layer.WriteDepartments(rows, count);
+                          });
+}
+
+// ---- currencies ----
+
+STDMETHODIMP CDrvKeltor::ReadCurrencyTable() {
+    return RunTableMethod(
+        *this, "CDrvKeltor::ReadCurrencyTable", [&](CBrontal& layer, HRESULT& refusal) {
+            CurrencyEntry rows[kCurrencyTableCapacity];
+            char baseCode[kBaseCodeCapacity] = {};
+            LONG start = 0;
+            int count = 0;
+            const int result = layer.ReadCurrencies(&start, baseCode, sizeof baseCode, rows,
+                                                    kCurrencyTableCapacity, &count);
+            if (result != 0) {
+                return result;
+            }
+            m_defaultStringTableItem = baseCode;
+            SAFEARRAY* strings = nullptr;
+            SAFEARRAY* integers = nullptr;
+            refusal = MakeItems(
+                count,
+                [&](int i, LPCSTR* name, USHORT* number) {
+                    *name = rows[i].name;
+                    *number = static_cast<USHORT>(rows[i].decimals);
+                },
+                &strings, &integers);
+            if (SUCCEEDED(refusal)) {
+                ReplaceItems(m_stringTableItems, strings);
+                ReplaceItems(m_integerTableItems, integers);
+            }
+            return 0;
+        });
+}
+
+STDMETHODIMP CDrvKeltor::WriteCurrencyTable() {
+    return RunTableMethod(
+        *this, "CDrvKeltor::WriteCurrencyTable", [&](CBrontal& layer, HRESULT& refusal) {
+            CTableItems items;
+            refusal = m_defaultStringTableItem.empty()
+                          ? E_INVALIDARG
+                          : items.Open(m_stringTableItems, m_integerTableItems);
+            if (FAILED(refusal)) {
+                return 0;
+            }
+            CurrencyEntry rows[kCurrencyTableCapacity] = {};
+            const int count = items.Rows(kCurrencyTableCapacity);
+            for (int i = 0; i < count; ++i) {
+                rows[i].decimals = items.Number(i);
+                refusal = items.Name(i, rows[i].name, sizeof rows[i].name);
+                if (FAILED(refusal)) {
+                    return 0;
+                }
+            }
+            NumberCurrencies(layer, rows, count);
+            return layer.WriteCurrencies(m_defaultStringTableItem.c_str(), rows, count);
+        });
+}
+
+// ---- receipt header and footer ----
+
+STDMETHODIMP CDrvKeltor::ReadReceiptHeader() {
+    return RunDeviceMethod(*this, "CDrvKeltor::ReadReceiptHeader", [&](CDeviceFrame& frame) {
+        // The width only tells how the lines wrap; its failure is not the method's.
+        if (m_printerWidth == 0) {
+            RefreshHardwareStatus();
+        }
+        char text[kReceiptTextCapacity] = {};
+        const int result = frame.Layer().ReadReceiptHeader(text, sizeof text);
+        if (result == 0) {
+            m_receiptHeader = text;
+        }
+        return result;
+    });
+}
+
+STDMETHODIMP CDrvKeltor::ReadReceiptFooter() {
+    return RunDeviceMethod(*this, "CDrvKeltor::ReadReceiptFooter", [&](CDeviceFrame& frame) {
+        if (m_printerWidth == 0) {
+            RefreshHardwareStatus();
+        }
+        char text[kReceiptTextCapacity] = {};
+        const int result = frame.Layer().ReadReceiptFooter(text, sizeof text);
+        if (result == 0) {
+            m_receiptFooter = text;
+        }
+        return result;
+    });
+}
+
+STDMETHODIMP CDrvKeltor::WriteReceiptHeader() {
+    return RunDeviceMethod(*this, "CDrvKeltor::WriteReceiptHeader", [&](CDeviceFrame& frame) {
+        return frame.Layer().WriteReceiptHeader(m_receiptHeader.c_str());
+    });
+}
+
+STDMETHODIMP CDrvKeltor::WriteReceiptFooter() {
+    return RunDeviceMethod(*this, "CDrvKeltor::WriteReceiptFooter", [&](CDeviceFrame& frame) {
+        return frame.Layer().WriteReceiptFooter(m_receiptFooter.c_str());
+    });
+}
