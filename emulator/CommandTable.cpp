@@ -86,10 +86,29 @@ constexpr CommandEntry kCommands[] = {
     {"kp", CmdReceiptNoncashByFacility},
     {"kx", CmdReceiptDiscountsSurcharges},
     {"ki", CmdReceiptCollectedByCurrency},
-    // Control unit.
+    // Electronic journal.
+    {"jz", CmdJournalExtent},
+    {"jg", CmdJournalBlock},
+    {"jb", CmdJournalDayBounds},
+    {"jv", CmdJournalValidate},
+    {"jp", CmdJournalPrint},
+    // Printing extras and logo files.
+    {"pf", CmdSetFont},
+    {"pt", CmdPrintText},
+    {"pb", CmdPrintBarcode},
+    {"ho", CmdOpenDrawer},
+    {"fo", CmdOpenFile},
+    {"fw", CmdWriteFile},
+    {"fc", CmdCloseFile},
+    {"sl", CmdSelectLogo},
+    // Control unit and fiscalisation.
+    {"iv", CmdUnitIdentifier},
     {"vw", CmdUnitExchange},
     {"vr", CmdUnitStatus},
     {"vc", CmdUnitUnlock},
+    {"fv", CmdReplaceUnit},
+    {"zi", CmdUnitReport},
+    {"fi", CmdInitializeFiscal},
 };
 
 }  // namespace

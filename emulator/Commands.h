@@ -139,5 +139,30 @@ CommandResult CmdRestart(CommandContext& context);
 CommandResult CmdUnitExchange(CommandContext& context);
 CommandResult CmdUnitStatus(CommandContext& context);
 CommandResult CmdUnitUnlock(CommandContext& context);
+CommandResult CmdUnitIdentifier(CommandContext& context);
+CommandResult CmdReplaceUnit(CommandContext& context);
+CommandResult CmdUnitReport(CommandContext& context);
+
+// Fiscalisation (commands_fiscalisation.cpp).
+CommandResult CmdInitializeFiscal(CommandContext& context);
+
+// Electronic journal (commands_journal.cpp).
+CommandResult CmdJournalExtent(CommandContext& context);
+CommandResult CmdJournalBlock(CommandContext& context);
+CommandResult CmdJournalDayBounds(CommandContext& context);
+CommandResult CmdJournalValidate(CommandContext& context);
+CommandResult CmdJournalPrint(CommandContext& context);
+
+// Printing extras (commands_print.cpp).
+CommandResult CmdSetFont(CommandContext& context);
+CommandResult CmdPrintText(CommandContext& context);
+CommandResult CmdPrintBarcode(CommandContext& context);
+CommandResult CmdOpenDrawer(CommandContext& context);
+
+// Logo files (commands_logo.cpp).
+CommandResult CmdOpenFile(CommandContext& context);
+CommandResult CmdWriteFile(CommandContext& context);
+CommandResult CmdCloseFile(CommandContext& context);
+CommandResult CmdSelectLogo(CommandContext& context);
 
 }  // namespace emu

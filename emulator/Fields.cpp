@@ -35,6 +35,69 @@ bool ParseOptionalNumber(const Request& request, size_t index, uint32_t& number)
     return field.empty() || (field.size() <= 4 && ParseNumber(field, 9999, number));
 }
 
+namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return -1;
+}
+
+}  // namespace
+
+bool ParseHex(const std::string& text, uint32_t& value) {
+    if (text.empty() || text.size() > 8) {
+        return false;
+    }
+    uint32_t parsed = 0;
+    for (char c : text) {
+        const int digit = HexDigit(c);
+        if (digit < 0) {
+            return false;
+        }
+        parsed = (parsed << 4) | static_cast<uint32_t>(digit);
+    }
+    value = parsed;
+    return true;
+}
+
+bool ParseHexBytes(const std::string& text, std::string& bytes) {
+    if (text.size() % 2 != 0) {
+        return false;
+    }
+    std::string parsed;
+    parsed.reserve(text.size() / 2);
+    for (size_t i = 0; i < text.size(); i += 2) {
+        const int high = HexDigit(text[i]);
+        const int low = HexDigit(text[i + 1]);
+        if (high < 0 || low < 0) {
+            return false;
+        }
+        parsed += static_cast<char>((high << 4) | low);
+    }
+    bytes = std::move(parsed);
+    return true;
+}
+
+std::string HexBytes(const std::string& bytes) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string hex;
+    hex.reserve(bytes.size() * 2);
+    for (char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 0x0F];
+    }
+    return hex;
+}
+
 bool ParseDate(const std::string& text, PrinterTime& date) {
     return text.size() == 8 && ParseTimeDigits(text + "000000", date);
 }

@@ -17,6 +17,13 @@ bool IsDocumentText(const std::string& text, size_t maxLength);
 // A session or table start number: absent or empty (0: the current one, or the start), or a
 // number of up to four digits.
 bool ParseOptionalNumber(const Request& request, size_t index, uint32_t& number);
+// Hexadecimal digits of either case, one to eight of them (the driver sends "%lX").
+bool ParseHex(const std::string& text, uint32_t& value);
+// Two hexadecimal digits a byte, high nibble first, digits of either case; false for an odd
+// count or another character.
+bool ParseHexBytes(const std::string& text, std::string& bytes);
+// The bytes as upper-case hexadecimal, two digits a byte.
+std::string HexBytes(const std::string& bytes);
 // "YYYYMMDD" of a real date.
 bool ParseDate(const std::string& text, PrinterTime& date);
 

@@ -76,8 +76,16 @@ Printout NewPrintout(const PrinterState& state);
 void PrintInDocument(PrinterState& state, Paper& paper, const Printout& printout);
 // Lines that go into the document's text but not onto the receipt tape ("pl" attribute 2).
 void PrintControlTapeOnly(PrinterState& state, const Printout& printout);
+// Free lines in the open document: on a slip form they take its room (kErrNoSlipForm, nothing
+// printed, when it is missing or full), and with `controlTapeOnly` they go into the document's
+// text alone.
+uint8_t PrintFreeLines(PrinterState& state, Paper& paper, const Printout& printout,
+                       bool controlTapeOnly);
 void PrintInJournal(PrinterState& state, Paper& paper, const Printout& printout);
 void PrintOnPaper(Paper& paper, const Printout& printout);
+// The selected logo as the paper shows it: a marked line with its name, kind, size and bytes;
+// empty when none is selected.
+Printout LogoPrintout(const PrinterState& state);
 
 // CRC-32 (IEEE 802.3) of the bytes, as the journal checks them.
 uint32_t Crc32(const std::string& bytes);

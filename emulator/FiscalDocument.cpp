@@ -193,6 +193,7 @@ void EndDocument(PrinterState& state, bool fiscal, bool keepShown) {
         ++state.counters.receipt;
     }
     state.receipt.reset();
+    state.font = 0;  // a font chosen with "pf" lasts to the end of its document
     if (keepShown) {
         state.receiptClosing = true;
     } else {
@@ -207,6 +208,7 @@ void BeginDocument(PrinterState& state, Paper& paper, OpenReceipt receipt) {
     const DocumentKind kind = KindOf(receipt.type);
     Printout out = NewPrintout(state);
     if (IsFiscal(kind)) {
+        out.Append(LogoPrintout(state));
         out.CenterLines(state.header);
     }
     out.Center(Title(receipt.type));

@@ -246,6 +246,28 @@ void PrintControlTapeOnly(PrinterState& state, const Printout& printout) {
     }
 }
 
+uint8_t PrintFreeLines(PrinterState& state, Paper& paper, const Printout& printout,
+                       bool controlTapeOnly) {
+    OpenReceipt* receipt = CurrentReceipt(state);
+    if (receipt && receipt->type == kReceiptSlip) {
+        if (!state.slipFormInserted || receipt->slipLines >= state.slipFormLines) {
+            return kErrNoSlipForm;
+        }
+        size_t lines = 0;
+        for (char c : printout.text()) {
+            lines += c == '\n' ? 1 : 0;
+        }
+        const uint32_t room = state.slipFormLines - receipt->slipLines;
+        receipt->slipLines += lines < room ? static_cast<uint32_t>(lines) : room;
+    }
+    if (controlTapeOnly) {
+        PrintControlTapeOnly(state, printout);
+    } else {
+        PrintInDocument(state, paper, printout);
+    }
+    return kErrNone;
+}
+
 void PrintInJournal(PrinterState& state, Paper& paper, const Printout& printout) {
     if (IsDayOpen(state)) {
         state.journals[CurrentSession(state).number] += printout.text();

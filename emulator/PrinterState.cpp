@@ -134,6 +134,7 @@ std::string SaveState(const PrinterState& state) {
     out.Int("unit-error", state.unit.error);
     out.Int("receipt-closing", state.receiptClosing ? 1 : 0);
     SaveFiscal(state, out);
+    SavePrinting(state, out);
     return out.text();
 }
 
@@ -209,7 +210,7 @@ int MergeState(const std::string& text, PrinterState& state) {
     ranged("unit-lock", 0, static_cast<int64_t>(UnitLock::Permanent), next.unit.lock);
     ranged("unit-error", 0, 0xFF, next.unit.error);
     ranged("receipt-closing", 0, 1, next.receiptClosing);
-    ok = ok && LoadFiscal(in, next);
+    ok = ok && LoadFiscal(in, next) && LoadPrinting(in, next);
 
     if (!ok || !IsValidClock(next.clock) || !IsValidIdentity(next.identity) ||
         !IsValidHardware(next.hardware) || !IsValidCurrencies(next.currencies, next.baseCurrency)) {

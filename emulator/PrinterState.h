@@ -148,6 +148,25 @@ struct ControlUnit {
     uint8_t error = 0;  // the device error that locked it: what "vc" answers while locked
 };
 
+// Logo files the printer keeps, uploaded with "fo", "fw" and "fc".
+constexpr size_t kMaxLogoName = 31;  // "fo" names a file in fewer than 32 bytes
+constexpr size_t kMaxLogoBytes = 65536;
+constexpr size_t kMaxLogoFiles = 8;
+constexpr uint32_t kMaxPrintFont = 3;  // 0 normal, 1 double height, 2 double width, 3 both
+
+// A file being uploaded: opened by "fo", filled by "fw", kept by "fc".
+struct LogoUpload {
+    std::string name;  // may be empty: the driver names no file for a path without a folder
+    std::string data;
+};
+
+// The logo "sl" selected: printed at the head of every fiscal document.
+struct LogoSelection {
+    std::string name;   // empty: none
+    std::string kind;   // "EPSON", "BMP" or "FISCAL"
+    uint32_t size = 0;  // 0: none given
+};
+
 struct PrinterState {
     uint16_t status = kInitialStatus;
     uint16_t blocking = kInitialBlocking;
@@ -180,6 +199,17 @@ struct PrinterState {
     std::string reportPassword;  // asked of the fiscal memory reports; empty: none
     bool slipFormInserted = true;
     uint32_t slipFormLines = kDefaultSlipFormLines;  // lines one slip form takes
+
+    // Printing extras.
+    uint32_t font = 0;            // "pf": the font of the next "pt" lines, until the document ends
+    uint32_t drawerOpenings = 0;  // "ho", counted as the drawer's solenoid would be
+    std::map<std::string, std::string> logos;  // by name: the bytes as uploaded
+    std::optional<LogoUpload> upload;
+    LogoSelection logo;
+
+    // The control unit's registration. An empty password is none: anything given passes.
+    std::string unitPassword;
+    std::string unitPrinterName;  // the printer name registered with the unit by "fv"
 };
 
 // Checks of what the setters and the state file may put into a state: each says whether the
@@ -201,6 +231,15 @@ bool IsValidFacilities(const std::vector<PaymentFacility>& facilities);
 bool IsTextWithLines(const std::string& text, size_t maxLength);
 // The same, at most kMaxHeaderText bytes.
 bool IsValidHeaderText(const std::string& text);
+
+// A day's journal the printer can hand out in "jg" blocks: no byte of it may end a frame or a
+// field (STX, ETX, FS).
+bool IsValidJournal(const std::string& journal);
+// Printable names of at most kMaxLogoName bytes, data within kMaxLogoBytes, at most
+// kMaxLogoFiles files, and a selection that names one of them with a kind the printer knows.
+bool IsValidLogos(const PrinterState& state);
+// "EPSON", "BMP" or "FISCAL".
+bool IsLogoKind(const std::string& kind);
 
 // The printer's time now, by its clock.
 PrinterTime ClockNow(const PrinterClock& clock);

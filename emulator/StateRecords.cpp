@@ -479,6 +479,9 @@ bool LoadFiscal(const StateReader& in, PrinterState& next) {
         next.journals.clear();
         for (const Session& session : next.sessions) {
             if (in.Text("journal." + std::to_string(session.number), text)) {
+                if (!IsValidJournal(text)) {
+                    return false;
+                }
                 next.journals[session.number] = text;
             }
         }

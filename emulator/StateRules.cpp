@@ -4,6 +4,7 @@
 
 #include "PrinterState.h"
 #include "Request.h"
+#include "X28Frame.h"
 
 namespace emu {
 
@@ -131,6 +132,34 @@ bool IsTextWithLines(const std::string& text, size_t maxLength) {
 
 bool IsValidHeaderText(const std::string& text) {
     return IsTextWithLines(text, kMaxHeaderText);
+}
+
+bool IsValidJournal(const std::string& journal) {
+    return journal.find_first_of(std::string{kStx, kEtx, kFs}) == std::string::npos;
+}
+
+bool IsLogoKind(const std::string& kind) {
+    return kind == "EPSON" || kind == "BMP" || kind == "FISCAL";
+}
+
+bool IsValidLogos(const PrinterState& state) {
+    if (state.logos.size() > kMaxLogoFiles) {
+        return false;
+    }
+    for (const auto& [name, data] : state.logos) {
+        if (!IsPrintableText(name, kMaxLogoName) || data.size() > kMaxLogoBytes) {
+            return false;
+        }
+    }
+    if (state.upload && (!IsPrintableText(state.upload->name, kMaxLogoName) ||
+                         state.upload->data.size() > kMaxLogoBytes)) {
+        return false;
+    }
+    const LogoSelection& logo = state.logo;
+    if (logo.name.empty()) {
+        return logo.kind.empty() && logo.size == 0;
+    }
+    return state.logos.count(logo.name) != 0 && IsLogoKind(logo.kind) && logo.size <= 0xFFFF;
 }
 
 std::vector<Department> DefaultDepartments() {

@@ -282,6 +282,23 @@ std::string VirtualPrinter::SessionJournal(uint32_t session) const {
     return it == impl_->state.journals.end() ? std::string() : it->second;
 }
 
+int VirtualPrinter::SetSessionJournal(uint32_t session, const std::string& journal) {
+    if (!IsValidJournal(journal)) {
+        return -EINVAL;
+    }
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    bool known = false;
+    for (const Session& day : impl_->state.sessions) {
+        known = known || day.number == session;
+    }
+    if (!known) {
+        return -EINVAL;
+    }
+    impl_->state.journals[session] = journal;
+    impl_->SaveIfChanged();
+    return 0;
+}
+
 int VirtualPrinter::InjectFault(const Fault& fault) {
     std::lock_guard<std::mutex> lock(impl_->mutex);
     return impl_->faults.Add(fault);

@@ -161,6 +161,9 @@ class VirtualPrinter {
     // The texts of the documents of day `session` as the printer printed them, in order (empty
     // for a day it does not know).
     std::string SessionJournal(uint32_t session) const;
+    // Replaces the journal of a day the fiscal memory has (-EINVAL for another day, or for a
+    // journal with bytes that cannot travel in a "jg" block: STX, ETX, FS).
+    int SetSessionJournal(uint32_t session, const std::string& journal);
 
     // 0, or -EINVAL for a fault that cannot be carried out (frames below 1, a SYN burst without
     // a period, a device error outside 0 to 255, a command filter that is not two letters).

@@ -1,6 +1,11 @@
-// The tax authorities' control unit, as far as the printer's recovery from a control unit error
-// needs it: its status, its exchanges and the unlock.
+// The tax authorities' control unit: its status, its identifier, its exchanges, the unlock, its
+// replacement by a new unit and its report. A unit whose link is down answers none of the
+// requests that need it; a replacement is how a unit broken for good is got rid of.
+#include <cstdio>
+
 #include "Commands.h"
+#include "Fields.h"
+#include "Fiscal.h"
 
 namespace emu {
 
@@ -113,6 +118,103 @@ CommandResult CmdUnitExchange(CommandContext& context) {
                         .Part(answer)
                         .HexField(CheckWord(info, answer))
                         .Fields();
+    return result;
+}
+
+// "iv": the current day's number FS the unit's identifier, the registration number that the
+// "ID" exchange answers with as well.
+CommandResult CmdUnitIdentifier(CommandContext& context) {
+    const PrinterState& state = context.state;
+    CommandResult result;
+    if (context.request.FieldCount() != 0) {
+        result.error = kErrBadParameter;
+        return result;
+    }
+    if (LinkDown(state.unit)) {
+        result.error = UnitError(state.unit);
+        return result;
+    }
+    result.fields = ReplyData()
+                        .Field(static_cast<int64_t>(state.counters.session))
+                        .Field(state.identity.unitRegisterNumber)
+                        .Fields();
+    return result;
+}
+
+// "fv" FS unit password FS register number GS serial number [GS printer name]: a new unit takes
+// the old one's place, unlocked, and the printer shows it present.
+CommandResult CmdReplaceUnit(CommandContext& context) {
+    PrinterState& state = context.state;
+    const Request& request = context.request;
+    CommandResult result;
+    const std::string& password = request.Field(0);
+    const std::vector<std::string> parts = request.Parts(1);
+    bool ok = request.FieldCount() == 2 && !password.empty() &&
+              IsPrintableText(password, kMaxIdentityText) && parts.size() >= 2 &&
+              parts.size() <= 3 && !parts[0].empty();
+    for (const std::string& part : parts) {
+        ok = ok && IsPrintableText(part, kMaxIdentityText);
+    }
+    if (!ok) {
+        result.error = kErrBadParameter;
+        return result;
+    }
+    if ((state.status & kStatusReceiptOpen) != 0) {
+        result.error = kErrWrongOrder;
+        return result;
+    }
+    if (!state.unitPassword.empty() && password != state.unitPassword) {
+        result.error = kErrWrongPassword;
+        return result;
+    }
+    state.identity.unitRegisterNumber = parts[0];
+    state.identity.unitSerialNumber = parts[1];
+    if (parts.size() == 3 && !parts[2].empty()) {
+        state.unitPrinterName = parts[2];
+    }
+    state.unit = ControlUnit();
+    Unblock(state, kBlockControlUnit);
+    state.status = static_cast<uint16_t>(state.status | kStatusControlUnitPresent);
+    Printout out = NewPrintout(state);
+    out.Center("ЗАМЕНА СКНО");
+    out.Pair("РЕГ. НОМЕР СКНО", parts[0]).Pair("ЗАВ. НОМЕР СКНО", parts[1]);
+    out.Pair("", ShownTime(NowDigits(state))).Text("");
+    PrintInJournal(state, context.paper, out);
+    return result;
+}
+
+// "zi": the unit's report: its numbers, its status word and the printer it is registered for.
+CommandResult CmdUnitReport(CommandContext& context) {
+    const PrinterState& state = context.state;
+    CommandResult result;
+    if (context.request.FieldCount() != 0) {
+        result.error = kErrBadParameter;
+        return result;
+    }
+    if ((state.status & kStatusReceiptOpen) != 0) {
+        result.error = kErrWrongOrder;
+        return result;
+    }
+    if (LinkDown(state.unit)) {
+        result.error = UnitError(state.unit);
+        return result;
+    }
+    const PrinterIdentity& id = state.identity;
+    Printout out = NewPrintout(state);
+    out.Center("ОТЧЕТ СКНО");
+    out.Pair(id.serialNumber, ShownTime(NowDigits(state))).Rule();
+    out.Pair("РЕГ. НОМЕР СКНО", id.unitRegisterNumber);
+    out.Pair("ЗАВ. НОМЕР СКНО", id.unitSerialNumber);
+    char status[8];  // four hexadecimal digits and the terminator
+    std::snprintf(status, sizeof status, "%04X", static_cast<unsigned>(UnitStatus(state.unit)));
+    out.Pair("СОСТОЯНИЕ СКНО", status);
+    if (!state.unitPrinterName.empty()) {
+        out.Pair("ККМ", state.unitPrinterName);
+    }
+    out.Pair("СКНО В ККМ", (state.status & kStatusControlUnitPresent) != 0 ? "ДА" : "НЕТ");
+    out.Rule().Text("");
+    PrintOnPaper(context.paper, out);
+    result.busyMs = context.reportMs;
     return result;
 }
 

@@ -111,6 +111,10 @@ CommandResult CmdCloseDay(CommandContext& context) {
     state.journals[session.number] += out.text();
     PrintOnPaper(context.paper, out);
     state.status = static_cast<uint16_t>(state.status & ~kStatusDayOpen);
+    // The closed day's journal waits for the driver to confirm it ("jv").
+    if ((state.status & kStatusJournalPresent) != 0) {
+        state.status = static_cast<uint16_t>(state.status | kStatusJournalNeedValidate);
+    }
     result.busyMs = context.reportMs;
     return result;
 }

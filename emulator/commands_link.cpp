@@ -10,8 +10,8 @@ CommandResult CmdResetPrinter(CommandContext& context) {
 }
 
 // "c0": the printer restarts. It sends nothing back and hears nothing until it is up; its fiscal
-// state is kept. Starting up it checks its journal again, which is what lifts a journal block
-// unless the journal is broken for good.
+// state is kept (a font chosen with "pf" is not). Starting up it checks its journal again, which is
+// what lifts a journal block unless the journal is broken for good.
 CommandResult CmdRestart(CommandContext& context) {
     PrinterState& state = context.state;
     switch (state.journalFault) {
@@ -27,6 +27,7 @@ CommandResult CmdRestart(CommandContext& context) {
             Block(state, kBlockJournal);
             break;
     }
+    state.font = 0;
     context.paper.PrintPowerOn();
     CommandResult result;
     result.restart = true;

@@ -228,30 +228,14 @@ CommandResult CmdPrintLine(CommandContext& context) {
         result.error = kErrBadParameter;
         return result;
     }
-    OpenReceipt* receipt = CurrentReceipt(state);
-    if (!receipt) {
+    if (!CurrentReceipt(state)) {
         result.error = kErrWrongOrder;
         return result;
     }
     Printout out = NewPrintout(state);
     out.Text(request.Field(1));
-    if (receipt->type == kReceiptSlip) {
-        if (!state.slipFormInserted || receipt->slipLines >= state.slipFormLines) {
-            result.error = kErrNoSlipForm;
-            return result;
-        }
-        size_t lines = 0;
-        for (char c : out.text()) {
-            lines += c == '\n' ? 1 : 0;
-        }
-        const uint32_t room = state.slipFormLines - receipt->slipLines;
-        receipt->slipLines += lines < room ? static_cast<uint32_t>(lines) : room;
-    }
-    if ((attribute & kLineControlTapeOnly) != 0) {
-        PrintControlTapeOnly(state, out);
-    } else {
-        PrintInDocument(state, context.paper, out);
-    }
+    result.error =
+        PrintFreeLines(state, context.paper, out, (attribute & kLineControlTapeOnly) != 0);
     return result;
 }
 
