@@ -40,9 +40,7 @@ stop_vprinter() {
 trap stop_vprinter EXIT
 trap 'exit 130' INT TERM
 
-# A fiscal printer without an electronic journal (status word 0080): its Z report closes the day
-# without printing and validating a journal first.
-"$build/bin/vprinter" --state "$demo/printer.state" --paper "$demo/paper.txt" --status 0080 \
+"$build/bin/vprinter" --state "$demo/printer.state" --paper "$demo/paper.txt" \
     >"$demo/vprinter.out" 2>"$demo/vprinter.err" &
 vprinter_pid=$!
 
