@@ -14,6 +14,8 @@
 
 namespace tabletest {
 
+// The receipt members' DISPIDs, and those of the tables and requests below.
+using namespace receipttest;
 using receipttest::kFs;
 using receipttest::kGs;
 using receipttest::kUnit;
@@ -21,10 +23,7 @@ using testsupport::Cp1251;
 
 enum Dispid : DISPID {
     kElectronicJournalCRC = 88,
-    kDocumentNumber = 90,
     kReadDocumentNumber = 91,
-    kSessionNumber = 92,
-    kReceiptNumber = 93,
     kPrinterWidth = 94,
     kPrinterName = 95,
     kReadReceiptHeader = 96,
