@@ -201,6 +201,15 @@ class TableRequestSession : public receipttest::ReceiptSession {
         return date;
     }
 
+    // The codes of every frame that arrived, executed or not.
+    std::vector<std::string> FrameCodes() const {
+        std::vector<std::string> codes;
+        for (const emu::ReceivedFrame& frame : printer_.Frames()) {
+            codes.push_back(frame.payload.substr(0, 2));
+        }
+        return codes;
+    }
+
     // A device error `code` for the next `command`.
     void FailNext(const std::string& command, int code) {
         emu::Fault fault;
