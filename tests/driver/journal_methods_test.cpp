@@ -377,31 +377,43 @@ TEST_F(Journal, ForcedValidationSendsValidOrTheGivenChecksum) {
         << Printable(Requests());
 }
 
-TEST_F(Journal, TheDaysJournalIsDownloadedSavedAndAccepted) {
+TEST_F(Journal, TheZReportDownloadsTheDaysJournalAndThePrinterAcceptsIt) {
     Connect();
     FillDay(3, 12);
-    WriteJournalSettings(1, 0);
-    ASSERT_EQ(Result(kPrintZReport), S_OK) << Description();  // validated by force
-    // The next day's journal is validated by its checksum.
-    FillDay(3, 12);
     const DWORD sessionNumber = CurrentSession();
-    SetStatus(printer_.StatusWord() | emu::kStatusJournalNeedValidate);
+    ASSERT_EQ(D().Put(kNecessityToDownloadEJ, client::I4(1)).hr, S_OK);
     PutText(kElectronicJournalSavePath, files_.path());
     ASSERT_EQ(D().Put(kSuppressEJournalReadProgress, client::I4(0)).hr, S_OK);
-    ASSERT_EQ(Result(kReadAndValidateElectronicJournal), S_OK) << Description();
+    ASSERT_EQ(Result(kPrintZReport), S_OK) << Description();
 
-    const std::string bytes =
-        testsupport::ReadFileBytes(files_.file(JournalFileName(sessionNumber)));
-    ASSERT_FALSE(bytes.empty());
-    const std::vector<std::string> commands = Commands();
-    ASSERT_GE(commands.size(), 3u) << Printable(Requests());
-    EXPECT_EQ(commands.front(), "jz");
+    const std::string file = files_.file(JournalFileName(sessionNumber));
+    const std::string bytes = testsupport::ReadFileBytes(file);
+    ASSERT_GT(bytes.size(), 1024u);
+    std::vector<std::string> commands = Commands();
+    ASSERT_GE(commands.size(), 6u) << Printable(Requests());
+    EXPECT_EQ(commands[0], "jp");
+    EXPECT_EQ(commands[1], "ze");
+    EXPECT_EQ(commands[2], "jz");
+    EXPECT_EQ(BlockRequests().size(), (bytes.size() + 511) / 512);
     EXPECT_EQ(commands.back(), "jv" + kFs + Hex(Crc32(bytes)));
     // The printer compared the checksum with its own journal and took it.
     EXPECT_EQ(printer_.StatusWord() & emu::kStatusJournalNeedValidate, 0);
     EXPECT_EQ(D().GetUI2(24), 0);  // StateElectronicJournalNeedValidate
-    std::lock_guard<std::mutex> guard(progress_.lock);
-    EXPECT_EQ(progress_.captions.size(), 1u);
+    {
+        std::lock_guard<std::mutex> guard(progress_.lock);
+        EXPECT_EQ(progress_.captions.size(), 1u);
+    }
+
+    // Asked again for the closed day, the validation reads and saves the same bytes.
+    testsupport::WriteFileBytes(file, "stale");
+    SetStatus(printer_.StatusWord() | emu::kStatusJournalNeedValidate);
+    ASSERT_EQ(Result(kReadAndValidateElectronicJournal), S_OK) << Description();
+    commands = Commands();
+    ASSERT_FALSE(commands.empty());
+    EXPECT_EQ(commands.front(), "jz");
+    EXPECT_EQ(commands.back(), "jv" + kFs + Hex(Crc32(bytes)));
+    EXPECT_EQ(testsupport::ReadFileBytes(file), bytes);
+    EXPECT_EQ(printer_.StatusWord() & emu::kStatusJournalNeedValidate, 0);
 }
 
 // ---- printing ----
