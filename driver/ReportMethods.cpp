@@ -45,8 +45,7 @@ STDMETHODIMP CDrvKeltor::PrintZReport() {
         if (failed(RefreshPrinterStatus())) {
             return;
         }
-        // The control unit keeps the day's documents itself; without one the journal goes on
-        // paper before the day closes.
+        // Without a control unit the day's journal goes on paper before the day closes.
         if ((m_statusWord & kStatusJournalPresent) != 0 &&
             (m_statusWord & kStatusControlUnitPresent) == 0 && failed(layer.PrintJournal())) {
             return;
