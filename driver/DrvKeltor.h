@@ -110,16 +110,14 @@ class CDrvKeltor : public IDrvKeltor, public ISupportErrorInfo {
     HRESULT GetElectronicJournalReadOffset(LPCSTR name, DWORD* offset);
     HRESULT GetIntegerItems(LPCSTR name, SAFEARRAY** items, VARTYPE elementType);
     HRESULT PutIntegerItems(LPCSTR name, SAFEARRAY* items, VARTYPE elementType);
-    // A member whose body is not built yet (DrvKeltorPending.cpp).
-    static HRESULT NotImplemented(LPCSTR name);
     // Connection and identification steps (ConnectionMethods.cpp, IdentificationGetters.cpp).
     int ReadManufacturerTexts();
     int ReadFirmwareTexts();
     int ReadTaxpayerTexts();
     void IdentifyPrinter();
     void ClearBlockingStates();
-    HRESULT GetIdentificationText(LPCSTR name, const AnsiText& cached,
-                                  int (CDrvKeltor::*read)(), BSTR* text);
+    HRESULT GetIdentificationText(LPCSTR name, const AnsiText& cached, int (CDrvKeltor::*read)(),
+                                  BSTR* text);
     // Steps shared by the receipt methods (ReceiptMethods.cpp, PaymentMethods.cpp).
     int OpenDocumentIfNeeded(CDeviceFrame& frame, WORD type);
     int BeginDocument(CDeviceFrame& frame, WORD type);

@@ -229,18 +229,4 @@ TEST_F(Frame, OptionsAreReadFromThePrinterOnce) {
     EXPECT_EQ(restaurant, 0);
 }
 
-TEST_F(Frame, ANotBuiltMemberLeavesTheResultCodeAlone) {
-    HostedDriver driver(AttachedLayer());
-    ASSERT_EQ(driver.FinalConstruct(), S_OK);
-    SetDriverResultCode(-9005);
-    const size_t before = printer_.Frames().size();
-    EXPECT_EQ(driver.PrintXReport(), E_NOTIMPL);
-    BSTR text = nullptr;
-    EXPECT_EQ(driver.get_CashierLogin(&text), E_NOTIMPL);
-    EXPECT_EQ(text, nullptr);
-    EXPECT_EQ(DriverResultCode(), -9005);
-    EXPECT_EQ(printer_.Frames().size(), before);
-    EXPECT_FALSE(TakeErrorInfo().present);
-}
-
 }  // namespace

@@ -28,7 +28,8 @@ DepartmentEntry Department(LONG number, char group, const char* name) {
     DepartmentEntry entry = {};
     entry.number = number;
     entry.taxGroup = group;
-    std::strncpy(entry.name, name, sizeof entry.name - 1);
+    // Cut to the entry's room; the entry was zeroed, so the name stays terminated.
+    std::memcpy(entry.name, name, std::min(std::strlen(name), sizeof entry.name - 1));
     return entry;
 }
 
