@@ -213,21 +213,19 @@ int AsyncCom::Read(BYTE* buffer, DWORD capacity, DWORD budgetMs) {
     timer.Start(budgetMs);
     DWORD count = 0;
     int failure = 0;
-    // After the first empty poll the port waits inside ReadFile for the next byte, up to the time
-    // left. The immediate time-outs of Open are put back before returning, so that between calls
-    // the port always behaves as Open left it.
-    bool waiting = false;
+    // The port waits inside ReadFile for the next byte, up to the time left, and answers at once
+    // when one is there: the same as polling until the byte comes, without the empty polls. The
+    // immediate time-outs of Open are put back before returning, so that between calls the port
+    // always behaves as Open left it.
     while (count < capacity) {
         const DWORD leftMs = timer.Remaining();
         if (leftMs == 0) {
             break;
         }
-        if (waiting) {
-            COMMTIMEOUTS timeouts = WaitingTimeouts(leftMs);
-            if (!SetCommTimeouts(m_handle, &timeouts)) {
-                failure = NegatedLastError();
-                break;
-            }
+        COMMTIMEOUTS waiting = WaitingTimeouts(leftMs);
+        if (!SetCommTimeouts(m_handle, &waiting)) {
+            failure = NegatedLastError();
+            break;
         }
         DWORD got = 0;
         if (!ReadFile(m_handle, buffer + count, 1, &got, nullptr)) {
@@ -238,7 +236,6 @@ int AsyncCom::Read(BYTE* buffer, DWORD capacity, DWORD budgetMs) {
             break;
         }
         if (got == 0) {
-            waiting = true;
             continue;
         }
         const BYTE byte = buffer[count++];
@@ -246,10 +243,8 @@ int AsyncCom::Read(BYTE* buffer, DWORD capacity, DWORD budgetMs) {
             break;
         }
     }
-    if (waiting) {
-        COMMTIMEOUTS timeouts = ImmediateTimeouts();
-        SetCommTimeouts(m_handle, &timeouts);
-    }
+    COMMTIMEOUTS immediate = ImmediateTimeouts();
+    SetCommTimeouts(m_handle, &immediate);
     return failure != 0 ? failure : static_cast<int>(count);
 }
 

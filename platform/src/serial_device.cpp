@@ -137,9 +137,10 @@ DWORD SerialPort::Read(void* buffer, DWORD size, DWORD* done) {
     }
     if (intervalMax && t.ReadTotalTimeoutMultiplier == MAXDWORD && t.ReadTotalTimeoutConstant > 0 &&
         t.ReadTotalTimeoutConstant < MAXDWORD) {
-        DWORD error = take();
-        if (error != ERROR_SUCCESS || *done > 0) {
-            return error;
+        // What the queue holds is served at once; otherwise poll answers at once for bytes the
+        // terminal driver holds, so no read needs to come back empty first.
+        if (Queued() > 0) {
+            return take();
         }
         switch (WaitFor(fd_, POLLIN, t.ReadTotalTimeoutConstant)) {
             case Readiness::Ready:
