@@ -466,7 +466,8 @@ HRESULT Convert(const VARIANT& source, USHORT flags, VARTYPE vt, VARIANT& result
             case VT_R4: {
                 double real;
                 hr = ToReal(value, real);
-                if (SUCCEEDED(hr) && std::isfinite(real) && std::fabs(real) > FLT_MAX) {
+                // An infinity is beyond every float too; NaN compares false and passes as itself.
+                if (SUCCEEDED(hr) && std::fabs(real) > FLT_MAX) {
                     hr = DISP_E_OVERFLOW;
                 }
                 if (SUCCEEDED(hr)) {

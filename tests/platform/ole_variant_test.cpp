@@ -383,6 +383,9 @@ TEST(OleChangeType, RealsAndTheirTexts) {
     EXPECT_EQ(RealOf(Str(u"1e-400")), 0.0);
     ExpectFailure(Str(u"1e400"), VT_R8, DISP_E_OVERFLOW);
     ExpectFailure(R8(1e39), VT_R4, DISP_E_OVERFLOW);
+    ExpectFailure(R8(std::numeric_limits<double>::infinity()), VT_R4, DISP_E_OVERFLOW);
+    ExpectFailure(R8(-std::numeric_limits<double>::infinity()), VT_R4, DISP_E_OVERFLOW);
+    EXPECT_TRUE(std::isnan(RealOf(R8(std::nan("")), VT_R4)));
     EXPECT_FLOAT_EQ(static_cast<float>(RealOf(R8(3.4e38), VT_R4)), 3.4e38f);
     EXPECT_EQ(RealOf(UI8(1ull << 63)), 9223372036854775808.0);
 
