@@ -128,8 +128,9 @@ LSTATUS ReadClassesRootText(const std::string& subKey, std::string& text) {
     DWORD type = REG_NONE;
     DWORD size = 0;
     status = RegQueryValueExA(key, nullptr, nullptr, &type, nullptr, &size);
-    // Another process may grow the value between asking for its size and reading it.
-    for (int attempt = 0; attempt < 3 && status == ERROR_SUCCESS; ++attempt) {
+    // Another process may grow the value between asking for its size and reading it; a value
+    // that keeps growing is reported, not read as an empty text.
+    for (int attempt = 0; status == ERROR_SUCCESS; ++attempt) {
         if (type != REG_SZ && type != REG_EXPAND_SZ) {
             status = ERROR_FILE_NOT_FOUND;
             break;
@@ -141,7 +142,7 @@ LSTATUS ReadClassesRootText(const std::string& subKey, std::string& text) {
             text.assign(reinterpret_cast<const char*>(data.data()));
             break;
         }
-        if (status == ERROR_MORE_DATA) {
+        if (status == ERROR_MORE_DATA && attempt < 2) {
             status = ERROR_SUCCESS;
         }
     }
