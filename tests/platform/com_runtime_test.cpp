@@ -157,9 +157,13 @@ TEST_F(ComRuntime, RegsvrWritesAndRemovesTheClassKeys) {
 }
 
 TEST_F(ComRuntime, RegsvrExitCodes) {
-    EXPECT_EQ(RunRegsvr({}).exitCode, 2);
-    EXPECT_EQ(RunRegsvr({"-x", kComponent}).exitCode, 2);
-    EXPECT_EQ(RunRegsvr({kComponent, kComponent}).exitCode, 2);
+    // Bad usage is 1, as for regsvr32, and says how to call it.
+    RunResult usage = RunRegsvr({});
+    EXPECT_EQ(usage.exitCode, 1);
+    EXPECT_NE(usage.output.find("Usage: regsvr [-u] [-s] <library>"), std::string::npos)
+        << usage.output;
+    EXPECT_EQ(RunRegsvr({"-x", kComponent}).exitCode, 1);
+    EXPECT_EQ(RunRegsvr({kComponent, kComponent}).exitCode, 1);
 
     RunResult run = RunRegsvr({registry_.path() + "/missing.so"});
     EXPECT_EQ(run.exitCode, 3);

@@ -1,5 +1,5 @@
 // regsvr [-u] [-s] <library>
-// Exit codes as regsvr32's: 0 done, 2 bad usage, 3 the library cannot be loaded, 4 it has no such
+// Exit codes as regsvr32's: 0 done, 1 bad usage, 3 the library cannot be loaded, 4 it has no such
 // entry point, 5 the entry point failed.
 #include <windows.h>
 
@@ -9,7 +9,7 @@
 
 namespace {
 
-enum ExitCode { kDone = 0, kBadUsage = 2, kLoadFailed = 3, kNoEntryPoint = 4, kCallFailed = 5 };
+enum ExitCode { kDone = 0, kBadUsage = 1, kLoadFailed = 3, kNoEntryPoint = 4, kCallFailed = 5 };
 
 void PrintUsage() {
     std::fprintf(stderr,
