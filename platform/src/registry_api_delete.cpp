@@ -1,25 +1,17 @@
 // Deleting keys: one without subkeys, or a whole branch.
 #include "registry_keys.h"
-#include "registry_names.h"
 
 using namespace brontal::registry;
 
 namespace {
 
-LSTATUS Target(HKEY hKey, LPCSTR lpSubKey, KeyHandle& handle, std::vector<Text>& path) {
-    LSTATUS status = FindHandle(hKey, handle);
+LSTATUS Target(HKEY hKey, LPCSTR lpSubKey, SubKeyTarget& target) {
+    const LSTATUS status = ResolveSubKey(hKey, lpSubKey, target);
     if (status != ERROR_SUCCESS) {
         return status;
     }
-    std::vector<Text> relative;
-    status = ParseSubKey(lpSubKey, relative);
-    if (status != ERROR_SUCCESS) {
-        return status;
-    }
-    path = handle.path;
-    path.insert(path.end(), relative.begin(), relative.end());
     // The roots of the hives (and Software\Classes behind HKEY_CLASSES_ROOT) stay.
-    return path.empty() ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+    return target.path.empty() ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -28,13 +20,12 @@ WINBASEAPI LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     if (!lpSubKey) {
         return ERROR_INVALID_PARAMETER;
     }
-    KeyHandle handle;
-    std::vector<Text> path;
-    LSTATUS status = Target(hKey, lpSubKey, handle, path);
+    SubKeyTarget target;
+    LSTATUS status = Target(hKey, lpSubKey, target);
     if (status != ERROR_SUCCESS) {
         return status;
     }
-    return ModifyShownKey(handle.root, path, [](Key* parent, Key& key) -> LSTATUS {
+    return ModifyShownKey(target.base.root, target.path, [](Key* parent, Key& key) -> LSTATUS {
         if (!key.subkeys.empty()) {
             return ERROR_ACCESS_DENIED;
         }
@@ -63,13 +54,12 @@ WINBASEAPI LSTATUS WINAPI RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey) {
         });
         return status == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : status;
     }
-    KeyHandle handle;
-    std::vector<Text> path;
-    LSTATUS status = Target(hKey, lpSubKey, handle, path);
+    SubKeyTarget target;
+    LSTATUS status = Target(hKey, lpSubKey, target);
     if (status != ERROR_SUCCESS) {
         return status;
     }
-    return ModifyShownKey(handle.root, path, [](Key* parent, Key& key) {
+    return ModifyShownKey(target.base.root, target.path, [](Key* parent, Key& key) {
         const Text name = key.name;  // key goes with the removal
         parent->RemoveSubkey(name);
         return static_cast<LSTATUS>(ERROR_SUCCESS);

@@ -9,12 +9,6 @@ using namespace brontal::registry;
 
 namespace {
 
-std::vector<Text> Join(const std::vector<Text>& base, const std::vector<Text>& more) {
-    std::vector<Text> path = base;
-    path.insert(path.end(), more.begin(), more.end());
-    return path;
-}
-
 // A key that vanished under an open handle reads as deleted; a missing subkey is not found.
 LSTATUS Missing(const std::vector<Text>& relative) {
     return relative.empty() ? ERROR_KEY_DELETED : ERROR_FILE_NOT_FOUND;
@@ -44,26 +38,20 @@ WINBASEAPI LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*ulOp
         return ERROR_INVALID_PARAMETER;
     }
     *phkResult = nullptr;
-    KeyHandle base;
-    LSTATUS status = FindHandle(hKey, base);
+    SubKeyTarget target;
+    LSTATUS status = ResolveSubKey(hKey, lpSubKey, target);
     if (status != ERROR_SUCCESS) {
         return status;
     }
-    std::vector<Text> relative;
-    status = ParseSubKey(lpSubKey, relative);
-    if (status != ERROR_SUCCESS) {
-        return status;
-    }
-    std::vector<Text> path = Join(base.path, relative);
     KeyView view;
-    status = ViewKey(base.root, path, false, view);
+    status = ViewKey(target.base.root, target.path, false, view);
     if (status != ERROR_SUCCESS) {
         return status;
     }
     if (!view.Shown()) {
-        return Missing(relative);
+        return Missing(target.relative);
     }
-    *phkResult = AddHandle(base.root, std::move(path), SpecificRights(samDesired));
+    *phkResult = AddHandle(target.base.root, std::move(target.path), SpecificRights(samDesired));
     return ERROR_SUCCESS;
 }
 
@@ -79,23 +67,18 @@ WINBASEAPI LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Rese
     if (Reserved != 0 || (dwOptions & ~static_cast<DWORD>(REG_OPTION_VOLATILE)) != 0) {
         return ERROR_INVALID_PARAMETER;
     }
-    KeyHandle base;
-    LSTATUS status = FindHandle(hKey, base);
+    SubKeyTarget target;
+    LSTATUS status = ResolveSubKey(hKey, lpSubKey, target);
     if (status != ERROR_SUCCESS) {
         return status;
     }
-    std::vector<Text> relative;
-    status = ParseSubKey(lpSubKey, relative);
-    if (status != ERROR_SUCCESS) {
-        return status;
-    }
-    std::vector<Text> path = Join(base.path, relative);
-    const Place target = PlacesOf(base.root, path).front();
-    if (target.path.size() > kMaxKeyDepth) {
+    const KeyHandle& base = target.base;
+    const Place place = PlacesOf(base.root, target.path).front();
+    if (place.path.size() > kMaxKeyDepth) {
         return ERROR_INVALID_PARAMETER;
     }
     KeyView view;
-    status = ViewKey(base.root, path, false, view);
+    status = ViewKey(base.root, target.path, false, view);
     if (status != ERROR_SUCCESS) {
         return status;
     }
@@ -105,16 +88,13 @@ WINBASEAPI LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Rese
             return ERROR_ACCESS_DENIED;
         }
         KeyView parent;
-        status = ViewKey(base.root, base.path, false, parent);
+        status = ViewShownKey(base.root, base.path, false, parent);
         if (status != ERROR_SUCCESS) {
             return status;
         }
-        if (!parent.Shown()) {
-            return ERROR_KEY_DELETED;
-        }
-        status = WriteHive(target.hive, [&](Key& root) {
+        status = WriteHive(place.hive, [&](Key& root) {
             bool created = false;
-            CreatePath(root, target.path, created);
+            CreatePath(root, place.path, created);
             disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
             return ERROR_SUCCESS;
         });
@@ -122,7 +102,7 @@ WINBASEAPI LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Rese
             return status;
         }
     }
-    *phkResult = AddHandle(base.root, std::move(path), SpecificRights(samDesired));
+    *phkResult = AddHandle(base.root, std::move(target.path), SpecificRights(samDesired));
     if (lpdwDisposition) {
         *lpdwDisposition = disposition;
     }
@@ -156,12 +136,9 @@ WINBASEAPI LSTATUS WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, 
         return ERROR_INVALID_PARAMETER;
     }
     KeyView view;
-    status = ViewKey(handle.root, handle.path, true, view);
+    status = ViewShownKey(handle.root, handle.path, true, view);
     if (status != ERROR_SUCCESS) {
         return status;
-    }
-    if (!view.Shown()) {
-        return ERROR_KEY_DELETED;
     }
     const std::vector<const Key*> subkeys = MergedSubkeys(view);
     if (dwIndex >= subkeys.size()) {
@@ -199,14 +176,11 @@ WINBASEAPI LSTATUS WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpc
         return ERROR_INVALID_PARAMETER;
     }
     KeyView view;
-    status = ViewKey(handle.root, handle.path, true, view);
+    status = ViewShownKey(handle.root, handle.path, true, view);
     if (status != ERROR_SUCCESS) {
         return status;
     }
     const Key* key = view.Shown();
-    if (!key) {
-        return ERROR_KEY_DELETED;
-    }
     status = ClassOut(lpClass, lpcchClass);
     if (status != ERROR_SUCCESS) {
         return status;
@@ -268,12 +242,9 @@ WINBASEAPI LSTATUS WINAPI RegNotifyChangeKeyValue(HKEY hKey, BOOL bWatchSubtree,
         return ERROR_INVALID_PARAMETER;
     }
     KeyView view;
-    status = ViewKey(handle.root, handle.path, false, view);
+    status = ViewShownKey(handle.root, handle.path, false, view);
     if (status != ERROR_SUCCESS) {
         return status;
-    }
-    if (!view.Shown()) {
-        return ERROR_KEY_DELETED;
     }
     std::vector<WatchTarget> targets;
     for (const Place& place : PlacesOf(handle.root, handle.path)) {

@@ -32,14 +32,11 @@ WINBASEAPI LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWOR
         return status;
     }
     KeyView view;
-    status = ViewKey(handle.root, handle.path, false, view);
+    status = ViewShownKey(handle.root, handle.path, false, view);
     if (status != ERROR_SUCCESS) {
         return status;
     }
     const Key* key = view.Shown();
-    if (!key) {
-        return ERROR_KEY_DELETED;
-    }
     const Value* value = key->FindValue(name);
     if (!value) {
         return ERROR_FILE_NOT_FOUND;
@@ -84,14 +81,11 @@ WINBASEAPI LSTATUS WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueN
         return ERROR_INVALID_PARAMETER;
     }
     KeyView view;
-    status = ViewKey(handle.root, handle.path, false, view);
+    status = ViewShownKey(handle.root, handle.path, false, view);
     if (status != ERROR_SUCCESS) {
         return status;
     }
     const Key* key = view.Shown();
-    if (!key) {
-        return ERROR_KEY_DELETED;
-    }
     if (dwIndex >= key->values.size()) {
         return ERROR_NO_MORE_ITEMS;
     }

@@ -1,5 +1,7 @@
 #include "registry_keys.h"
 
+#include "registry_names.h"
+
 #include <algorithm>
 #include <map>
 #include <mutex>
@@ -138,6 +140,28 @@ LSTATUS ViewKey(Root root, const std::vector<Text>& path, bool all, KeyView& vie
     return ERROR_SUCCESS;
 }
 
+LSTATUS ViewShownKey(Root root, const std::vector<Text>& path, bool all, KeyView& view) {
+    const LSTATUS status = ViewKey(root, path, all, view);
+    if (status != ERROR_SUCCESS) {
+        return status;
+    }
+    return view.Shown() ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+}
+
+LSTATUS ResolveSubKey(HKEY key, LPCSTR subKey, SubKeyTarget& target) {
+    LSTATUS status = FindHandle(key, target.base);
+    if (status != ERROR_SUCCESS) {
+        return status;
+    }
+    status = ParseSubKey(subKey, target.relative);
+    if (status != ERROR_SUCCESS) {
+        return status;
+    }
+    target.path = target.base.path;
+    target.path.insert(target.path.end(), target.relative.begin(), target.relative.end());
+    return ERROR_SUCCESS;
+}
+
 std::vector<const Key*> MergedSubkeys(const KeyView& view) {
     std::vector<const Key*> merged;
     if (view.keys[0]) {
@@ -175,12 +199,9 @@ Key* CreatePath(Key& root, const std::vector<Text>& path, bool& created) {
 LSTATUS ModifyKey(Root root, const std::vector<Text>& path,
                   const std::function<LSTATUS(Key& key)>& mutate) {
     KeyView view;
-    LSTATUS status = ViewKey(root, path, false, view);
+    const LSTATUS status = ViewShownKey(root, path, false, view);
     if (status != ERROR_SUCCESS) {
         return status;
-    }
-    if (!view.Shown()) {
-        return ERROR_KEY_DELETED;
     }
     const Place target = PlacesOf(root, path).front();
     return WriteHive(target.hive, [&](Key& hiveRoot) {

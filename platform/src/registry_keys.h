@@ -50,6 +50,17 @@ struct KeyView {
 // With all, every place is read (for merged subkey lists); otherwise reading stops at the first
 // place that has the key, so one unreadable hive does not hide the other's keys.
 LSTATUS ViewKey(Root root, const std::vector<Text>& path, bool all, KeyView& view);
+// ViewKey for a key that must be there: ERROR_KEY_DELETED when no place shows it.
+LSTATUS ViewShownKey(Root root, const std::vector<Text>& path, bool all, KeyView& view);
+
+// A subkey named under an open handle: the handle, the ANSI path as given (relative) and the
+// full path from the handle's root.
+struct SubKeyTarget {
+    KeyHandle base;
+    std::vector<Text> relative;
+    std::vector<Text> path;
+};
+LSTATUS ResolveSubKey(HKEY key, LPCSTR subKey, SubKeyTarget& target);
 // The subkeys of both places, in enumeration order; the preferred place's key wins a name.
 std::vector<const Key*> MergedSubkeys(const KeyView& view);
 
