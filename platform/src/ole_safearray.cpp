@@ -211,6 +211,21 @@ SAFEARRAY* Create(VARTYPE vt, UINT cDims, const SAFEARRAYBOUND* bounds, bool rev
     return psa;
 }
 
+// One lock more or less; the count never leaves 0 .. kMaxLocks, whatever other threads do.
+HRESULT AdjustLocks(SAFEARRAY* psa, int delta) {
+    if (!psa) {
+        return E_INVALIDARG;
+    }
+    ULONG locks = __atomic_load_n(&psa->cLocks, __ATOMIC_RELAXED);
+    do {
+        if (delta > 0 ? locks >= kMaxLocks : locks == 0) {
+            return E_UNEXPECTED;
+        }
+    } while (!__atomic_compare_exchange_n(&psa->cLocks, &locks, delta > 0 ? locks + 1 : locks - 1,
+                                          true, __ATOMIC_ACQ_REL, __ATOMIC_RELAXED));
+    return S_OK;
+}
+
 }  // namespace
 
 WINOLEAUTAPI_(SAFEARRAY*) SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound) {
@@ -288,31 +303,11 @@ WINOLEAUTAPI SafeArrayGetVartype(SAFEARRAY* psa, VARTYPE* pvt) {
 }
 
 WINOLEAUTAPI SafeArrayLock(SAFEARRAY* psa) {
-    if (!psa) {
-        return E_INVALIDARG;
-    }
-    ULONG locks = __atomic_load_n(&psa->cLocks, __ATOMIC_RELAXED);
-    do {
-        if (locks >= kMaxLocks) {
-            return E_UNEXPECTED;
-        }
-    } while (!__atomic_compare_exchange_n(&psa->cLocks, &locks, locks + 1, true, __ATOMIC_ACQ_REL,
-                                          __ATOMIC_RELAXED));
-    return S_OK;
+    return AdjustLocks(psa, +1);
 }
 
 WINOLEAUTAPI SafeArrayUnlock(SAFEARRAY* psa) {
-    if (!psa) {
-        return E_INVALIDARG;
-    }
-    ULONG locks = __atomic_load_n(&psa->cLocks, __ATOMIC_RELAXED);
-    do {
-        if (locks == 0) {
-            return E_UNEXPECTED;
-        }
-    } while (!__atomic_compare_exchange_n(&psa->cLocks, &locks, locks - 1, true, __ATOMIC_ACQ_REL,
-                                          __ATOMIC_RELAXED));
-    return S_OK;
+    return AdjustLocks(psa, -1);
 }
 
 WINOLEAUTAPI SafeArrayAccessData(SAFEARRAY* psa, void** ppvData) {
