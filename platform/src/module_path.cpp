@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "file_errors.h"
+
 namespace module {
 
 namespace {
@@ -36,14 +38,7 @@ bool FileSystemPath(const char* ansi, std::string& path) {
     if (!ansi) {
         return false;
     }
-    if (!Convert(CP_ACP, CP_UTF8, ansi, path)) {
-        return false;
-    }
-    for (char& c : path) {
-        if (c == '\\') {
-            c = '/';
-        }
-    }
+    path = brontal::file::HostPath(ansi);  // the same path CreateFileA opens
     return true;
 }
 
