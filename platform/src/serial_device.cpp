@@ -28,6 +28,16 @@ using Clock = std::chrono::steady_clock;
 // Longest FlushFileBuffers waits beyond the time the queued bytes need on the wire.
 constexpr long long kDrainSlackMs = 1000;
 
+// A time-out multiplier of MAXDWORD over a large transfer asks for more milliseconds than the
+// clock can count in nanoseconds; such a budget is taken as this one, longer than any port stays
+// open (about 35 years).
+constexpr std::uint64_t kLongestBudgetMs = std::uint64_t{1} << 40;
+
+Clock::time_point DeadlineAfter(std::uint64_t ms) {
+    return Clock::now() +
+           std::chrono::milliseconds(static_cast<long long>(std::min(ms, kLongestBudgetMs)));
+}
+
 long long MillisecondsUntil(Clock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     // Round up so that a wait never ends a fraction of a millisecond early and loops again.
@@ -158,7 +168,7 @@ DWORD SerialPort::Read(void* buffer, DWORD size, DWORD* done) {
     const bool total = t.ReadTotalTimeoutMultiplier != 0 || t.ReadTotalTimeoutConstant != 0;
     const std::uint64_t totalMs = static_cast<std::uint64_t>(t.ReadTotalTimeoutMultiplier) * size +
                                   t.ReadTotalTimeoutConstant;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(totalMs);
+    const Clock::time_point deadline = DeadlineAfter(totalMs);
     const bool interval = t.ReadIntervalTimeout != 0 && !intervalMax;
     Clock::time_point lastByte{};
     for (;;) {
@@ -228,7 +238,7 @@ DWORD SerialPort::Write(const void* data, DWORD size, DWORD* done) {
     const std::uint64_t budgetMs =
         static_cast<std::uint64_t>(t.WriteTotalTimeoutMultiplier) * size +
         t.WriteTotalTimeoutConstant;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(budgetMs);
+    const Clock::time_point deadline = DeadlineAfter(budgetMs);
     while (*done < size) {
         ssize_t n = write(fd_, in + *done, size - *done);
         if (n > 0) {

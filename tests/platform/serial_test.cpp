@@ -291,6 +291,26 @@ TEST_F(SerialTest, BytesWrittenArriveExactly) {
     EXPECT_EQ(in, bytes);
 }
 
+TEST_F(SerialTest, HugeTimeoutMultipliersMeanALongBudgetNotAnOverflow) {
+    OpenDirect();
+    // MAXDWORD ms a byte over 4096 bytes is more than the clock can count: the budget is simply
+    // very long, and a transfer that completes returns at once.
+    COMMTIMEOUTS t{0, MAXDWORD, 0, MAXDWORD, 0};
+    ASSERT_TRUE(SetCommTimeouts(port, &t));
+    const std::string bytes(4096, 'h');
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(port, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+    EXPECT_EQ(written, bytes.size());
+    EXPECT_EQ(peer.Receive(bytes.size()), bytes);
+
+    peer.Send(bytes);
+    std::string in(bytes.size(), '\0');
+    DWORD got = 0;
+    ASSERT_TRUE(ReadFile(port, in.data(), static_cast<DWORD>(in.size()), &got, nullptr));
+    EXPECT_EQ(got, bytes.size());
+    EXPECT_EQ(in, bytes);
+}
+
 TEST_F(SerialTest, WriteStopsWhenItsBudgetIsSpent) {
     OpenDirect();
     // Nobody reads the master side: the pseudo-terminal's buffer fills and the write must give up
