@@ -10,20 +10,50 @@ namespace {
 
 constexpr LONGLONG kCurrencyScale = 10000;
 
+// A getter of a value that needs the command layer: E_FAIL without it. `read` gives the value.
+template <class Out, class Read>
+HRESULT GetWithLayer(LPCSTR name, const CBrontal* layer, Out* out, Read read) {
+    const CMemberTrace trace(name);
+    if (!layer) {
+        return trace.Done(E_FAIL);
+    }
+    if (!out) {
+        return trace.Done(E_POINTER);
+    }
+    *out = static_cast<Out>(read());
+    return trace.Done(S_OK);
+}
+
+template <class Out>
+HRESULT GetTraceMaskAs(LPCSTR name, Out* out) {
+    const CMemberTrace trace(name);
+    if (!out) {
+        return trace.Done(E_POINTER);
+    }
+    *out = static_cast<Out>(GetTraceMask());
+    return trace.Done(S_OK);
+}
+
+// QRCodeSize and QRCodeVersion are kept by the object; below 1 or without the layer: E_FAIL.
+HRESULT PutQrCodeValue(LPCSTR name, const CBrontal* layer, LONG& field, LONG value) {
+    const CMemberTrace trace(name);
+    if (!layer || value < 1) {
+        return trace.Done(E_FAIL);
+    }
+    field = value;
+    return trace.Done(S_OK);
+}
+
 }  // namespace
 
 // ---- MinBill: kept in whole currency units ----
 
 STDMETHODIMP CDrvKeltor::get_MinBill(CY* pVal) {
-    const CMemberTrace trace("CDrvKeltor::get_MinBill");
-    if (!m_brontal) {
-        return trace.Done(E_FAIL);
-    }
-    if (!pVal) {
-        return trace.Done(E_POINTER);
-    }
-    pVal->int64 = static_cast<LONGLONG>(GetMinBill(m_brontal->Settings())) * kCurrencyScale;
-    return trace.Done(S_OK);
+    return GetWithLayer("CDrvKeltor::get_MinBill", m_brontal.get(), pVal, [&] {
+        CY amount = {};
+        amount.int64 = static_cast<LONGLONG>(GetMinBill(m_brontal->Settings())) * kCurrencyScale;
+        return amount;
+    });
 }
 
 STDMETHODIMP CDrvKeltor::put_MinBill(CY newVal) {
@@ -53,15 +83,8 @@ HRESULT CDrvKeltor::PutHyphenationLength(LPCSTR name, LONG length) {
 }
 
 STDMETHODIMP CDrvKeltor::get_LongNamesHyphenationLength(USHORT* pVal) {
-    const CMemberTrace trace("CDrvKeltor::get_LongNamesHyphenationLength");
-    if (!m_brontal) {
-        return trace.Done(E_FAIL);
-    }
-    if (!pVal) {
-        return trace.Done(E_POINTER);
-    }
-    *pVal = static_cast<USHORT>(GetHyphenationLength(m_brontal->Settings()));
-    return trace.Done(S_OK);
+    return GetWithLayer("CDrvKeltor::get_LongNamesHyphenationLength", m_brontal.get(), pVal,
+                        [&] { return GetHyphenationLength(m_brontal->Settings()); });
 }
 
 STDMETHODIMP CDrvKeltor::put_LongNamesHyphenationLength(USHORT newVal) {
@@ -69,15 +92,8 @@ STDMETHODIMP CDrvKeltor::put_LongNamesHyphenationLength(USHORT newVal) {
 }
 
 STDMETHODIMP CDrvKeltor::get_LongNamesHyphenationLength2(LONG* pVal) {
-    const CMemberTrace trace("CDrvKeltor::get_LongNamesHyphenationLength2");
-    if (!m_brontal) {
-        return trace.Done(E_FAIL);
-    }
-    if (!pVal) {
-        return trace.Done(E_POINTER);
-    }
-    *pVal = static_cast<LONG>(GetHyphenationLength(m_brontal->Settings()));
-    return trace.Done(S_OK);
+    return GetWithLayer("CDrvKeltor::get_LongNamesHyphenationLength2", m_brontal.get(), pVal,
+                        [&] { return GetHyphenationLength(m_brontal->Settings()); });
 }
 
 STDMETHODIMP CDrvKeltor::put_LongNamesHyphenationLength2(LONG newVal) {
@@ -87,15 +103,8 @@ STDMETHODIMP CDrvKeltor::put_LongNamesHyphenationLength2(LONG newVal) {
 // ---- QuantityPrecision: clamped to 0..3 ----
 
 STDMETHODIMP CDrvKeltor::get_QuantityPrecision(LONG* pVal) {
-    const CMemberTrace trace("CDrvKeltor::get_QuantityPrecision");
-    if (!m_brontal) {
-        return trace.Done(E_FAIL);
-    }
-    if (!pVal) {
-        return trace.Done(E_POINTER);
-    }
-    *pVal = static_cast<LONG>(GetQuantityPrecision(m_brontal->Settings()));
-    return trace.Done(S_OK);
+    return GetWithLayer("CDrvKeltor::get_QuantityPrecision", m_brontal.get(), pVal,
+                        [&] { return GetQuantityPrecision(m_brontal->Settings()); });
 }
 
 STDMETHODIMP CDrvKeltor::put_QuantityPrecision(LONG newVal) {
@@ -110,15 +119,8 @@ STDMETHODIMP CDrvKeltor::put_QuantityPrecision(LONG newVal) {
 // ---- NecessityToDownloadEJ: 0 or 1 ----
 
 STDMETHODIMP CDrvKeltor::get_NecessityToDownloadEJ(LONG* pVal) {
-    const CMemberTrace trace("CDrvKeltor::get_NecessityToDownloadEJ");
-    if (!m_brontal) {
-        return trace.Done(E_FAIL);
-    }
-    if (!pVal) {
-        return trace.Done(E_POINTER);
-    }
-    *pVal = GetDownloadEJ(m_brontal->Settings()) != 0 ? 1 : 0;
-    return trace.Done(S_OK);
+    return GetWithLayer("CDrvKeltor::get_NecessityToDownloadEJ", m_brontal.get(), pVal,
+                        [&] { return GetDownloadEJ(m_brontal->Settings()) != 0 ? 1 : 0; });
 }
 
 STDMETHODIMP CDrvKeltor::put_NecessityToDownloadEJ(LONG newVal) {
@@ -140,12 +142,7 @@ HRESULT CDrvKeltor::PutTraceMask(LPCSTR name, DWORD mask) {
 }
 
 STDMETHODIMP CDrvKeltor::get_TraceMask(USHORT* pVal) {
-    const CMemberTrace trace("CDrvKeltor::get_TraceMask");
-    if (!pVal) {
-        return trace.Done(E_POINTER);
-    }
-    *pVal = static_cast<USHORT>(GetTraceMask());
-    return trace.Done(S_OK);
+    return GetTraceMaskAs("CDrvKeltor::get_TraceMask", pVal);
 }
 
 STDMETHODIMP CDrvKeltor::put_TraceMask(USHORT newVal) {
@@ -153,12 +150,7 @@ STDMETHODIMP CDrvKeltor::put_TraceMask(USHORT newVal) {
 }
 
 STDMETHODIMP CDrvKeltor::get_TraceMask2(LONG* pVal) {
-    const CMemberTrace trace("CDrvKeltor::get_TraceMask2");
-    if (!pVal) {
-        return trace.Done(E_POINTER);
-    }
-    *pVal = static_cast<LONG>(GetTraceMask());
-    return trace.Done(S_OK);
+    return GetTraceMaskAs("CDrvKeltor::get_TraceMask2", pVal);
 }
 
 STDMETHODIMP CDrvKeltor::put_TraceMask2(LONG newVal) {
@@ -192,43 +184,20 @@ STDMETHODIMP CDrvKeltor::put_TracePath(BSTR newVal) {
 // ---- QR code module size and version ----
 
 STDMETHODIMP CDrvKeltor::get_QRCodeSize(LONG* pVal) {
-    const CMemberTrace trace("CDrvKeltor::get_QRCodeSize");
-    if (!m_brontal) {
-        return trace.Done(E_FAIL);
-    }
-    if (!pVal) {
-        return trace.Done(E_POINTER);
-    }
-    *pVal = m_qrCodeSize;
-    return trace.Done(S_OK);
+    return GetWithLayer("CDrvKeltor::get_QRCodeSize", m_brontal.get(), pVal,
+                        [&] { return m_qrCodeSize; });
 }
 
 STDMETHODIMP CDrvKeltor::put_QRCodeSize(LONG newVal) {
-    const CMemberTrace trace("CDrvKeltor::put_QRCodeSize");
-    if (!m_brontal || newVal < 1) {
-        return trace.Done(E_FAIL);
-    }
-    m_qrCodeSize = newVal;
-    return trace.Done(S_OK);
+    return PutQrCodeValue("CDrvKeltor::put_QRCodeSize", m_brontal.get(), m_qrCodeSize, newVal);
 }
 
 STDMETHODIMP CDrvKeltor::get_QRCodeVersion(LONG* pVal) {
-    const CMemberTrace trace("CDrvKeltor::get_QRCodeVersion");
-    if (!m_brontal) {
-        return trace.Done(E_FAIL);
-    }
-    if (!pVal) {
-        return trace.Done(E_POINTER);
-    }
-    *pVal = m_qrCodeVersion;
-    return trace.Done(S_OK);
+    return GetWithLayer("CDrvKeltor::get_QRCodeVersion", m_brontal.get(), pVal,
+                        [&] { return m_qrCodeVersion; });
 }
 
 STDMETHODIMP CDrvKeltor::put_QRCodeVersion(LONG newVal) {
-    const CMemberTrace trace("CDrvKeltor::put_QRCodeVersion");
-    if (!m_brontal || newVal < 1) {
-        return trace.Done(E_FAIL);
-    }
-    m_qrCodeVersion = newVal;
-    return trace.Done(S_OK);
+    return PutQrCodeValue("CDrvKeltor::put_QRCodeVersion", m_brontal.get(), m_qrCodeVersion,
+                          newVal);
 }
