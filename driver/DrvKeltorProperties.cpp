@@ -49,18 +49,11 @@ HRESULT CDrvKeltor::GetInitializationOptions(LPCSTR name, WORD* options) {
         return trace.Done(E_POINTER);
     }
     if (m_initializationOptions == 0 && m_brontal) {
-        int result = RefreshPrinterStatus();
+        const int result = RefreshPrinterStatus();
         SetDriverResultCode(result);
         if (result == 0) {
-            LONG number = 0;
-            DWORD read = 0;
-            char taxpayer[kIdentificationTextCapacity] = {};
-            result = m_brontal->ReadInitializationData(&number, &read, taxpayer, sizeof taxpayer);
-            SetDriverResultCode(result);
-            if (result == 0) {
-                m_initializationOptions = static_cast<WORD>(read);
-                m_taxpayerAccountNumber = taxpayer;
-            }
+            // "gi" brings the options word with the taxpayer's number, and both are kept.
+            SetDriverResultCode(ReadTaxpayerTexts());
         }
     }
     // A failed read is left in ResultCode; the getter itself succeeds with the word it has.
