@@ -1,5 +1,7 @@
 // The short-named twins of the control unit methods and the requests. Each runs its main member
 // under its own name: the same commands, properties and result codes, its own call-flow lines.
+// A request twin names its request directly; a control unit twin calls its main member, whose
+// frame takes the twin's name.
 #include "DrvKeltor.h"
 #include "DrvKeltorFrame.h"
 
@@ -73,74 +75,26 @@ STDMETHODIMP CDrvKeltor::UnlockTaxAuthControlUnit2() {
                    &CDrvKeltor::UnlockTaxAuthoritiesControlUnit);
 }
 
-// ---- requests ----
+// ---- requests: the request itself, under the twin's name ----
 
-STDMETHODIMP CDrvKeltor::ReqOperNoncashPaymentsByFacil2() {
-    return RunTwin(*this, "CDrvKeltor::ReqOperNoncashPaymentsByFacil2",
-                   &CDrvKeltor::RequestCashierNoncashPaymentsByFacility);
-}
+#define DRV_REQUEST_TWIN(twin, request)                                    \
+    STDMETHODIMP CDrvKeltor::twin() {                                      \
+        return RunInfoRequest("CDrvKeltor::" #twin, InfoRequest::request); \
+    }
 
-STDMETHODIMP CDrvKeltor::ReqSessAccumulatedTotals2() {
-    return RunTwin(*this, "CDrvKeltor::ReqSessAccumulatedTotals2",
-                   &CDrvKeltor::RequestSessionAccumulatedTotals);
-}
+DRV_REQUEST_TWIN(ReqOperNoncashPaymentsByFacil2, CashierNoncashPaymentsByFacility)
+DRV_REQUEST_TWIN(ReqSessAccumulatedTotals2, SessionAccumulatedTotals)
+DRV_REQUEST_TWIN(ReqSessCashSalesRefsByCurr2, SessionCashSalesRefundsByCurrency)
+DRV_REQUEST_TWIN(ReqSessDiscountsSurcharges2, SessionDiscountsSurcharges)
+DRV_REQUEST_TWIN(ReqSessElectronicJournalInfo2, SessionElectronicJournalInfo)
+DRV_REQUEST_TWIN(ReqSessNoncashSalsRefsByFacil2, SessionNoncashSalesRefundsByFacility)
+DRV_REQUEST_TWIN(ReqSessRefundsByDepartment2, SessionRefundsByDepartment)
+DRV_REQUEST_TWIN(ReqSessSalesByDepartment2, SessionSalesByDepartment)
+DRV_REQUEST_TWIN(ReqRcptCashPaymentsByCurrency2, ReceiptCashPaymentsByCurrency)
+DRV_REQUEST_TWIN(ReqRcptCollectedAmountsByCurr2, ReceiptCollectedAmountsByCurrency)
+DRV_REQUEST_TWIN(ReqRcptDiscountsSurcharges2, ReceiptDiscountsSurcharges)
+DRV_REQUEST_TWIN(ReqRcptNoncashPaymentsByFacil2, ReceiptNoncashPaymentsByFacility)
+DRV_REQUEST_TWIN(ReqtRcptRefundsByDepartment2, ReceiptRefundsByDepartment)
+DRV_REQUEST_TWIN(ReqtRcptSalesByDepartment2, ReceiptSalesByDepartment)
 
-STDMETHODIMP CDrvKeltor::ReqSessCashSalesRefsByCurr2() {
-    return RunTwin(*this, "CDrvKeltor::ReqSessCashSalesRefsByCurr2",
-                   &CDrvKeltor::RequestSessionCashSalesRefundsByCurrency);
-}
-
-STDMETHODIMP CDrvKeltor::ReqSessDiscountsSurcharges2() {
-    return RunTwin(*this, "CDrvKeltor::ReqSessDiscountsSurcharges2",
-                   &CDrvKeltor::RequestSessionDiscountsSurcharges);
-}
-
-STDMETHODIMP CDrvKeltor::ReqSessElectronicJournalInfo2() {
-    return RunTwin(*this, "CDrvKeltor::ReqSessElectronicJournalInfo2",
-                   &CDrvKeltor::RequestSessionElectronicJournalInfo);
-}
-
-STDMETHODIMP CDrvKeltor::ReqSessNoncashSalsRefsByFacil2() {
-    return RunTwin(*this, "CDrvKeltor::ReqSessNoncashSalsRefsByFacil2",
-                   &CDrvKeltor::RequestSessionNoncashSalesRefundsByFacility);
-}
-
-STDMETHODIMP CDrvKeltor::ReqSessRefundsByDepartment2() {
-    return RunTwin(*this, "CDrvKeltor::ReqSessRefundsByDepartment2",
-                   &CDrvKeltor::RequestSessionRefundsByDepartment);
-}
-
-STDMETHODIMP CDrvKeltor::ReqSessSalesByDepartment2() {
-    return RunTwin(*this, "CDrvKeltor::ReqSessSalesByDepartment2",
-                   &CDrvKeltor::RequestSessionSalesByDepartment);
-}
-
-STDMETHODIMP CDrvKeltor::ReqRcptCashPaymentsByCurrency2() {
-    return RunTwin(*this, "CDrvKeltor::ReqRcptCashPaymentsByCurrency2",
-                   &CDrvKeltor::RequestReceiptCashPaymentsByCurrency);
-}
-
-STDMETHODIMP CDrvKeltor::ReqRcptCollectedAmountsByCurr2() {
-    return RunTwin(*this, "CDrvKeltor::ReqRcptCollectedAmountsByCurr2",
-                   &CDrvKeltor::RequestReceiptCollectedAmountsByCurrency);
-}
-
-STDMETHODIMP CDrvKeltor::ReqRcptDiscountsSurcharges2() {
-    return RunTwin(*this, "CDrvKeltor::ReqRcptDiscountsSurcharges2",
-                   &CDrvKeltor::RequestReceiptDiscountsSurcharges);
-}
-
-STDMETHODIMP CDrvKeltor::ReqRcptNoncashPaymentsByFacil2() {
-    return RunTwin(*this, "CDrvKeltor::ReqRcptNoncashPaymentsByFacil2",
-                   &CDrvKeltor::RequestReceiptNoncashPaymentsByFacility);
-}
-
-STDMETHODIMP CDrvKeltor::ReqtRcptRefundsByDepartment2() {
-    return RunTwin(*this, "CDrvKeltor::ReqtRcptRefundsByDepartment2",
-                   &CDrvKeltor::RequestReceiptRefundsByDepartment);
-}
-
-STDMETHODIMP CDrvKeltor::ReqtRcptSalesByDepartment2() {
-    return RunTwin(*this, "CDrvKeltor::ReqtRcptSalesByDepartment2",
-                   &CDrvKeltor::RequestReceiptSalesByDepartment);
-}
+#undef DRV_REQUEST_TWIN
