@@ -9,6 +9,8 @@
 namespace {
 
 constexpr LONGLONG kCurrencyScale = 10000;
+// The setting holds the bill in one 32-bit word.
+constexpr LONGLONG kMinBillLimit = 0xFFFFFFFFLL;
 
 // A getter of a value that needs the command layer: E_FAIL without it. `read` gives the value.
 template <class Out, class Read>
@@ -65,9 +67,12 @@ STDMETHODIMP CDrvKeltor::put_MinBill(CY newVal) {
     if (units == 0) {
         units = 1;
     }
-    const ULONGLONG bits = static_cast<ULONGLONG>(units);
-    SetMinBill(m_brontal->Settings(), static_cast<DWORD>(bits & 0xFFFFFFFFu),
-               static_cast<LONG>(bits >> 32));
+    // A bill the setting cannot hold would live only in the working copy, and the next get
+    // would take it back: refused whole instead.
+    if (units > kMinBillLimit) {
+        return trace.Done(E_FAIL);
+    }
+    SetMinBill(m_brontal->Settings(), static_cast<DWORD>(units), 0);
     return trace.Done(S_OK);
 }
 

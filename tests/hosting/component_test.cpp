@@ -190,12 +190,15 @@ TEST_F(Component, MinBillIsKeptInWholeUnits) {
     RegCloseKey(key);
     EXPECT_EQ(stored, 12u);
 
-    for (LONGLONG refused : {0LL, -10000LL}) {
+    // The setting is a 32-bit word: a bill beyond it is refused, not kept half.
+    for (LONGLONG refused : {0LL, -10000LL, 0x100000000LL * 10000}) {
         const Call call = driver.Put(kMinBill, Cy(refused));
-        EXPECT_EQ(call.hr, DISP_E_EXCEPTION);
-        EXPECT_EQ(call.scode, E_FAIL);
+        EXPECT_EQ(call.hr, DISP_E_EXCEPTION) << refused;
+        EXPECT_EQ(call.scode, E_FAIL) << refused;
     }
     EXPECT_EQ(driver.GetCy(kMinBill), 120000);
+    EXPECT_EQ(driver.Put(kMinBill, Cy(0xFFFFFFFFLL * 10000 + 9999)).hr, S_OK);
+    EXPECT_EQ(driver.GetCy(kMinBill), 0xFFFFFFFFLL * 10000);
 }
 
 TEST_F(Component, QuantityPrecisionIsClamped) {
