@@ -137,6 +137,28 @@ TEST_F(SerialPortTest, OpenSetsTheLineFromTheObjectsSettings) {
     EXPECT_EQ(timeouts.ReadTotalTimeoutConstant, 0u);
 }
 
+TEST_F(SerialPortTest, RefusedLineSettingsGiveThePortBack) {
+    struct Line {
+        DWORD baud;
+        BYTE dataBits;
+        BYTE stopBits;
+    };
+    // No such speed, no such word size, one and a half stop bits with eight data bits, no speed.
+    const Line refused[] = {
+        {14400, 8, ONESTOPBIT}, {9600, 9, ONESTOPBIT}, {9600, 8, ONE5STOPBITS}, {0, 8, ONESTOPBIT}};
+    for (const Line& line : refused) {
+        AsyncCom port(kPort, line.baud, NOPARITY, line.dataBits, line.stopBits, 1);
+        EXPECT_EQ(port.Open(), -static_cast<int>(ERROR_INVALID_PARAMETER)) << line.baud;
+        EXPECT_EQ(port.IsOpen(), 0);
+        EXPECT_EQ(port.GetHandle(), INVALID_HANDLE_VALUE);
+        BYTE byte = 0;
+        EXPECT_EQ(port.Read(&byte, 1, 10), -6);
+        // The handle was closed again: the port is free for the next object at once.
+        AsyncCom next = MakePort();
+        EXPECT_EQ(next.Open(), 0) << line.baud;
+    }
+}
+
 TEST_F(SerialPortTest, ParityKindsAndUnknownKindMeansNone) {
     const BYTE kinds[] = {NOPARITY, ODDPARITY, EVENPARITY, MARKPARITY, SPACEPARITY, 9};
     const BYTE expected[] = {NOPARITY, ODDPARITY, EVENPARITY, MARKPARITY, SPACEPARITY, NOPARITY};
