@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <map>
 #include <set>
 #include <string>
 
@@ -12,6 +13,45 @@
 #include "TestSupport.h"
 
 namespace {
+
+// The catalogue rows with what their accessors reach, read from the table itself.
+struct RowBinding {
+    DISPID dispid;
+    const char* name;
+    const char* access;
+    const char* type;
+    const char* binding;  // "FIELD, m_comPort", "BIT, m_statusWord, 0x0001", "CUSTOM", ...
+};
+
+#define DRV_METHOD(dispid, name)
+#define DRV_PROPERTY(dispid, name, access, type, ...) {dispid, #name, #access, #type, #__VA_ARGS__},
+const RowBinding kRowBindings[] = {
+#include "DrvKeltorMembers.def"
+};
+
+const RowBinding* FindRow(DISPID dispid) {
+    for (const RowBinding& row : kRowBindings) {
+        if (row.dispid == dispid) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+// Every property twin with the DISPID of the member whose state it reaches, as the interface
+// documents them.
+const std::map<DISPID, DISPID> kPropertyTwins = {
+    {230, 1},   {231, 3},   {232, 25},  {233, 13},  {234, 14},  {235, 15},  {236, 16},  {237, 17},
+    {238, 18},  {239, 19},  {240, 20},  {241, 21},  {242, 22},  {243, 23},  {244, 24},  {245, 26},
+    {246, 27},  {247, 28},  {248, 29},  {249, 30},  {250, 31},  {251, 32},  {252, 33},  {253, 34},
+    {254, 41},  {255, 44},  {256, 60},  {257, 80},  {258, 81},  {259, 84},  {260, 88},  {261, 90},
+    {262, 92},  {263, 93},  {264, 94},  {265, 103}, {266, 107}, {267, 115}, {268, 117}, {269, 118},
+    {270, 120}, {271, 138}, {272, 140}, {273, 142}, {274, 143}, {275, 144}, {276, 152}, {277, 166},
+    {278, 181}, {279, 182}, {280, 186}, {281, 187}, {282, 188}, {283, 195}, {284, 199}, {285, 210},
+    {286, 215}, {287, 217}, {288, 226}, {289, 227}, {290, 228}, {291, 229}, {293, 292}, {295, 294},
+    {302, 34},  {303, 187}, {304, 24},  {305, 186}, {306, 198}, {307, 200}, {308, 202}, {309, 201},
+    {310, 195}, {311, 199},
+};
 
 std::string Lowered(const char* name) {
     std::string text = name;
@@ -72,6 +112,33 @@ TEST(Catalogue, TypesAndTheOneReversedEntryPair) {
     EXPECT_EQ(FindDispatchMember(OLESTR("ReqtRcptSalesByDepartment2"))->dispid, 328);
     EXPECT_EQ(FindDispatchMember(OLESTR("connect"))->dispid, 2);
     EXPECT_EQ(FindDispatchMember(OLESTR("Connect2")), nullptr);
+}
+
+TEST(Catalogue, EveryTwinReachesWhatItsMainMemberReaches) {
+    ASSERT_EQ(std::size(kRowBindings), 337u - 116u);
+    for (const RowBinding& row : kRowBindings) {
+        const std::string name = row.name;
+        const bool twin = kPropertyTwins.count(row.dispid) != 0;
+        // Every property named like a twin is one of the documented twins.
+        if (name.back() == '2') {
+            EXPECT_TRUE(twin) << name;
+        }
+        if (!twin) {
+            continue;
+        }
+        const RowBinding* main = FindRow(kPropertyTwins.at(row.dispid));
+        ASSERT_NE(main, nullptr) << name;
+        // The same field, text, word or bit; hand-written accessors on both sides.
+        EXPECT_STREQ(row.binding, main->binding) << name << " / " << main->name;
+        // A read-only main member has a read-only twin; the reversed entry pair is the main's only.
+        const std::string mainAccess = main->access;
+        EXPECT_STREQ(row.access, mainAccess == "WR" ? "RW" : mainAccess.c_str()) << name;
+        const std::string mainType = main->type;
+        const char* expected = mainType == "BSTR"        ? "BSTR"
+                               : mainType == "UI2_ARRAY" ? "I4_ARRAY"
+                                                         : "I4";
+        EXPECT_STREQ(row.type, expected) << name;
+    }
 }
 
 TEST(Catalogue, IdlInTheTreeMatchesTheTable) {
