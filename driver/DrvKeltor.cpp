@@ -2,6 +2,7 @@
 #include "DrvKeltor.h"
 
 #include <cstdio>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -18,6 +19,25 @@ const char kProductVersionQuery[] = "\\StringFileInfo\\%04x%04x\\ProductVersion"
 
 // An address inside this library, to find the library's own file.
 const char kModuleAnchor = 0;
+
+// The settings monitor serves every object of the process, so it stops with the last of them:
+// stopped with the first, it would leave the others blind to changes made elsewhere.
+std::mutex g_monitorLock;
+int g_monitorUsers = 0;
+
+void JoinSettingsMonitor() {
+    const std::lock_guard<std::mutex> hold(g_monitorLock);
+    // A second object finds the monitor running; either way the settings are loaded.
+    CBrontExtender::Initialize();
+    ++g_monitorUsers;
+}
+
+void LeaveSettingsMonitor() {
+    const std::lock_guard<std::mutex> hold(g_monitorLock);
+    if (--g_monitorUsers == 0) {
+        CBrontExtender::UnInitialize();
+    }
+}
 
 // The ProductVersion text of the library's own version resource; empty when it has none.
 void LoadProductVersion() {
@@ -84,8 +104,10 @@ HRESULT CDrvKeltor::FinalConstruct() {
     if (!m_brontal) {
         return E_FAIL;
     }
-    // A second object finds the monitor running; either way the settings are loaded.
-    CBrontExtender::Initialize();
+    if (!m_monitorUser) {
+        JoinSettingsMonitor();
+        m_monitorUser = true;
+    }
     LoadProductVersion();
     DWORD port = 0;
     DWORD baud = 0;
@@ -101,10 +123,11 @@ HRESULT CDrvKeltor::FinalConstruct() {
 void CDrvKeltor::FinalRelease() {
     // Released from inside its own progress dialog: the worker must let go of the layer first.
     CloseProgressWindow(m_brontal.get());
-    if (m_brontal) {
-        CBrontExtender::UnInitialize();
-        m_brontal.reset();
+    if (m_monitorUser) {
+        LeaveSettingsMonitor();
+        m_monitorUser = false;
     }
+    m_brontal.reset();
     if (m_stringTableItems) {
         SafeArrayDestroy(m_stringTableItems);
         m_stringTableItems = nullptr;

@@ -163,8 +163,9 @@ class CDrvKeltor : public IDrvKeltor, public ISupportErrorInfo {
     // 1. link settings
     WORD m_comPort = 0;
     DWORD m_baudRate = 0;
-    // 2. the command layer
+    // 2. the command layer; whether this object counts among the settings monitor's users
     std::unique_ptr<CBrontal> m_brontal;
+    bool m_monitorUser = false;
     // 3. description of the last result, cashier login
     AnsiText m_description;
     AnsiText m_cashierLogin;

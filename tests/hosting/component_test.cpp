@@ -4,8 +4,10 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <regex>
 #include <string>
+#include <thread>
 
 #include "ComponentClient.h"
 #include "IDrvKeltor.h"
@@ -199,6 +201,29 @@ TEST_F(Component, MinBillIsKeptInWholeUnits) {
     EXPECT_EQ(driver.GetCy(kMinBill), 120000);
     EXPECT_EQ(driver.Put(kMinBill, Cy(0xFFFFFFFFLL * 10000 + 9999)).hr, S_OK);
     EXPECT_EQ(driver.GetCy(kMinBill), 0xFFFFFFFFLL * 10000);
+}
+
+TEST_F(Component, TheSettingsMonitorServesEveryObjectUntilTheLastIsReleased) {
+    // The monitor watches a settings key that exists.
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Orvane\\Brontl\\Settings\\Fiscal", 0,
+                              nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    Driver first = Create();
+    Driver second = Create();
+    first.Reset();
+    // A change made elsewhere still reaches the object that is left.
+    const DWORD minBill = 7;
+    EXPECT_EQ(RegSetValueExA(key, "MinBill", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&minBill),
+                             sizeof minBill),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    // The monitor reacts in milliseconds; the bound only stops a broken test.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (second.GetCy(kMinBill) != 70000 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(second.GetCy(kMinBill), 70000);
 }
 
 TEST_F(Component, QuantityPrecisionIsClamped) {
