@@ -199,6 +199,31 @@ TEST_F(Frame, AMethodRunsBetweenTwoRefreshesAndTracesItsResult) {
               "{stamp}CDrvKeltor::Probe() done, res=-9002(0xffffdcd6)\r\n");
 }
 
+TEST_F(Frame, ErrorInformationGoesOnlyWithAFailureThatHasAText) {
+    printer_.SetStatusWords(0x0001, 0);
+    HostedDriver driver(AttachedLayer());
+    ASSERT_EQ(driver.FinalConstruct(), S_OK);
+    const auto run = [&](int code) {
+        TakeErrorInfo();
+        return RunDeviceMethod(driver, "CDrvKeltor::Probe", [&](CDeviceFrame&) { return code; });
+    };
+    // A link failure: no interface-facility HRESULT, but its text as error information.
+    EXPECT_EQ(run(-8102), E_FAIL);
+    EXPECT_EQ(driver.Description(), Cp1251("Драйвер X28: ошибка пакета"));
+    EXPECT_EQ(TakeErrorInfo().description, "Драйвер X28: ошибка пакета");
+    // A success with a note has no text.
+    EXPECT_EQ(run(19), static_cast<HRESULT>(0x00040013));
+    EXPECT_EQ(DriverResultCode(), 19);
+    EXPECT_EQ(driver.Description(), "");
+    EXPECT_FALSE(TakeErrorInfo().present);
+    // A driver-range code without a text of its own fails without error information.
+    EXPECT_EQ(run(-9404), static_cast<HRESULT>(0x800424BC));
+    EXPECT_EQ(driver.Description(), "");
+    EXPECT_FALSE(TakeErrorInfo().present);
+    EXPECT_EQ(run(-9402), static_cast<HRESULT>(0x800424BA));
+    EXPECT_EQ(TakeErrorInfo().description, "Ошибка запуска вспомогательного потока");
+}
+
 TEST_F(Frame, AFailedFirstRefreshSkipsTheSteps) {
     HostedDriver driver(std::make_unique<CBrontal>());  // never attached
     ASSERT_EQ(driver.FinalConstruct(), S_OK);
