@@ -186,7 +186,12 @@ HRESULT CoerceArgument(const DispatchMember& member, VARIANT* argument, VARIANT*
             return DISP_E_TYPEMISMATCH;
         }
         coerced->vt = static_cast<VARTYPE>(source->vt & ~VT_BYREF);
-        coerced->parray = (source->vt & VT_BYREF) ? *source->pparray : source->parray;
+        // A reference to no array at all reaches the accessor as no array, which it refuses.
+        if (source->vt & VT_BYREF) {
+            coerced->parray = source->pparray ? *source->pparray : nullptr;
+        } else {
+            coerced->parray = source->parray;
+        }
         return S_OK;
     }
     HRESULT hr = VariantChangeType(coerced, argument, 0, member.type);

@@ -322,6 +322,14 @@ TEST_F(Component, StringTableItemsCheckTheirShape) {
         EXPECT_EQ(call.hr, DISP_E_EXCEPTION);
         EXPECT_EQ(call.scode, E_INVALIDARG);
     }
+    // A reference to no array is no array.
+    VARIANT nowhere;
+    VariantInit(&nowhere);
+    nowhere.vt = VT_BYREF | VT_ARRAY | VT_BSTR;
+    nowhere.pparray = nullptr;
+    call = driver.Put(kStringTableItems, nowhere);
+    EXPECT_EQ(call.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(call.scode, E_INVALIDARG);
     // Not an array at all: the argument does not coerce.
     call = driver.Put(kStringTableItems, Text(u"a"));
     EXPECT_EQ(call.hr, DISP_E_TYPEMISMATCH);
