@@ -166,20 +166,6 @@ bool ParseHexList(std::u16string_view s, std::vector<BYTE>& out) {
     }
 }
 
-std::vector<BYTE> TextBytes(const Text& text, bool terminate) {
-    std::vector<BYTE> data;
-    data.reserve((text.size() + 1) * 2);
-    for (char16_t u : text) {
-        data.push_back(static_cast<BYTE>(u & 0xFF));
-        data.push_back(static_cast<BYTE>(u >> 8));
-    }
-    if (terminate) {
-        data.push_back(0);
-        data.push_back(0);
-    }
-    return data;
-}
-
 class Parser {
   public:
     Parser(const Text& rootName, Key& root) : rootName_(rootName), root_(root) {}
@@ -276,7 +262,7 @@ class Parser {
                 return false;
             }
             type = REG_SZ;
-            data = TextBytes(text, true);
+            data = Utf16Bytes(text, true);
         } else if (StartsWithNoCase(line, u"dword:")) {
             DWORD number = 0;
             if (!ParseHexNumber(TrimRight(line.substr(6)), number)) {

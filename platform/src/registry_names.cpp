@@ -64,14 +64,8 @@ std::vector<BYTE> StoredData(DWORD type, const BYTE* data, DWORD size) {
     if (!IsStringType(type)) {
         return std::vector<BYTE>(data, data + size);
     }
-    const Text text = AnsiToText(std::string_view(reinterpret_cast<const char*>(data), size));
-    std::vector<BYTE> stored;
-    stored.reserve(text.size() * 2);
-    for (char16_t u : text) {
-        stored.push_back(static_cast<BYTE>(u & 0xFF));
-        stored.push_back(static_cast<BYTE>(u >> 8));
-    }
-    return stored;
+    return Utf16Bytes(AnsiToText(std::string_view(reinterpret_cast<const char*>(data), size)),
+                      false);
 }
 
 std::vector<BYTE> AnsiData(const Value& value) {

@@ -96,15 +96,7 @@ unsigned PortNumber(const Value& v) {
 }
 
 std::vector<BYTE> PortText(unsigned n) {
-    const Text text = AnsiToText("COM" + std::to_string(n));
-    std::vector<BYTE> data;
-    for (char16_t u : text) {
-        data.push_back(static_cast<BYTE>(u & 0xFF));
-        data.push_back(static_cast<BYTE>(u >> 8));
-    }
-    data.push_back(0);
-    data.push_back(0);
-    return data;
+    return Utf16Bytes(AnsiToText("COM" + std::to_string(n)), true);
 }
 
 Key* Ensure(Key& parent, const Text& name) {

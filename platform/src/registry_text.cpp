@@ -84,4 +84,18 @@ bool Utf8ToText(std::string_view utf8, Text& out) {
     return true;
 }
 
+std::vector<BYTE> Utf16Bytes(const Text& text, bool terminate) {
+    std::vector<BYTE> data;
+    data.reserve((text.size() + 1) * 2);
+    for (char16_t u : text) {
+        data.push_back(static_cast<BYTE>(u & 0xFF));
+        data.push_back(static_cast<BYTE>(u >> 8));
+    }
+    if (terminate) {
+        data.push_back(0);
+        data.push_back(0);
+    }
+    return data;
+}
+
 }  // namespace brontal::registry

@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace brontal::registry {
 
@@ -18,5 +19,8 @@ char AnsiFromUnit(char16_t unit);
 
 // Strict UTF-8 (no overlong forms, no surrogates); false on any malformed sequence.
 bool Utf8ToText(std::string_view utf8, Text& out);
+
+// The UTF-16LE bytes a string value holds, with a zero unit after them when terminate is set.
+std::vector<BYTE> Utf16Bytes(const Text& text, bool terminate);
 
 }  // namespace brontal::registry
