@@ -17,18 +17,6 @@ enum ControlUnitExchangeKind : UINT {
 constexpr DWORD kUnitIdCapacity = 64;
 constexpr DWORD kExchangeTextCapacity = 128;
 
-// Commands the unit answers without a status refresh first: a unit that lost the printer's link
-// must still be reachable, and the command's own error tells more than a failed "gs".
-template <class Steps>
-HRESULT RunWithoutFirstRefresh(CDrvKeltor& object, LPCSTR name, Steps&& steps) {
-    CDeviceFrame frame(object, name);
-    if (frame.Begin(false)) {
-        frame.Store(steps(frame));
-        frame.RefreshAfter();
-    }
-    return frame.End();
-}
-
 // One "vw" exchange; the outputs change only when the unit answered.
 int RunControlUnitExchange(CBrontal& layer, UINT exchange, WORD* status, AnsiText* info,
                            AnsiText* answer, WORD* checksum) {
@@ -52,7 +40,7 @@ int RunControlUnitExchange(CBrontal& layer, UINT exchange, WORD* status, AnsiTex
 // ---- reading the unit ----
 
 STDMETHODIMP CDrvKeltor::ReadTaxAuthoritiesControlUnitStatus() {
-    return RunWithoutFirstRefresh(
+    return RunDeviceMethodRefreshingAfter(
         *this, "CDrvKeltor::ReadTaxAuthoritiesControlUnitStatus", [&](CDeviceFrame& frame) {
             WORD status = m_controlUnitStatus;
             const int result = frame.Layer().ReadControlUnitStatus(&status);
@@ -64,7 +52,7 @@ STDMETHODIMP CDrvKeltor::ReadTaxAuthoritiesControlUnitStatus() {
 }
 
 STDMETHODIMP CDrvKeltor::ReadTaxAuthoritiesControlUnitUID() {
-    return RunWithoutFirstRefresh(
+    return RunDeviceMethodRefreshingAfter(
         *this, "CDrvKeltor::ReadTaxAuthoritiesControlUnitUID", [&](CDeviceFrame& frame) {
             DWORD session = m_sessionNumber;
             char uid[kUnitIdCapacity] = {};
@@ -80,7 +68,7 @@ STDMETHODIMP CDrvKeltor::ReadTaxAuthoritiesControlUnitUID() {
 // ---- exchanges ----
 
 STDMETHODIMP CDrvKeltor::CommandTaxAuthoritiesControlUnitGetTime() {
-    return RunWithoutFirstRefresh(
+    return RunDeviceMethodRefreshingAfter(
         *this, "CDrvKeltor::CommandTaxAuthoritiesControlUnitGetTime", [&](CDeviceFrame& frame) {
             return RunControlUnitExchange(frame.Layer(), kExchangeTime, &m_controlUnitStatus,
                                           &m_controlUnitInfo, &m_controlUnitAnswer,
@@ -89,7 +77,7 @@ STDMETHODIMP CDrvKeltor::CommandTaxAuthoritiesControlUnitGetTime() {
 }
 
 STDMETHODIMP CDrvKeltor::CommandTaxAuthoritiesControlUnitGetUID() {
-    return RunWithoutFirstRefresh(
+    return RunDeviceMethodRefreshingAfter(
         *this, "CDrvKeltor::CommandTaxAuthoritiesControlUnitGetUID", [&](CDeviceFrame& frame) {
             const int result =
                 RunControlUnitExchange(frame.Layer(), kExchangeId, &m_controlUnitStatus,
@@ -103,29 +91,29 @@ STDMETHODIMP CDrvKeltor::CommandTaxAuthoritiesControlUnitGetUID() {
 }
 
 STDMETHODIMP CDrvKeltor::CommandTaxAuthoritiesControlUnitAuthenticate() {
-    return RunWithoutFirstRefresh(*this, "CDrvKeltor::CommandTaxAuthoritiesControlUnitAuthenticate",
-                                  [&](CDeviceFrame& frame) {
-                                      return RunControlUnitExchange(
-                                          frame.Layer(), kExchangeAuth, &m_controlUnitStatus,
+    return RunDeviceMethodRefreshingAfter(
+        *this, "CDrvKeltor::CommandTaxAuthoritiesControlUnitAuthenticate",
+        [&](CDeviceFrame& frame) {
+            return RunControlUnitExchange(frame.Layer(), kExchangeAuth, &m_controlUnitStatus,
                                           &m_controlUnitInfo, &m_controlUnitAnswer,
                                           &m_controlUnitCrc);
-                                  });
+        });
 }
 
 // ---- unlocking, replacing, the report ----
 
 STDMETHODIMP CDrvKeltor::UnlockTaxAuthoritiesControlUnit() {
-    return RunWithoutFirstRefresh(*this, "CDrvKeltor::UnlockTaxAuthoritiesControlUnit",
-                                  [&](CDeviceFrame& frame) {
-                                      // A blocked printer may not answer "gs" as usual; the unlock
-                                      // is tried anyway.
-                                      RefreshPrinterStatus();
-                                      return frame.Layer().UnlockControlUnit();
-                                  });
+    return RunDeviceMethodRefreshingAfter(*this, "CDrvKeltor::UnlockTaxAuthoritiesControlUnit",
+                                          [&](CDeviceFrame& frame) {
+                                              // A blocked printer may not answer "gs" as usual; the
+                                              // unlock is tried anyway.
+                                              RefreshPrinterStatus();
+                                              return frame.Layer().UnlockControlUnit();
+                                          });
 }
 
 STDMETHODIMP CDrvKeltor::ReplaceTaxAuthoritiesControlUnit() {
-    return RunWithoutFirstRefresh(
+    return RunDeviceMethodRefreshingAfter(
         *this, "CDrvKeltor::ReplaceTaxAuthoritiesControlUnit", [&](CDeviceFrame& frame) {
             return frame.Layer().ReplaceControlUnit(
                 m_controlUnitPassword.c_str(), m_controlUnitRegisterNumber.c_str(),
@@ -152,23 +140,25 @@ STDMETHODIMP CDrvKeltor::InitializeFiscalPrinter() {
 }
 
 STDMETHODIMP CDrvKeltor::ResetFiscal() {
-    return RunWithoutFirstRefresh(*this, "CDrvKeltor::ResetFiscal", [&](CDeviceFrame& frame) {
-        CBrontal& layer = frame.Layer();
-        const int result = frame.Store(layer.ResetFiscal());
-        if (result != 0) {
-            return result;
-        }
-        // The restart gives no reply to take the words from, so they are asked for; a printer
-        // still restarting leaves the words as they were.
-        WORD status = 0;
-        WORD blocking = 0;
-        if (layer.GetStatus(&status, &blocking) == 0) {
-            m_statusWord = status;
-            m_blockingWord = blocking;
-        }
-        if (m_statusWord & kStatusNeedReset) {
-            return layer.ResetPrinterFault();
-        }
-        return result;
-    });
+    return RunDeviceMethodRefreshingAfter(*this, "CDrvKeltor::ResetFiscal",
+                                          [&](CDeviceFrame& frame) {
+                                              CBrontal& layer = frame.Layer();
+                                              const int result = frame.Store(layer.ResetFiscal());
+                                              if (result != 0) {
+                                                  return result;
+                                              }
+                                              // The restart gives no reply to take the words from,
+                                              // so they are asked for; a printer still restarting
+                                              // leaves the words as they were.
+                                              WORD status = 0;
+                                              WORD blocking = 0;
+                                              if (layer.GetStatus(&status, &blocking) == 0) {
+                                                  m_statusWord = status;
+                                                  m_blockingWord = blocking;
+                                              }
+                                              if (m_statusWord & kStatusNeedReset) {
+                                                  return layer.ResetPrinterFault();
+                                              }
+                                              return result;
+                                          });
 }

@@ -76,14 +76,27 @@ LPCSTR FrameNameFor(const CDrvKeltor& object, LPCSTR name);
 // Registers COM error information for IDrvKeltor with `description` (ANSI) as its text.
 void RegisterDrvKeltorError(LPCSTR description);
 
-// The usual method: Begin(), the steps (a callable taking the frame and returning the method's
-// result, which is stored), RefreshAfter() and End().
+// The frame of a method: Begin(refreshFirst), the steps (a callable taking the frame and
+// returning the method's result, which is stored), RefreshAfter() and End().
 template <class Steps>
-HRESULT RunDeviceMethod(CDrvKeltor& object, LPCSTR name, Steps&& steps) {
+HRESULT RunDeviceFrame(CDrvKeltor& object, LPCSTR name, bool refreshFirst, Steps&& steps) {
     CDeviceFrame frame(object, name);
-    if (frame.Begin()) {
+    if (frame.Begin(refreshFirst)) {
         frame.Store(steps(frame));
         frame.RefreshAfter();
     }
     return frame.End();
+}
+
+// The usual method: a status refresh before its steps and one after them.
+template <class Steps>
+HRESULT RunDeviceMethod(CDrvKeltor& object, LPCSTR name, Steps&& steps) {
+    return RunDeviceFrame(object, name, true, steps);
+}
+
+// A method that refreshes only after its steps: a lost link then shows as the command's own
+// error, and the closing refresh still brings the State... properties up to date.
+template <class Steps>
+HRESULT RunDeviceMethodRefreshingAfter(CDrvKeltor& object, LPCSTR name, Steps&& steps) {
+    return RunDeviceFrame(object, name, false, steps);
 }

@@ -89,25 +89,14 @@ void EscapeRawReply(LPCSTR reply, AnsiText* text) {
     }
 }
 
-// Barcodes go out without a status refresh first; the closing one brings the State...
-// properties up to date.
-template <class Steps>
-HRESULT RunWithoutFirstRefresh(CDrvKeltor& object, LPCSTR name, Steps&& steps) {
-    CDeviceFrame frame(object, name);
-    if (frame.Begin(false)) {
-        frame.Store(steps(frame.Layer()));
-        frame.RefreshAfter();
-    }
-    return frame.End();
-}
-
 // A QR code of `text` at error-correction `level`; a size or version the client left at 0 takes
 // the printer's default.
 HRESULT PrintQRCodeAtLevel(CDrvKeltor& object, LPCSTR name, LPCSTR level, LONG size, LONG version,
                            const AnsiText& text) {
-    return RunWithoutFirstRefresh(object, name, [&](CBrontal& layer) {
-        return layer.PrintQRCode(size > 0 ? static_cast<UINT>(size) : 0, level,
-                                 version > 0 ? static_cast<UINT>(version) : 0, text.c_str());
+    return RunDeviceMethodRefreshingAfter(object, name, [&](CDeviceFrame& frame) {
+        return frame.Layer().PrintQRCode(size > 0 ? static_cast<UINT>(size) : 0, level,
+                                         version > 0 ? static_cast<UINT>(version) : 0,
+                                         text.c_str());
     });
 }
 
@@ -150,19 +139,21 @@ STDMETHODIMP CDrvKeltor::PrintTextDoubleWidthAndHeight() {
 // ---- barcodes ----
 
 STDMETHODIMP CDrvKeltor::PrintBarcode() {
-    return RunWithoutFirstRefresh(*this, "CDrvKeltor::PrintBarcode", [&](CBrontal& layer) {
-        if (m_barcodeType != kCode128BarcodeType ||
-            (!m_barcodeToPrint.empty() && m_barcodeToPrint[0] == kCode128SetChoice)) {
-            return layer.PrintBarcode(m_barcodeType, m_barcodeToPrint.c_str());
-        }
-        AnsiText text;
-        try {
-            text = kCode128SetB + m_barcodeToPrint;
-        } catch (const std::bad_alloc&) {
-            return static_cast<int>(kBrontalBadArguments);
-        }
-        return layer.PrintBarcode(m_barcodeType, text.c_str());
-    });
+    return RunDeviceMethodRefreshingAfter(
+        *this, "CDrvKeltor::PrintBarcode", [&](CDeviceFrame& frame) {
+            CBrontal& layer = frame.Layer();
+            if (m_barcodeType != kCode128BarcodeType ||
+                (!m_barcodeToPrint.empty() && m_barcodeToPrint[0] == kCode128SetChoice)) {
+                return layer.PrintBarcode(m_barcodeType, m_barcodeToPrint.c_str());
+            }
+            AnsiText text;
+            try {
+                text = kCode128SetB + m_barcodeToPrint;
+            } catch (const std::bad_alloc&) {
+                return static_cast<int>(kBrontalBadArguments);
+            }
+            return layer.PrintBarcode(m_barcodeType, text.c_str());
+        });
 }
 
 STDMETHODIMP CDrvKeltor::PrintQRCodeH() {

@@ -7,18 +7,6 @@
 
 namespace {
 
-// The fixed reports go out without a status refresh first, so that a lost link shows as the
-// command's own error; the closing refresh still brings the State... properties up to date.
-template <class Steps>
-HRESULT RunWithoutFirstRefresh(CDrvKeltor& object, LPCSTR name, Steps&& steps) {
-    CDeviceFrame frame(object, name);
-    if (frame.Begin(false)) {
-        frame.Store(steps(frame.Layer()));
-        frame.RefreshAfter();
-    }
-    return frame.End();
-}
-
 // A report date as the printer's calendar fields; false for a value that is no calendar date.
 bool CalendarDate(DATE date, SYSTEMTIME* time) {
     *time = SYSTEMTIME{};
@@ -33,92 +21,95 @@ STDMETHODIMP CDrvKeltor::PrintXReport() {
 }
 
 STDMETHODIMP CDrvKeltor::PrintZReport() {
-    CDeviceFrame frame(*this, "CDrvKeltor::PrintZReport");
-    // Every step looks at the printer afresh, since each one changes what the next must do; the
-    // first failing refresh or command ends the report with its code.
-    auto failed = [&](int result) { return frame.Store(result) != 0; };
-    auto steps = [&](CBrontal& layer) {
+    return RunDeviceMethod(*this, "CDrvKeltor::PrintZReport", [&](CDeviceFrame& frame) {
+        CBrontal& layer = frame.Layer();
+        // Every step looks at the printer afresh, since each one changes what the next must do;
+        // the first failing refresh or command ends the report with its code.
+        auto failed = [&](int result) { return frame.Store(result) != 0; };
         // An unfinished print would hold the Z report back.
         if ((m_statusWord & kStatusNotReady) != 0 && failed(layer.CancelPrinting())) {
-            return;
+            return DriverResultCode();
         }
         if (failed(RefreshPrinterStatus())) {
-            return;
+            return DriverResultCode();
         }
         // Without a control unit the day's journal goes on paper before the day closes.
         if ((m_statusWord & kStatusJournalPresent) != 0 &&
             (m_statusWord & kStatusControlUnitPresent) == 0 && failed(layer.PrintJournal())) {
-            return;
+            return DriverResultCode();
         }
         if (failed(RefreshPrinterStatus()) || failed(layer.CloseDay()) ||
             failed(RefreshPrinterStatus())) {
-            return;
+            return DriverResultCode();
         }
         if ((m_statusWord & (kStatusJournalPresent | kStatusJournalNeedValidate)) == 0) {
-            return;
+            return 0;
         }
         if (GetDownloadEJ(layer.Settings()) == 0) {
-            frame.Store(layer.ForceValidateJournal(0));
-            return;
+            return layer.ForceValidateJournal(0);
         }
-        frame.Store(DownloadAndValidateJournal(layer, m_suppressJournalReadProgress == 0,
-                                               m_electronicJournalSavePath.c_str()));
-    };
-    if (frame.Begin()) {
-        steps(frame.Layer());
-        frame.RefreshAfter();
-    }
-    return frame.End();
+        return DownloadAndValidateJournal(layer, m_suppressJournalReadProgress == 0,
+                                          m_electronicJournalSavePath.c_str());
+    });
 }
 
 STDMETHODIMP CDrvKeltor::PrintCashierReport() {
-    return RunWithoutFirstRefresh(*this, "CDrvKeltor::PrintCashierReport",
-                                  [](CBrontal& layer) { return layer.PrintCashierReport(); });
+    return RunDeviceMethodRefreshingAfter(
+        *this, "CDrvKeltor::PrintCashierReport",
+        [](CDeviceFrame& frame) { return frame.Layer().PrintCashierReport(); });
 }
 
 STDMETHODIMP CDrvKeltor::PrintTaxTableReport() {
-    return RunWithoutFirstRefresh(*this, "CDrvKeltor::PrintTaxTableReport",
-                                  [](CBrontal& layer) { return layer.PrintTaxTableReport(); });
+    return RunDeviceMethodRefreshingAfter(
+        *this, "CDrvKeltor::PrintTaxTableReport",
+        [](CDeviceFrame& frame) { return frame.Layer().PrintTaxTableReport(); });
 }
 
 STDMETHODIMP CDrvKeltor::PrintSettTableReport() {
-    return RunWithoutFirstRefresh(*this, "CDrvKeltor::PrintSettTableReport",
-                                  [](CBrontal& layer) { return layer.PrintSettTableReport(); });
+    return RunDeviceMethodRefreshingAfter(
+        *this, "CDrvKeltor::PrintSettTableReport",
+        [](CDeviceFrame& frame) { return frame.Layer().PrintSettTableReport(); });
 }
 
 STDMETHODIMP CDrvKeltor::PrintOperationsRegsReport() {
-    return RunWithoutFirstRefresh(
+    return RunDeviceMethodRefreshingAfter(
         *this, "CDrvKeltor::PrintOperationsRegsReport",
-        [](CBrontal& layer) { return layer.PrintOperationsRegsReport(); });
+        [](CDeviceFrame& frame) { return frame.Layer().PrintOperationsRegsReport(); });
 }
 
 STDMETHODIMP CDrvKeltor::PrintReportByZ() {
-    return RunWithoutFirstRefresh(*this, "CDrvKeltor::PrintReportByZ", [&](CBrontal& layer) {
-        // The detailed flag asks for the short report; the printer's flag says "full".
-        return layer.PrintReportByZ(m_selectScopeDetailed == 0, m_selectFromNumber,
-                                    m_selectToNumber, m_initializationPassword.c_str());
-    });
+    return RunDeviceMethodRefreshingAfter(
+        *this, "CDrvKeltor::PrintReportByZ", [&](CDeviceFrame& frame) {
+            CBrontal& layer = frame.Layer();
+            // The detailed flag asks for the short report; the printer's flag says "full".
+            return layer.PrintReportByZ(m_selectScopeDetailed == 0, m_selectFromNumber,
+                                        m_selectToNumber, m_initializationPassword.c_str());
+        });
 }
 
 STDMETHODIMP CDrvKeltor::PrintReportByDate() {
-    return RunWithoutFirstRefresh(*this, "CDrvKeltor::PrintReportByDate", [&](CBrontal& layer) {
-        SYSTEMTIME first;
-        SYSTEMTIME last;
-        if (!CalendarDate(m_selectFromDate, &first)) {
-            return static_cast<int>(kBrontalBadArguments);
-        }
-        // A last date of 0.0 means the report runs to the end of the fiscal memory.
-        const bool bounded = m_selectToDate != 0.0;
-        if (bounded && !CalendarDate(m_selectToDate, &last)) {
-            return static_cast<int>(kBrontalBadArguments);
-        }
-        return layer.PrintReportByDate(m_selectScopeDetailed == 0, &first,
-                                       bounded ? &last : nullptr, m_initializationPassword.c_str());
-    });
+    return RunDeviceMethodRefreshingAfter(
+        *this, "CDrvKeltor::PrintReportByDate", [&](CDeviceFrame& frame) {
+            CBrontal& layer = frame.Layer();
+            SYSTEMTIME first;
+            SYSTEMTIME last;
+            if (!CalendarDate(m_selectFromDate, &first)) {
+                return static_cast<int>(kBrontalBadArguments);
+            }
+            // A last date of 0.0 means the report runs to the end of the fiscal memory.
+            const bool bounded = m_selectToDate != 0.0;
+            if (bounded && !CalendarDate(m_selectToDate, &last)) {
+                return static_cast<int>(kBrontalBadArguments);
+            }
+            return layer.PrintReportByDate(m_selectScopeDetailed == 0, &first,
+                                           bounded ? &last : nullptr,
+                                           m_initializationPassword.c_str());
+        });
 }
 
 STDMETHODIMP CDrvKeltor::OpenDay() {
-    return RunWithoutFirstRefresh(*this, "CDrvKeltor::OpenDay", [&](CBrontal& layer) {
+    return RunDeviceMethodRefreshingAfter(*this, "CDrvKeltor::OpenDay", [&](CDeviceFrame& frame) {
+        CBrontal& layer = frame.Layer();
         const int result = layer.OpenDay();
         if (result != 0 || m_cashierLogin.empty()) {
             return result;
@@ -128,11 +119,13 @@ STDMETHODIMP CDrvKeltor::OpenDay() {
 }
 
 STDMETHODIMP CDrvKeltor::PrintSelfTestReport() {
-    return RunWithoutFirstRefresh(*this, "CDrvKeltor::PrintSelfTestReport",
-                                  [](CBrontal& layer) { return layer.PrintSelfTestReport(); });
+    return RunDeviceMethodRefreshingAfter(
+        *this, "CDrvKeltor::PrintSelfTestReport",
+        [](CDeviceFrame& frame) { return frame.Layer().PrintSelfTestReport(); });
 }
 
 STDMETHODIMP CDrvKeltor::OpenCashDrawer() {
-    return RunWithoutFirstRefresh(*this, "CDrvKeltor::OpenCashDrawer",
-                                  [](CBrontal& layer) { return layer.OpenCashDrawer(); });
+    return RunDeviceMethodRefreshingAfter(
+        *this, "CDrvKeltor::OpenCashDrawer",
+        [](CDeviceFrame& frame) { return frame.Layer().OpenCashDrawer(); });
 }
