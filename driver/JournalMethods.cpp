@@ -15,6 +15,9 @@ namespace {
 
 // "pt" takes one portion of the journal text at a time.
 constexpr DWORD kPrintPortionLength = 512;
+// The journal prints on a non-fiscal document in the normal font.
+constexpr WORD kJournalDocument = 0;
+constexpr UINT kJournalFont = 0;
 
 }  // namespace
 
@@ -131,20 +134,13 @@ int CDrvKeltor::PrintJournalData(CDeviceFrame& frame) {
         return DriverResultCode();
     }
     CBrontal& layer = frame.Layer();
-    if ((m_statusWord & kStatusReceiptOpen) != 0) {
-        if (frame.Store(layer.SetPrintFont(0)) != 0) {
-            return DriverResultCode();
-        }
-    } else {
-        if ((m_statusWord & kStatusNeedReset) != 0) {
-            // The document that follows tells whether the reset helped.
-            layer.ResetPrinterFault();
-        }
-        ResetReceiptContext(false);
-        m_receiptType = 0;
-        if (frame.Store(layer.BeginReceipt(0)) != 0 || frame.Store(layer.SetPrintFont(0)) != 0) {
-            return DriverResultCode();
-        }
+    // Outside a receipt the journal goes on a document of its own; a reset the printer asks for
+    // goes first, and the opening tells whether it helped.
+    if ((m_statusWord & kStatusReceiptOpen) == 0 && BeginDocument(frame, kJournalDocument) != 0) {
+        return DriverResultCode();
+    }
+    if (frame.Store(layer.SetPrintFont(kJournalFont)) != 0) {
+        return DriverResultCode();
     }
     const AnsiText& text = m_electronicJournalData;
     char portion[kPrintPortionLength + 1];
