@@ -180,13 +180,9 @@ void NumberCurrencies(const CBrontal& layer, CurrencyEntry* rows, int count) {
 // them); a refusal sends no table command and leaves the result code at the refresh's 0.
 template <class Steps>
 HRESULT RunTableMethod(CDrvKeltor& object, LPCSTR name, Steps&& steps) {
-    CDeviceFrame frame(object, name);
     HRESULT refusal = S_OK;
-    if (frame.Begin()) {
-        frame.Store(steps(frame.Layer(), refusal));
-        frame.RefreshAfter();
-    }
-    const HRESULT hr = frame.End();
+    const HRESULT hr = RunDeviceMethod(
+        object, name, [&](CDeviceFrame& frame) { return steps(frame.Layer(), refusal); });
     return FAILED(refusal) ? refusal : hr;
 }
 
@@ -196,6 +192,50 @@ void ReplaceItems(SAFEARRAY*& held, SAFEARRAY* replacement) {
         SafeArrayDestroy(held);
     }
     held = replacement;
+}
+
+// After a table read: the held item arrays replaced by the rows' names and the numbers that
+// `numberOf` gives. When the new arrays cannot be made, the held ones stay and the failure is
+// returned.
+template <class Entry, class NumberOf>
+HRESULT TakeRows(const Entry* rows, int count, NumberOf&& numberOf, SAFEARRAY*& strings,
+                 SAFEARRAY*& integers) {
+    SAFEARRAY* newStrings = nullptr;
+    SAFEARRAY* newIntegers = nullptr;
+    const HRESULT hr = MakeItems(
+        count,
+        [&](int i, LPCSTR* name, USHORT* number) {
+            *name = rows[i].name;
+            *number = static_cast<USHORT>(numberOf(rows[i]));
+        },
+        &newStrings, &newIntegers);
+    if (SUCCEEDED(hr)) {
+        ReplaceItems(strings, newStrings);
+        ReplaceItems(integers, newIntegers);
+    }
+    return hr;
+}
+
+// Before a table write: the rows the item arrays make, at most as many as `rows` holds; each
+// name cut to its row's width, and `fill(row, number)` placing the number where this table
+// keeps it. E_INVALIDARG (or the failed name conversion) when the arrays make no table.
+template <class Entry, int Capacity, class Fill>
+HRESULT RowsFromItems(SAFEARRAY* strings, SAFEARRAY* integers, Entry (&rows)[Capacity], int* count,
+                      Fill&& fill) {
+    CTableItems items;
+    HRESULT hr = items.Open(strings, integers);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    *count = items.Rows(Capacity);
+    for (int i = 0; i < *count; ++i) {
+        fill(rows[i], items.Number(i));
+        hr = items.Name(i, rows[i].name, sizeof rows[i].name);
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
+    return S_OK;
 }
 
 }  // namespace
@@ -210,45 +250,25 @@ STDMETHODIMP CDrvKeltor::ReadPaymentFacilityTable() {
             int count = 0;
             const int result =
                 layer.ReadPaymentFacilities(&start, rows, kPaymentFacilityTableCapacity, &count);
-            if (result != 0) {
-                return result;
+            if (result == 0) {
+                refusal = TakeRows(
+                    rows, count, [](const PaymentFacilityEntry& row) { return row.number; },
+                    m_stringTableItems, m_integerTableItems);
             }
-            SAFEARRAY* strings = nullptr;
-            SAFEARRAY* integers = nullptr;
-            refusal = MakeItems(
-                count,
-                [&](int i, LPCSTR* name, USHORT* number) {
-                    *name = rows[i].name;
-                    *number = static_cast<USHORT>(rows[i].number);
-                },
-                &strings, &integers);
-            if (SUCCEEDED(refusal)) {
-                ReplaceItems(m_stringTableItems, strings);
-                ReplaceItems(m_integerTableItems, integers);
-            }
-            return 0;
+            return result;
         });
 }
 
 STDMETHODIMP CDrvKeltor::WritePaymentFacilityTable() {
-    return RunTableMethod(*this, "CDrvKeltor::WritePaymentFacilityTable",
-                          [&](CBrontal& layer, HRESULT& refusal) {
-                              CTableItems items;
-                              refusal = items.Open(m_stringTableItems, m_integerTableItems);
-                              if (FAILED(refusal)) {
-                                  return 0;
-                              }
-                              PaymentFacilityEntry rows[kPaymentFacilityTableCapacity] = {};
-                              const int count = items.Rows(kPaymentFacilityTableCapacity);
-                              for (int i = 0; i < count; ++i) {
-                                  rows[i].number = items.Number(i);
-                                  refusal = items.Name(i, rows[i].name, sizeof rows[i].name);
-                                  if (FAILED(refusal)) {
-                                      return 0;
-                                  }
-                              }
-                              return layer.WritePaymentFacilities(rows, count);
-                          });
+    return RunTableMethod(
+        *this, "CDrvKeltor::WritePaymentFacilityTable", [&](CBrontal& layer, HRESULT& refusal) {
+            PaymentFacilityEntry rows[kPaymentFacilityTableCapacity] = {};
+            int count = 0;
+            refusal = RowsFromItems(
+                m_stringTableItems, m_integerTableItems, rows, &count,
+                [](PaymentFacilityEntry& row, USHORT number) { row.number = number; });
+            return FAILED(refusal) ? 0 : layer.WritePaymentFacilities(rows, count);
+        });
 }
 
 // ---- departments ----
@@ -264,18 +284,10 @@ STDMETHODIMP CDrvKeltor::ReadDepartmentTable() {
             if (result != 0) {
                 return result;
             }
-            SAFEARRAY* strings = nullptr;
-            SAFEARRAY* integers = nullptr;
-            refusal = MakeItems(
-                count,
-                [&](int i, LPCSTR* name, USHORT* number) {
-                    *name = rows[i].name;
-                    *number = static_cast<USHORT>(rows[i].number);
-                },
-                &strings, &integers);
+            refusal = TakeRows(
+                rows, count, [](const DepartmentEntry& row) { return row.number; },
+                m_stringTableItems, m_integerTableItems);
             if (SUCCEEDED(refusal)) {
-                ReplaceItems(m_stringTableItems, strings);
-                ReplaceItems(m_integerTableItems, integers);
                 for (int i = 0; i < count; ++i) {
                     m_departmentLetters[i] = rows[i];
                 }
@@ -286,31 +298,25 @@ STDMETHODIMP CDrvKeltor::ReadDepartmentTable() {
 }
 
 STDMETHODIMP CDrvKeltor::WriteDepartmentTable() {
-    return RunTableMethod(*this, "CDrvKeltor::WriteDepartmentTable",
-                          [&](CBrontal& layer, HRESULT& refusal) {
-                              CTableItems items;
-                              refusal = items.Open(m_stringTableItems, m_integerTableItems);
-                              if (FAILED(refusal)) {
-                                  return 0;
-                              }
-                              DepartmentEntry rows[kDepartmentTableCapacity] = {};
-                              const int count = items.Rows(kDepartmentTableCapacity);
-                              for (int i = 0; i < count; ++i) {
-                                  rows[i].number = items.Number(i);
-                                  rows[i].taxGroup = kNewDepartmentLetter;
-                                  for (int k = 0; k < m_departmentLetterCount; ++k) {
-                                      if (m_departmentLetters[k].number == rows[i].number) {
-                                          rows[i].taxGroup = m_departmentLetters[k].taxGroup;
-                                          break;
-                                      }
-                                  }
-                                  refusal = items.Name(i, rows[i].name, sizeof rows[i].name);
-                                  if (FAILED(refusal)) {
-                                      return 0;
-                                  }
-                              }
-                              return layer.WriteDepartments(rows, count);
-                          });
+    return RunTableMethod(
+        *this, "CDrvKeltor::WriteDepartmentTable", [&](CBrontal& layer, HRESULT& refusal) {
+            DepartmentEntry rows[kDepartmentTableCapacity] = {};
+            int count = 0;
+            // A department keeps the tax letter the printer gave it when the table was read:
+            // writing a table back must not move every department into another tax group.
+            refusal = RowsFromItems(m_stringTableItems, m_integerTableItems, rows, &count,
+                                    [&](DepartmentEntry& row, USHORT number) {
+                                        row.number = number;
+                                        row.taxGroup = kNewDepartmentLetter;
+                                        for (int k = 0; k < m_departmentLetterCount; ++k) {
+                                            if (m_departmentLetters[k].number == number) {
+                                                row.taxGroup = m_departmentLetters[k].taxGroup;
+                                                break;
+                                            }
+                                        }
+                                    });
+            return FAILED(refusal) ? 0 : layer.WriteDepartments(rows, count);
+        });
 }
 
 // ---- currencies ----
@@ -324,45 +330,28 @@ STDMETHODIMP CDrvKeltor::ReadCurrencyTable() {
             int count = 0;
             const int result = layer.ReadCurrencies(&start, baseCode, sizeof baseCode, rows,
                                                     kCurrencyTableCapacity, &count);
-            if (result != 0) {
-                return result;
+            if (result == 0) {
+                m_defaultStringTableItem = baseCode;
+                refusal = TakeRows(
+                    rows, count, [](const CurrencyEntry& row) { return row.decimals; },
+                    m_stringTableItems, m_integerTableItems);
             }
-            m_defaultStringTableItem = baseCode;
-            SAFEARRAY* strings = nullptr;
-            SAFEARRAY* integers = nullptr;
-            refusal = MakeItems(
-                count,
-                [&](int i, LPCSTR* name, USHORT* number) {
-                    *name = rows[i].name;
-                    *number = static_cast<USHORT>(rows[i].decimals);
-                },
-                &strings, &integers);
-            if (SUCCEEDED(refusal)) {
-                ReplaceItems(m_stringTableItems, strings);
-                ReplaceItems(m_integerTableItems, integers);
-            }
-            return 0;
+            return result;
         });
 }
 
 STDMETHODIMP CDrvKeltor::WriteCurrencyTable() {
     return RunTableMethod(
         *this, "CDrvKeltor::WriteCurrencyTable", [&](CBrontal& layer, HRESULT& refusal) {
-            CTableItems items;
+            CurrencyEntry rows[kCurrencyTableCapacity] = {};
+            int count = 0;
             refusal = m_defaultStringTableItem.empty()
                           ? E_INVALIDARG
-                          : items.Open(m_stringTableItems, m_integerTableItems);
+                          : RowsFromItems(
+                                m_stringTableItems, m_integerTableItems, rows, &count,
+                                [](CurrencyEntry& row, USHORT number) { row.decimals = number; });
             if (FAILED(refusal)) {
                 return 0;
-            }
-            CurrencyEntry rows[kCurrencyTableCapacity] = {};
-            const int count = items.Rows(kCurrencyTableCapacity);
-            for (int i = 0; i < count; ++i) {
-                rows[i].decimals = items.Number(i);
-                refusal = items.Name(i, rows[i].name, sizeof rows[i].name);
-                if (FAILED(refusal)) {
-                    return 0;
-                }
             }
             NumberCurrencies(layer, rows, count);
             return layer.WriteCurrencies(m_defaultStringTableItem.c_str(), rows, count);
