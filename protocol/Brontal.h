@@ -307,8 +307,8 @@ class CBrontal {
     // "jg": up to `requested` bytes (1..512) at `offset` into `buffer`, terminated; *length
     // receives the bytes read (left at `requested` when the printer sent an empty block). -9005
     // when the block does not fit `capacity` with its terminator (what fitted is kept).
-    int ReadJournalBlock(DWORD journal, DWORD offset, DWORD requested, LPSTR buffer,
-                         DWORD capacity, DWORD* length);
+    int ReadJournalBlock(DWORD journal, DWORD offset, DWORD requested, LPSTR buffer, DWORD capacity,
+                         DWORD* length);
     // "jb": start and end position of the day's journal (0 for a missing field).
     int ReadJournalInfo(DWORD* start, DWORD* end);
     // `length` bytes from `offset` in blocks of 512, `progress` hearing the total after each
@@ -366,9 +366,8 @@ class CBrontal {
     // "fi": fiscalises the printer. `options` must be nonzero; its bit 0x200 adds the control
     // unit's register and serial numbers and the printer name. An empty new password sends the
     // password again; the taxpayer account number must not be empty.
-    int InitializeFiscal(WORD options, LPCSTR password, LPCSTR newPassword,
-                         LPCSTR taxpayerAccount, LPCSTR registerNumber, LPCSTR serialNumber,
-                         LPCSTR printerName);
+    int InitializeFiscal(WORD options, LPCSTR password, LPCSTR newPassword, LPCSTR taxpayerAccount,
+                         LPCSTR registerNumber, LPCSTR serialNumber, LPCSTR printerName);
     // "c0" without waiting for an answer: 0 once sent; the printer restarts.
     int ResetFiscal();
 
@@ -382,8 +381,7 @@ class CBrontal {
     // (copied to `baseCode`) the current currency.
     int ReadCurrencies(LONG* start, LPSTR baseCode, DWORD baseCodeCapacity, CurrencyEntry* entries,
                        int capacity, int* count);
-    int ReadPaymentFacilities(LONG* start, PaymentFacilityEntry* entries, int capacity,
-                              int* count);
+    int ReadPaymentFacilities(LONG* start, PaymentFacilityEntry* entries, int capacity, int* count);
     int ReadReceiptHeader(LPSTR text, DWORD capacity);
     int ReadReceiptFooter(LPSTR text, DWORD capacity);
     // The name of department `department` (below 16) from a fresh "gd"; -9002 when the table
@@ -435,8 +433,7 @@ class CBrontal {
     int PayCash(BOOL payment, LONGLONG amount, DWORD scale, LPCSTR currencyCode = nullptr,
                 LONGLONG currencyAmount = 0, DWORD currencyScale = 0);
     // "rn" with payment facility `facility` and an optional text.
-    int PayNoncash(BOOL payment, LONGLONG amount, DWORD scale, int facility,
-                   LPCSTR text = nullptr);
+    int PayNoncash(BOOL payment, LONGLONG amount, DWORD scale, int facility, LPCSTR text = nullptr);
     // "re": the running total is cleared.
     int EndReceipt();
     // "ri": cash income (`income` nonzero) or outcome, optionally in another currency.
@@ -532,8 +529,6 @@ class CBrontal {
     // ReceiveReply telling whether the header parsed and whether only the data did not fit.
     int ReceiveParsed(LPSTR echo, DWORD echoCapacity, LPSTR data, DWORD dataCapacity,
                       bool* headerParsed, bool* dataTooLarge);
-    // The common tail of the read operations: Execute with a reply, then the device result.
-    int Query(LPCSTR code, LPSTR data, DWORD dataCapacity);
 
     std::unique_ptr<AsyncComX28> m_link;
     int m_linkPort = 0;

@@ -1,6 +1,6 @@
 // Control unit (the tax authorities' security module) and fiscalisation commands.
 #include "Brontal.h"
-#include "CommandRequest.h"
+#include "FiscalCommand.h"
 
 namespace {
 
@@ -8,6 +8,8 @@ namespace {
 constexpr const char* kExchangeNames[] = {"TIME", "ID", "AUTH"};
 constexpr UINT kExchangeCount = sizeof kExchangeNames / sizeof kExchangeNames[0];
 
+// Room for every reply read here.
+constexpr DWORD kUnitReplyCapacity = kReplyTextCapacity;
 // Request texts stay below these sizes.
 constexpr DWORD kReplaceRequestCapacity = 128;
 constexpr DWORD kFiscalRequestCapacity = 256;
@@ -15,32 +17,20 @@ constexpr DWORD kFiscalRequestCapacity = 256;
 // Option bit of "fi": the printer is fiscalised with a control unit, whose numbers go along.
 constexpr WORD kFiscalOptionControlUnit = 0x0200;
 
-bool IsEmpty(LPCSTR text) {
-    return !text || text[0] == '\0';
-}
-
 // A separator inside a text would shift the registration data into the wrong fields of a
 // request that cannot be undone.
 bool HasSeparator(LPCSTR text) {
-    for (; text && *text != '\0'; ++text) {
-        if (*text == kFieldSeparator || *text == kPartSeparator) {
-            return true;
-        }
-    }
-    return false;
+    return !fiscal::IsFieldText(text);
 }
 
-void ClearText(LPSTR text, DWORD capacity) {
-    if (text && capacity > 0) {
-        text[0] = '\0';
-    }
-}
+using fiscal::ClearText;
+using fiscal::IsEmpty;
 
 }  // namespace
 
 int CBrontal::ReadControlUnitStatus(WORD* status) {
-    char fields[kRequestFieldCapacity] = "";
-    const int result = RunCommand(*this, "vr", fields, sizeof fields);
+    char fields[kUnitReplyCapacity];
+    const int result = fiscal::Run(*this, "vr", "", fields, sizeof fields);
     if (result != 0) {
         return result;
     }
@@ -56,8 +46,8 @@ int CBrontal::ReadControlUnitStatus(WORD* status) {
 }
 
 int CBrontal::ReadControlUnitUID(DWORD* session, LPSTR uid, DWORD capacity) {
-    char fields[kRequestFieldCapacity] = "";
-    const int result = RunCommand(*this, "iv", fields, sizeof fields);
+    char fields[kUnitReplyCapacity];
+    const int result = fiscal::Run(*this, "iv", "", fields, sizeof fields);
     if (result != 0) {
         return result;
     }
@@ -79,9 +69,8 @@ int CBrontal::ControlUnitExchange(UINT exchange, WORD* status, LPSTR info, DWORD
     if (exchange >= kExchangeCount) {
         return kBrontalBadArguments;
     }
-    char fields[kRequestFieldCapacity];
-    AppendText(fields, sizeof fields, 0, kExchangeNames[exchange]);
-    const int result = RunCommand(*this, "vw", fields, sizeof fields);
+    char fields[kUnitReplyCapacity];
+    const int result = fiscal::Run(*this, "vw", kExchangeNames[exchange], fields, sizeof fields);
     if (result != 0) {
         return result;
     }
@@ -93,7 +82,7 @@ int CBrontal::ControlUnitExchange(UINT exchange, WORD* status, LPSTR info, DWORD
     if (NextHex(&position, kFieldSeparator, &word) > 0 && status) {
         *status = static_cast<WORD>(word & 0xFFFFU);
     }
-    char compound[kRequestFieldCapacity] = "";
+    char compound[kUnitReplyCapacity] = "";
     NextText(&position, kFieldSeparator, compound, sizeof compound);
     LPCSTR part = compound;
     NextText(&part, kPartSeparator, info, infoCapacity);
@@ -106,8 +95,7 @@ int CBrontal::ControlUnitExchange(UINT exchange, WORD* status, LPSTR info, DWORD
 }
 
 int CBrontal::UnlockControlUnit() {
-    char fields[kRequestFieldCapacity] = "";
-    return RunCommand(*this, "vc", fields, sizeof fields);
+    return fiscal::Run(*this, "vc", "");
 }
 
 int CBrontal::ReplaceControlUnit(LPCSTR password, LPCSTR registerNumber, LPCSTR serialNumber,
@@ -116,20 +104,19 @@ int CBrontal::ReplaceControlUnit(LPCSTR password, LPCSTR registerNumber, LPCSTR 
         HasSeparator(registerNumber) || HasSeparator(serialNumber) || HasSeparator(printerName)) {
         return kBrontalBadArguments;
     }
-    char fields[kRequestFieldCapacity];
-    const DWORD limit = kReplaceRequestCapacity;
+    char fields[kReplaceRequestCapacity];
+    const DWORD limit = sizeof fields;
     if (AppendText(fields, limit, 0, password) == 0 ||
         AppendText(fields, limit, kFieldSeparator, registerNumber) == 0 ||
         AppendText(fields, limit, kPartSeparator, serialNumber) == 0 ||
         (!IsEmpty(printerName) && AppendText(fields, limit, kPartSeparator, printerName) == 0)) {
         return kBrontalBadArguments;
     }
-    return RunCommand(*this, "fv", fields, sizeof fields);
+    return fiscal::Run(*this, "fv", fields);
 }
 
 int CBrontal::PrintControlUnitReport() {
-    char fields[kRequestFieldCapacity] = "";
-    return RunCommand(*this, "zi", fields, sizeof fields);
+    return fiscal::Run(*this, "zi", "");
 }
 
 int CBrontal::InitializeFiscal(WORD options, LPCSTR password, LPCSTR newPassword,
@@ -145,8 +132,8 @@ int CBrontal::InitializeFiscal(WORD options, LPCSTR password, LPCSTR newPassword
                              HasSeparator(printerName)))) {
         return kBrontalBadArguments;
     }
-    char fields[kRequestFieldCapacity];
-    const DWORD limit = kFiscalRequestCapacity;
+    char fields[kFiscalRequestCapacity];
+    const DWORD limit = sizeof fields;
     AppendUnsigned(fields, limit, 0, options, "%04X");
     if (AppendText(fields, limit, kFieldSeparator, password) == 0 ||
         AppendText(fields, limit, kFieldSeparator, IsEmpty(newPassword) ? password : newPassword) ==
@@ -160,10 +147,10 @@ int CBrontal::InitializeFiscal(WORD options, LPCSTR password, LPCSTR newPassword
          (!IsEmpty(printerName) && AppendText(fields, limit, kPartSeparator, printerName) == 0))) {
         return kBrontalBadArguments;
     }
-    return RunCommand(*this, "fi", fields, sizeof fields);
+    return fiscal::Run(*this, "fi", fields);
 }
 
+// The same restart the recoveries make.
 int CBrontal::ResetFiscal() {
-    char fields[kRequestFieldCapacity] = "";
-    return RunCommand(*this, "c0", fields, sizeof fields, 0);
+    return RestartPrinter();
 }

@@ -1,55 +1,17 @@
-// The layer's currency table, read from the printer with "gc".
-#include <cstring>
-
+// The layer's currency table; "gc" itself is read by ReadCurrencies.
 #include "Brontal.h"
-
-namespace {
-
-bool SameNameNoCase(LPCSTR a, LPCSTR b) {
-    for (;; ++a, ++b) {
-        char ca = *a;
-        char cb = *b;
-        if (ca >= 'a' && ca <= 'z') {
-            ca = static_cast<char>(ca - 'a' + 'A');
-        }
-        if (cb >= 'a' && cb <= 'z') {
-            cb = static_cast<char>(cb - 'a' + 'A');
-        }
-        if (ca != cb) {
-            return false;
-        }
-        if (ca == '\0') {
-            return true;
-        }
-    }
-}
-
-// The base currency code of a reply is three letters; room for a longer one that is cut.
-constexpr DWORD kBaseNameCapacity = 16;
-
-}  // namespace
+#include "FiscalCommand.h"
 
 int CBrontal::ReadCurrencyList(LPCSTR* position, CurrencyEntry* entries, int capacity) {
     if (!position || !entries) {
         return 0;
     }
-    int count = 0;
-    while (count < capacity && *position) {
-        CurrencyEntry entry = {};
-        char entryText[kReplyTextCapacity];
-        entryText[0] = '\0';
-        if (NextText(position, kFieldSeparator, entryText, sizeof entryText) <= 0) {
-            break;
-        }
-        LPCSTR part = entryText;
-        if (NextLong(&part, kPartSeparator, &entry.code) <= 0 ||
-            NextText(&part, kPartSeparator, entry.name, sizeof entry.name) <= 0 ||
-            NextLong(&part, kPartSeparator, &entry.decimals) <= 0) {
-            break;
-        }
-        entries[count++] = entry;
-    }
-    return count;
+    return fiscal::ReadEntries(position, entries, capacity, [](LPCSTR text, CurrencyEntry* entry) {
+        LPCSTR part = text;
+        return NextLong(&part, kPartSeparator, &entry->code) > 0 &&
+               NextText(&part, kPartSeparator, entry->name, sizeof entry->name) > 0 &&
+               NextLong(&part, kPartSeparator, &entry->decimals) > 0;
+    });
 }
 
 void CBrontal::ReplaceCurrencyTable(const CurrencyEntry* entries, int count, LPCSTR baseName) {
@@ -64,7 +26,7 @@ void CBrontal::ReplaceCurrencyTable(const CurrencyEntry* entries, int count, LPC
     }
     m_currencyCount = count;
     for (int i = 0; baseName && i < count; ++i) {
-        if (SameNameNoCase(m_currencies[i].name, baseName)) {
+        if (fiscal::SameTextNoCase(m_currencies[i].name, baseName)) {
             m_currentCurrency = i;
             return;
         }
@@ -76,25 +38,12 @@ void CBrontal::ReplaceCurrencyTable(const CurrencyEntry* entries, int count, LPC
 }
 
 int CBrontal::LoadCurrencies() {
-    char data[kReplyTextCapacity];
-    const int result = Query("gc", data, sizeof data);
-    if (result <= 0) {
-        return result;
-    }
-    LPCSTR position = data;
-    LONG number = 0;
-    char baseName[kBaseNameCapacity] = {};
-    NextLong(&position, kFieldSeparator, &number);
-    NextText(&position, kFieldSeparator, baseName, sizeof baseName);
-    CurrencyEntry entries[kCurrencyTableCapacity] = {};
-    const int count = ReadCurrencyList(&position, entries, kCurrencyTableCapacity);
-    ReplaceCurrencyTable(entries, count, baseName);
-    return 0;
+    return LoadCurrencyTable();
 }
 
 int CBrontal::FindCurrency(LPCSTR name) const {
     for (int i = 0; name && i < m_currencyCount; ++i) {
-        if (SameNameNoCase(m_currencies[i].name, name)) {
+        if (fiscal::SameTextNoCase(m_currencies[i].name, name)) {
             return i;
         }
     }

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "Brontal.h"
+#include "FiscalCommand.h"
 
 namespace {
 
@@ -9,12 +10,6 @@ namespace {
 // object.
 char g_commandText[kCommandTextCapacity];
 char g_replyText[kReplyTextCapacity];
-
-// A garbled, refused, lost or late reply may come right on the next attempt.
-bool IsRetryable(int result) {
-    return result == kBrontalBadReply || result == kX28Refused || result == kX28PacketTimeout ||
-           result == kX28OutOfSequence;
-}
 
 // Length of `text` if its terminator lies within `limit` bytes, else `limit`.
 size_t BoundedLength(LPCSTR text, size_t limit) {
@@ -55,25 +50,6 @@ bool ReadHexDigits(LPCSTR text, int digits, unsigned* value) {
     }
     *value = result;
     return true;
-}
-
-bool EqualsNoCase(LPCSTR a, LPCSTR b) {
-    for (;; ++a, ++b) {
-        char ca = *a;
-        char cb = *b;
-        if (ca >= 'A' && ca <= 'Z') {
-            ca = static_cast<char>(ca - 'A' + 'a');
-        }
-        if (cb >= 'A' && cb <= 'Z') {
-            cb = static_cast<char>(cb - 'A' + 'a');
-        }
-        if (ca != cb) {
-            return false;
-        }
-        if (ca == '\0') {
-            return true;
-        }
-    }
 }
 
 // The raw transfer's buffers.
@@ -255,7 +231,7 @@ int CBrontal::Execute(LPSTR command, DWORD commandCapacity, LPSTR fields, DWORD 
         }
         // Data too large for the caller would be as large again, and sending the command again
         // would make the printer do it twice.
-        if (!IsRetryable(result) || (dataTooLarge && result == kBrontalBadReply)) {
+        if (!fiscal::IsRetryable(result) || (dataTooLarge && result == kBrontalBadReply)) {
             return result;
         }
         resend = result != kX28OutOfSequence;
@@ -304,7 +280,8 @@ int CBrontal::TransferCommandLine(LPSTR line, DWORD capacity) {
         haveAmount = NextAmount(&position, kFieldSeparator, &amount, &scale) > 0;
     }
 
-    const bool expectReply = !EqualsNoCase(command, "c0") && !EqualsNoCase(command, "b0");
+    const bool expectReply =
+        !fiscal::SameTextNoCase(command, "c0") && !fiscal::SameTextNoCase(command, "b0");
     const int result = Execute(command, sizeof command, fields, sizeof fields, expectReply);
     if (result <= 0) {
         return result;
@@ -341,20 +318,4 @@ int CBrontal::Detach() {
     }
     m_linkPort = 0;
     return 0;
-}
-
-int CBrontal::Query(LPCSTR code, LPSTR data, DWORD dataCapacity) {
-    char command[8];
-    CopyCut(command, sizeof command, code, BoundedLength(code, sizeof command - 1));
-    if (data && dataCapacity > 0) {
-        data[0] = '\0';
-    }
-    const int result = Execute(command, sizeof command, data, dataCapacity, 1);
-    if (result <= 0) {
-        return result;
-    }
-    if (m_deviceError != 0) {
-        return DeviceResult();
-    }
-    return result;
 }

@@ -1,4 +1,4 @@
-// The common ground of the table, receipt, report and information commands.
+// The common ground of the command families.
 #include "FiscalCommand.h"
 
 #include <cstdio>
@@ -48,8 +48,41 @@ int Run(CBrontal& layer, LPCSTR code, LPCSTR request, LPSTR reply, DWORD replyCa
     return 0;
 }
 
+bool IsRetryable(int result) {
+    return result == kBrontalBadReply || result == kX28Refused || result == kX28PacketTimeout ||
+           result == kX28OutOfSequence;
+}
+
 bool IsEmpty(LPCSTR text) {
     return !text || text[0] == '\0';
+}
+
+void ClearText(LPSTR text, DWORD capacity) {
+    if (text && capacity > 0) {
+        text[0] = '\0';
+    }
+}
+
+bool SameTextNoCase(LPCSTR a, LPCSTR b) {
+    if (!a || !b) {
+        return false;
+    }
+    for (;; ++a, ++b) {
+        char ca = *a;
+        char cb = *b;
+        if (ca >= 'a' && ca <= 'z') {
+            ca = static_cast<char>(ca - 'a' + 'A');
+        }
+        if (cb >= 'a' && cb <= 'z') {
+            cb = static_cast<char>(cb - 'a' + 'A');
+        }
+        if (ca != cb) {
+            return false;
+        }
+        if (ca == '\0') {
+            return true;
+        }
+    }
 }
 
 bool IsFieldText(LPCSTR text) {
@@ -65,6 +98,51 @@ bool IsDecimalScale(DWORD scale) {
         scale /= 10;
     }
     return scale == 1;
+}
+
+DWORD PowerOfTen(DWORD exponent) {
+    DWORD power = 1;
+    for (DWORD i = 0; i < exponent; ++i) {
+        power *= 10;
+    }
+    return power;
+}
+
+bool NumberRequest(LPSTR request, DWORD capacity, DWORD number) {
+    if (!request || capacity == 0) {
+        return false;
+    }
+    request[0] = '\0';
+    return number == 0 || CBrontal::AppendUnsigned(request, capacity, 0, number, "%04u") > 0;
+}
+
+bool LeadingNumber(LPCSTR* position, LONG* number) {
+    LONG read = 0;
+    if (CBrontal::NextLong(position, kFieldSeparator, &read) <= 0) {
+        return false;
+    }
+    if (number) {
+        *number = read;
+    }
+    return true;
+}
+
+int RunNumbered(CBrontal& layer, LPCSTR code, DWORD number, LPSTR reply, DWORD replyCapacity,
+                LPCSTR* position, LONG* leading) {
+    *position = nullptr;
+    char request[16];  // four digits, or more for a number above 9999
+    if (!reply || replyCapacity == 0 || !NumberRequest(request, sizeof request, number)) {
+        return kBrontalBadArguments;
+    }
+    const int result = Run(layer, code, request, reply, replyCapacity);
+    if (result != 0) {
+        return result;
+    }
+    LPCSTR at = reply;
+    if (LeadingNumber(&at, leading)) {
+        *position = at;
+    }
+    return 0;
 }
 
 MoneyRules RulesOf(const CBrontal& layer, int currency, LONGLONG minBill) {

@@ -9,11 +9,6 @@ constexpr DWORD kInfoReplyCapacity = 512;
 // A session's dates and times are short.
 constexpr DWORD kDateTimeReplyCapacity = 64;
 
-// One entry of a list reply, up to FS, to be taken apart at GS.
-struct EntryText {
-    char text[kInfoReplyCapacity];
-};
-
 bool NextAmountOf(LPCSTR* position, char separator, DecimalPair* amount) {
     return CBrontal::NextAmount(position, separator, &amount->value, &amount->scale) > 0;
 }
@@ -52,134 +47,60 @@ bool ParseFacility(LPCSTR text, int amounts, FacilityTotals* entry) {
     return true;
 }
 
-// Complete entries from *position on, up to `capacity`; an incomplete entry ends the list.
-template <typename Entry, typename Parse>
-int ReadList(LPCSTR position, Entry* entries, int capacity, Parse parse) {
-    int count = 0;
-    EntryText entry;
-    while (count < capacity && position &&
-           CBrontal::NextText(&position, kFieldSeparator, entry.text, sizeof entry.text) > 0) {
-        Entry read = {};
-        if (!parse(entry.text, &read)) {
-            break;
-        }
-        entries[count++] = read;
-    }
-    return count;
-}
-
-template <typename Entry>
-bool StartList(Entry* entries, int capacity, int* count) {
-    if (!count || capacity < 0 || (!entries && capacity > 0)) {
-        return false;
-    }
-    *count = 0;
-    for (int i = 0; i < capacity; ++i) {
-        entries[i] = Entry{};
-    }
-    return true;
-}
-
 // A session request for *session (the current session when 0 or absent). On success *position
 // is just past the session number the reply leads with, which goes back into *session; nullptr
 // when the reply has none.
 int RunSession(CBrontal& layer, LPCSTR code, DWORD* session, LPSTR reply, DWORD capacity,
-               LPCSTR* position, bool leadingNumber = true) {
-    char request[16] = "";
-    if (session && *session != 0 &&
-        CBrontal::AppendUnsigned(request, sizeof request, 0, *session, "%04u") == 0) {
-        return kBrontalBadArguments;
-    }
-    *position = nullptr;
-    const int result = fiscal::Run(layer, code, request, reply, capacity);
-    if (result != 0) {
-        return result;
-    }
-    LPCSTR at = reply;
-    if (leadingNumber) {
-        LONG number = 0;
-        if (CBrontal::NextLong(&at, kFieldSeparator, &number) <= 0) {
-            return 0;
-        }
-        if (session) {
-            *session = static_cast<DWORD>(number);
-        }
-    }
-    *position = at;
-    return 0;
-}
-
-int SessionDepartments(CBrontal& layer, LPCSTR code, DWORD* session, DepartmentTotals* entries,
-                       int capacity, int* count) {
-    if (!StartList(entries, capacity, count)) {
-        return kBrontalBadArguments;
-    }
-    char reply[kInfoReplyCapacity];
-    LPCSTR position = nullptr;
-    const int result = RunSession(layer, code, session, reply, sizeof reply, &position);
-    if (result == 0) {
-        *count = ReadList(position, entries, capacity, ParseDepartment);
+               LPCSTR* position) {
+    LONG number = 0;
+    const int result = fiscal::RunNumbered(layer, code, session ? *session : 0, reply, capacity,
+                                           position, &number);
+    if (result == 0 && *position && session) {
+        *session = static_cast<DWORD>(number);
     }
     return result;
 }
 
-int SessionCurrencies(CBrontal& layer, LPCSTR code, DWORD* session, int amounts,
-                      CurrencyTotals* entries, int capacity, int* count) {
-    if (!StartList(entries, capacity, count)) {
+// A list request: every entry cleared, the request sent, the complete entries parsed. Only the
+// session requests have an argument and a leading number; the receipt and cashier requests have
+// neither.
+template <typename Entry, typename Parse>
+int ReadListRequest(CBrontal& layer, LPCSTR code, bool sessionRequest, DWORD* session,
+                    Entry* entries, int capacity, int* count, Parse parse) {
+    if (!fiscal::StartList(entries, capacity, count)) {
         return kBrontalBadArguments;
     }
     char reply[kInfoReplyCapacity];
-    LPCSTR position = nullptr;
-    const int result = RunSession(layer, code, session, reply, sizeof reply, &position);
+    LPCSTR position = reply;
+    const int result = sessionRequest
+                           ? RunSession(layer, code, session, reply, sizeof reply, &position)
+                           : fiscal::Run(layer, code, "", reply, sizeof reply);
     if (result == 0) {
-        *count = ReadList(position, entries, capacity, [amounts](LPCSTR text, CurrencyTotals* e) {
-            return ParseCurrency(text, amounts, e);
-        });
+        *count = fiscal::ReadEntries(&position, entries, capacity, parse);
     }
     return result;
 }
 
-// The receipt and cashier lists have no request argument and no leading number.
-int Departments(CBrontal& layer, LPCSTR code, DepartmentTotals* entries, int capacity, int* count) {
-    if (!StartList(entries, capacity, count)) {
-        return kBrontalBadArguments;
-    }
-    char reply[kInfoReplyCapacity];
-    const int result = fiscal::Run(layer, code, "", reply, sizeof reply);
-    if (result == 0) {
-        *count = ReadList<DepartmentTotals>(reply, entries, capacity, ParseDepartment);
-    }
-    return result;
+template <typename Entry, typename Parse>
+int SessionList(CBrontal& layer, LPCSTR code, DWORD* session, Entry* entries, int capacity,
+                int* count, Parse parse) {
+    return ReadListRequest(layer, code, true, session, entries, capacity, count, parse);
 }
 
-int Currencies(CBrontal& layer, LPCSTR code, int amounts, CurrencyTotals* entries, int capacity,
-               int* count) {
-    if (!StartList(entries, capacity, count)) {
-        return kBrontalBadArguments;
-    }
-    char reply[kInfoReplyCapacity];
-    const int result = fiscal::Run(layer, code, "", reply, sizeof reply);
-    if (result == 0) {
-        *count = ReadList<CurrencyTotals>(
-            reply, entries, capacity,
-            [amounts](LPCSTR text, CurrencyTotals* e) { return ParseCurrency(text, amounts, e); });
-    }
-    return result;
+template <typename Entry, typename Parse>
+int PlainList(CBrontal& layer, LPCSTR code, Entry* entries, int capacity, int* count, Parse parse) {
+    return ReadListRequest(layer, code, false, nullptr, entries, capacity, count, parse);
 }
 
-int Facilities(CBrontal& layer, LPCSTR code, int amounts, FacilityTotals* entries, int capacity,
-               int* count) {
-    if (!StartList(entries, capacity, count)) {
-        return kBrontalBadArguments;
-    }
-    char reply[kInfoReplyCapacity];
-    const int result = fiscal::Run(layer, code, "", reply, sizeof reply);
-    if (result == 0) {
-        *count = ReadList<FacilityTotals>(
-            reply, entries, capacity,
-            [amounts](LPCSTR text, FacilityTotals* e) { return ParseFacility(text, amounts, e); });
-    }
-    return result;
+// The parsers of the entries with `n` amounts.
+template <int n>
+bool CurrencyOf(LPCSTR text, CurrencyTotals* entry) {
+    return ParseCurrency(text, n, entry);
+}
+
+template <int n>
+bool FacilityOf(LPCSTR text, FacilityTotals* entry) {
+    return ParseFacility(text, n, entry);
 }
 
 // amount FS amount, both cleared first.
@@ -252,32 +173,22 @@ int CBrontal::ReadSessionDateTime(DWORD* session, SessionDateTime* dates) {
 
 int CBrontal::ReadSessionSalesByDepartment(DWORD* session, DepartmentTotals* entries, int capacity,
                                            int* count) {
-    return SessionDepartments(*this, "is", session, entries, capacity, count);
+    return SessionList(*this, "is", session, entries, capacity, count, ParseDepartment);
 }
 
 int CBrontal::ReadSessionRefundsByDepartment(DWORD* session, DepartmentTotals* entries,
                                              int capacity, int* count) {
-    return SessionDepartments(*this, "ir", session, entries, capacity, count);
+    return SessionList(*this, "ir", session, entries, capacity, count, ParseDepartment);
 }
 
 int CBrontal::ReadSessionCashByCurrency(DWORD* session, CurrencyTotals* entries, int capacity,
                                         int* count) {
-    return SessionCurrencies(*this, "ic", session, 4, entries, capacity, count);
+    return SessionList(*this, "ic", session, entries, capacity, count, CurrencyOf<4>);
 }
 
 int CBrontal::ReadSessionNoncashByFacility(DWORD* session, FacilityTotals* entries, int capacity,
                                            int* count) {
-    if (!StartList(entries, capacity, count)) {
-        return kBrontalBadArguments;
-    }
-    char reply[kInfoReplyCapacity];
-    LPCSTR position = nullptr;
-    const int result = RunSession(*this, "ip", session, reply, sizeof reply, &position);
-    if (result == 0) {
-        *count = ReadList(position, entries, capacity,
-                          [](LPCSTR text, FacilityTotals* e) { return ParseFacility(text, 2, e); });
-    }
-    return result;
+    return SessionList(*this, "ip", session, entries, capacity, count, FacilityOf<2>);
 }
 
 int CBrontal::ReadSessionDiscountsSurcharges(DWORD* session, DecimalPair* discounts,
@@ -320,7 +231,7 @@ int CBrontal::ReadSessionAccumulatedTotals(DWORD* session, DecimalPair* sales, D
 
 int CBrontal::ReadSessionCollectedAmounts(DWORD* session, CurrencyTotals* entries, int capacity,
                                           int* count) {
-    return SessionCurrencies(*this, "ii", session, 4, entries, capacity, count);
+    return SessionList(*this, "ii", session, entries, capacity, count, CurrencyOf<4>);
 }
 
 int CBrontal::ReadSessionJournalInfo(DWORD* session, DWORD* size, ULONG* checksum) {
@@ -350,10 +261,14 @@ int CBrontal::ReadSessionRestaurantOrders(DWORD* session, DecimalPair* openAmoun
     Clear(openCount);
     Clear(closedAmount);
     Clear(closedCount);
-    char reply[kInfoReplyCapacity];
-    LPCSTR position = nullptr;
     // The request names the session, the reply does not repeat it.
-    const int result = RunSession(*this, "il", session, reply, sizeof reply, &position, false);
+    char request[16];
+    if (!fiscal::NumberRequest(request, sizeof request, session ? *session : 0)) {
+        return kBrontalBadArguments;
+    }
+    char reply[kInfoReplyCapacity];
+    const int result = fiscal::Run(*this, "il", request, reply, sizeof reply);
+    LPCSTR position = reply;
     if (result != 0) {
         return result;
     }
@@ -383,19 +298,19 @@ int CBrontal::ReadReceiptTotals(DecimalPair* sales, DecimalPair* payment) {
 }
 
 int CBrontal::ReadReceiptSalesByDepartment(DepartmentTotals* entries, int capacity, int* count) {
-    return Departments(*this, "ks", entries, capacity, count);
+    return PlainList(*this, "ks", entries, capacity, count, ParseDepartment);
 }
 
 int CBrontal::ReadReceiptRefundsByDepartment(DepartmentTotals* entries, int capacity, int* count) {
-    return Departments(*this, "kr", entries, capacity, count);
+    return PlainList(*this, "kr", entries, capacity, count, ParseDepartment);
 }
 
 int CBrontal::ReadReceiptCashByCurrency(CurrencyTotals* entries, int capacity, int* count) {
-    return Currencies(*this, "kc", 2, entries, capacity, count);
+    return PlainList(*this, "kc", entries, capacity, count, CurrencyOf<2>);
 }
 
 int CBrontal::ReadReceiptNoncashByFacility(FacilityTotals* entries, int capacity, int* count) {
-    return Facilities(*this, "kp", 1, entries, capacity, count);
+    return PlainList(*this, "kp", entries, capacity, count, FacilityOf<1>);
 }
 
 int CBrontal::ReadReceiptDiscountsSurcharges(DecimalPair* discounts, DecimalPair* surcharges) {
@@ -413,15 +328,15 @@ int CBrontal::ReadReceiptDiscountsSurcharges(DecimalPair* discounts, DecimalPair
 }
 
 int CBrontal::ReadReceiptCollectedByCurrency(CurrencyTotals* entries, int capacity, int* count) {
-    return Currencies(*this, "ki", 1, entries, capacity, count);
+    return PlainList(*this, "ki", entries, capacity, count, CurrencyOf<1>);
 }
 
 // The cashier's replies hold a row for every currency the cashier took; they get the room of
 // the other lists.
 int CBrontal::ReadCashierCollectedAmounts(CurrencyTotals* entries, int capacity, int* count) {
-    return Currencies(*this, "wc", 3, entries, capacity, count);
+    return PlainList(*this, "wc", entries, capacity, count, CurrencyOf<3>);
 }
 
 int CBrontal::ReadCashierNoncashByFacility(FacilityTotals* entries, int capacity, int* count) {
-    return Facilities(*this, "wp", 1, entries, capacity, count);
+    return PlainList(*this, "wp", entries, capacity, count, FacilityOf<1>);
 }

@@ -2,9 +2,16 @@
 #include <cstring>
 
 #include "Brontal.h"
-#include "CommandRequest.h"
+#include "FiscalCommand.h"
 
 namespace {
+
+// A "jv" checksum, a "jz" journal number: short requests.
+constexpr DWORD kShortRequestCapacity = 16;
+// Room for any reply of the extent and info requests.
+constexpr DWORD kJournalReplyCapacity = kReplyTextCapacity;
+// The "jg" request and the block that replaces it: 512 bytes of journal text and the separators.
+constexpr DWORD kBlockFieldCapacity = kReplyTextCapacity;
 
 // The printer hands out at most this much of its journal per "jg".
 constexpr DWORD kJournalBlockMax = 512;
@@ -22,21 +29,17 @@ int NextCount(LPCSTR* position, char separator, DWORD* value) {
 
 // "jv" with a checksum; a CRC of 0 is a checksum too and goes out as "0".
 int SendJournalCrc(CBrontal& layer, DWORD crc) {
-    char fields[kRequestFieldCapacity];
-    if (CBrontal::AppendUnsignedLong(fields, sizeof fields, 0, crc, "%lX") == 0) {
+    char request[kShortRequestCapacity];
+    if (CBrontal::AppendUnsignedLong(request, sizeof request, 0, crc, "%lX") == 0) {
         return kBrontalBadArguments;
     }
-    return RunCommand(layer, "jv", fields, sizeof fields);
+    return fiscal::Run(layer, "jv", request);
 }
 
 }  // namespace
 
 int CBrontal::PrintJournal() {
-    char fields[kRequestFieldCapacity] = "";
-    if (ExtenderSettings.printEJ.load() == 0) {
-        AppendText(fields, sizeof fields, 0, "PRINT");
-    }
-    return RunCommand(*this, "jp", fields, sizeof fields);
+    return fiscal::Run(*this, "jp", ExtenderSettings.printEJ.load() == 0 ? "PRINT" : "");
 }
 
 int CBrontal::ValidateJournalData(const BYTE* data, DWORD count) {
@@ -50,18 +53,17 @@ int CBrontal::ForceValidateJournal(DWORD crc) {
     if (crc != 0) {
         return SendJournalCrc(*this, crc);
     }
-    char fields[kRequestFieldCapacity];
-    AppendText(fields, sizeof fields, 0, "VALID");
-    return RunCommand(*this, "jv", fields, sizeof fields);
+    return fiscal::Run(*this, "jv", "VALID");
 }
 
 int CBrontal::ReadJournalExtent(DWORD* journal, DWORD* offset, DWORD* length) {
-    char fields[kRequestFieldCapacity] = "";
+    char request[kShortRequestCapacity] = "";
     const DWORD wanted = journal ? *journal : 0;
     if (wanted != 0) {
-        AppendUnsigned(fields, sizeof fields, 0, wanted);
+        AppendUnsigned(request, sizeof request, 0, wanted);
     }
-    const int result = RunCommand(*this, "jz", fields, sizeof fields);
+    char reply[kJournalReplyCapacity];
+    const int result = fiscal::Run(*this, "jz", request, reply, sizeof reply);
     if (result != 0) {
         return result;
     }
@@ -69,7 +71,7 @@ int CBrontal::ReadJournalExtent(DWORD* journal, DWORD* offset, DWORD* length) {
     DWORD number = 0;
     ULONG start = 0;
     ULONG size = 0;
-    LPCSTR position = fields;
+    LPCSTR position = reply;
     if (NextCount(&position, kFieldSeparator, &number) <= 0 ||
         NextHexLong(&position, kFieldSeparator, &start) <= 0 ||
         NextHexLong(&position, kFieldSeparator, &size) <= 0) {
@@ -92,7 +94,7 @@ int CBrontal::ReadJournalBlock(DWORD journal, DWORD offset, DWORD requested, LPS
     if (!buffer || capacity == 0 || !length || requested == 0 || requested > kJournalBlockMax) {
         return kBrontalBadArguments;
     }
-    char fields[kRequestFieldCapacity];
+    char fields[kBlockFieldCapacity];
     AppendUnsigned(fields, sizeof fields, 0, journal);
     AppendUnsignedLong(fields, sizeof fields, kFieldSeparator, offset, "%lX");
     AppendUnsignedLong(fields, sizeof fields, kFieldSeparator, requested, "%lX");
@@ -139,14 +141,14 @@ int CBrontal::ReadJournalInfo(DWORD* start, DWORD* end) {
     if (end) {
         *end = 0;
     }
-    char fields[kRequestFieldCapacity] = "";
-    const int result = RunCommand(*this, "jb", fields, sizeof fields);
+    char reply[kJournalReplyCapacity];
+    const int result = fiscal::Run(*this, "jb", "", reply, sizeof reply);
     if (result != 0) {
         return result;
     }
     DWORD first = 0;
     DWORD last = 0;
-    LPCSTR position = fields;
+    LPCSTR position = reply;
     NextCount(&position, kFieldSeparator, &first);
     NextCount(&position, kFieldSeparator, &last);
     if (start) {

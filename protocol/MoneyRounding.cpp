@@ -1,23 +1,17 @@
 // Money rounding to the smallest coin of the currency.
 #include "Brontal.h"
+#include "FiscalCommand.h"
 #include "SaturatedMath.h"
 
 using brontal::SaturatedAdd;
 using brontal::SaturatedMultiply;
 using brontal::SaturatedSubtract;
+using fiscal::PowerOfTen;
 
 namespace {
 
 // 10^9 is the largest power of ten of a 32-bit scale.
 constexpr DWORD kMaxDecimals = 9;
-
-DWORD PowerOfTen(DWORD exponent) {
-    DWORD power = 1;
-    for (DWORD i = 0; i < exponent; ++i) {
-        power *= 10;
-    }
-    return power;
-}
 
 LONGLONG Magnitude(LONGLONG value) {
     return value < 0 ? brontal::SaturatedNegate(value) : value;

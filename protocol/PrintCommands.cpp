@@ -1,6 +1,6 @@
 // Print commands: text lines, fonts, barcodes and QR codes, the cash drawer, logo files.
 #include "Brontal.h"
-#include "CommandRequest.h"
+#include "FiscalCommand.h"
 
 namespace {
 
@@ -21,33 +21,37 @@ constexpr DWORD kFileNameLimit = 32;
 constexpr DWORD kLogoSizeDecimalMax = 15;
 
 constexpr DWORD kFileChunkMax = 255;
+// Text, barcode and QR code requests stay below a command text's capacity.
+constexpr DWORD kPrintRequestCapacity = kCommandTextCapacity;
+// A font number.
+constexpr DWORD kFontRequestCapacity = 8;
+// A chunk in hexadecimal: two characters a byte and the terminator.
+constexpr DWORD kChunkRequestCapacity = 2 * kFileChunkMax + 1;
+
+using fiscal::IsEmpty;
 
 LPCSTR LogoKindName(UINT kind) {
     static const char* const kNames[] = {"EPSON", "EPSON", "BMP", "FISCAL"};
     return kind < sizeof kNames / sizeof kNames[0] ? kNames[kind] : "EPSON";
 }
 
-bool IsEmpty(LPCSTR text) {
-    return !text || text[0] == '\0';
-}
-
 }  // namespace
 
 int CBrontal::PrintTextLine(LPCSTR text) {
-    char fields[kRequestFieldCapacity];
-    if (IsEmpty(text) || AppendText(fields, sizeof fields, 0, text) == 0) {
+    char request[kPrintRequestCapacity];
+    if (IsEmpty(text) || AppendText(request, sizeof request, 0, text) == 0) {
         return kBrontalBadArguments;
     }
-    return RunCommand(*this, "pt", fields, sizeof fields);
+    return fiscal::Run(*this, "pt", request);
 }
 
 int CBrontal::SetPrintFont(UINT font) {
     if (font > kLargestFont) {
         return kBrontalBadArguments;
     }
-    char fields[kRequestFieldCapacity];
-    AppendUnsigned(fields, sizeof fields, 0, font);
-    return RunCommand(*this, "pf", fields, sizeof fields);
+    char request[kFontRequestCapacity];
+    AppendUnsigned(request, sizeof request, 0, font);
+    return fiscal::Run(*this, "pf", request);
 }
 
 int CBrontal::PrintBarcode(UINT type, LPCSTR data) {
@@ -57,34 +61,33 @@ int CBrontal::PrintBarcode(UINT type, LPCSTR data) {
     if (type < kFirstBarcodeType || type > kLastBarcodeType || IsEmpty(data)) {
         return kBrontalBadArguments;
     }
-    char fields[kRequestFieldCapacity];
-    AppendUnsigned(fields, sizeof fields, 0, type);
-    if (AppendText(fields, sizeof fields, kFieldSeparator, data) == 0) {
+    char request[kPrintRequestCapacity];
+    AppendUnsigned(request, sizeof request, 0, type);
+    if (AppendText(request, sizeof request, kFieldSeparator, data) == 0) {
         return kBrontalBadArguments;
     }
-    return RunCommand(*this, "pb", fields, sizeof fields);
+    return fiscal::Run(*this, "pb", request);
 }
 
 int CBrontal::PrintQRCode(UINT size, LPCSTR level, UINT version, LPCSTR data) {
     if (IsEmpty(data)) {
         return kBrontalBadArguments;
     }
-    char fields[kRequestFieldCapacity];
-    AppendText(fields, sizeof fields, 0, "QRCODE");
-    AppendUnsigned(fields, sizeof fields, kPartSeparator, size != 0 ? size : kQRCodeDefaultSize);
-    if (AppendText(fields, sizeof fields, kPartSeparator,
+    char request[kPrintRequestCapacity];
+    AppendText(request, sizeof request, 0, "QRCODE");
+    AppendUnsigned(request, sizeof request, kPartSeparator, size != 0 ? size : kQRCodeDefaultSize);
+    if (AppendText(request, sizeof request, kPartSeparator,
                    IsEmpty(level) ? kQRCodeDefaultLevel : level) == 0 ||
-        AppendUnsigned(fields, sizeof fields, kPartSeparator,
+        AppendUnsigned(request, sizeof request, kPartSeparator,
                        version != 0 ? version : kQRCodeDefaultVersion) == 0 ||
-        AppendText(fields, sizeof fields, kFieldSeparator, data) == 0) {
+        AppendText(request, sizeof request, kFieldSeparator, data) == 0) {
         return kBrontalBadArguments;
     }
-    return RunCommand(*this, "pb", fields, sizeof fields);
+    return fiscal::Run(*this, "pb", request);
 }
 
 int CBrontal::OpenCashDrawer() {
-    char fields[kRequestFieldCapacity] = "";
-    return RunCommand(*this, "ho", fields, sizeof fields);
+    return fiscal::Run(*this, "ho", "");
 }
 
 int CBrontal::SelectLogo(UINT kind, LPCSTR name, DWORD size) {
@@ -105,34 +108,31 @@ int CBrontal::SelectLogo(UINT kind, LPCSTR name, DWORD size) {
             return kBrontalBadArguments;
         }
     }
-    char fields[kRequestFieldCapacity];
-    AppendText(fields, sizeof fields, 0, request);
-    return RunCommand(*this, "sl", fields, sizeof fields);
+    return fiscal::Run(*this, "sl", request);
 }
 
 int CBrontal::OpenFileUpload(LPCSTR name) {
-    char fields[kRequestFieldCapacity] = "";
+    char request[kFileNameLimit] = "";
     // The printer keeps short names only; a longer one opens the file under its default name.
     if (!IsEmpty(name)) {
-        AppendText(fields, kFileNameLimit, 0, name);
+        AppendText(request, sizeof request, 0, name);
     }
-    return RunCommand(*this, "fo", fields, sizeof fields);
+    return fiscal::Run(*this, "fo", request);
 }
 
 int CBrontal::WriteFileChunk(const BYTE* data, DWORD count) {
     if (!data || count == 0 || count > kFileChunkMax) {
         return kBrontalBadArguments;
     }
-    char fields[kRequestFieldCapacity];
-    if (BytesToHex(data, count, fields, sizeof fields) < 0) {
+    char request[kChunkRequestCapacity];
+    if (BytesToHex(data, count, request, sizeof request) < 0) {
         return kBrontalBadArguments;
     }
-    return RunCommand(*this, "fw", fields, sizeof fields);
+    return fiscal::Run(*this, "fw", request);
 }
 
 int CBrontal::CloseFileUpload() {
-    char fields[kRequestFieldCapacity] = "";
-    return RunCommand(*this, "fc", fields, sizeof fields);
+    return fiscal::Run(*this, "fc", "");
 }
 
 int CBrontal::UploadFileData(const BYTE* data, DWORD length, ProgressCallback progress,

@@ -13,6 +13,7 @@ using fiscal::AppendMarkedAmount;
 using fiscal::IsDecimalScale;
 using fiscal::IsEmpty;
 using fiscal::IsFieldText;
+using fiscal::PowerOfTen;
 
 namespace {
 
@@ -29,7 +30,6 @@ constexpr DWORD kCashierRequestCapacity = 512;
 constexpr DWORD kArticleNameCapacity = 513;
 constexpr DWORD kDepartmentNameCapacity = 32;
 
-
 constexpr int kAnnulmentReceipt = 5;
 constexpr int kSaleReceipt = 1;
 constexpr int kFirstTextsReceipt = 20;
@@ -37,14 +37,6 @@ constexpr int kLastTextsReceipt = 23;
 
 // Replies read here are short: a total, a flag word, a cashier's name.
 constexpr DWORD kReceiptReplyCapacity = 512;
-
-DWORD PowerOfTen(DWORD exponent) {
-    DWORD power = 1;
-    for (DWORD i = 0; i < exponent; ++i) {
-        power *= 10;
-    }
-    return power;
-}
 
 bool HasQuantityText(LPCSTR text) {
     return !IsEmpty(text);

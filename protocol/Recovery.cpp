@@ -1,6 +1,7 @@
 // Recovery from the printer errors that Execute handles itself: the electronic journal error
 // (22) and the control unit errors (48 to 50).
 #include "Brontal.h"
+#include "FiscalCommand.h"
 
 namespace {
 
@@ -12,12 +13,6 @@ constexpr DWORD kControlUnitStepWaitMs = 200;
 
 constexpr int kJournalRecoveryPasses = 3;
 constexpr int kJournalStatusPolls = 3;
-
-// The same answers that Execute tries again.
-bool IsRetryable(int result) {
-    return result == kBrontalBadReply || result == kX28Refused || result == kX28PacketTimeout ||
-           result == kX28OutOfSequence;
-}
 
 // Echo buffer of the recovery's own exchanges: two letters and room for a longer echo.
 constexpr DWORD kEchoCapacity = 8;
@@ -71,7 +66,7 @@ int CBrontal::RecoverJournalError(int commandIndex) {
             }
             result = poll;
             --pollsLeft;
-            if (!IsRetryable(result) || pollsLeft <= 0) {
+            if (!fiscal::IsRetryable(result) || pollsLeft <= 0) {
                 break;
             }
             resendPoll = result != kX28OutOfSequence;

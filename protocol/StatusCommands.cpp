@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "Brontal.h"
+#include "FiscalCommand.h"
 
 namespace {
 
@@ -17,10 +18,18 @@ constexpr DWORD kReplyDataCapacity = kReplyTextCapacity;
 // The header and footer text fields are at most 1023 characters.
 constexpr DWORD kLongTextCapacity = 1024;
 
-void ClearText(LPSTR text, DWORD capacity) {
-    if (text && capacity > 0) {
-        text[0] = '\0';
+// "gb" and "ge": one text up to FS.
+int ReadLongText(CBrontal& layer, LPCSTR code, LPSTR text, DWORD capacity) {
+    char data[kReplyDataCapacity];
+    const int result = fiscal::Run(layer, code, "", data, sizeof data);
+    if (result != 0) {
+        return result;
     }
+    fiscal::ClearText(text, capacity);
+    LPCSTR position = data;
+    CBrontal::NextText(&position, kFieldSeparator, text,
+                       capacity < kLongTextCapacity ? capacity : kLongTextCapacity);
+    return 0;
 }
 
 // A decimal baud rate; 0 when the text is not one.
@@ -82,8 +91,8 @@ int CBrontal::GetStatus(WORD* status, WORD* blocking) {
         return kBrontalLinkFailed;
     }
     char data[32];
-    const int result = Query("gs", data, sizeof data);
-    if (result <= 0) {
+    const int result = fiscal::Run(*this, "gs", "", data, sizeof data);
+    if (result != 0) {
         return result;
     }
     if (status) {
@@ -98,8 +107,8 @@ int CBrontal::GetStatus(WORD* status, WORD* blocking) {
 int CBrontal::ReadDocumentNumbers(DWORD* document, DWORD* session, DWORD* receipt,
                                   int* documentType) {
     char data[kReplyDataCapacity];
-    const int result = Query("gn", data, sizeof data);
-    if (result <= 0) {
+    const int result = fiscal::Run(*this, "gn", "", data, sizeof data);
+    if (result != 0) {
         return result;
     }
     LPCSTR position = data;
@@ -136,12 +145,12 @@ int CBrontal::ReadDocumentNumbers(DWORD* document, DWORD* session, DWORD* receip
 
 int CBrontal::ReadClock(LPSTR date, DWORD dateCapacity, LPSTR time, DWORD timeCapacity) {
     char data[kReplyDataCapacity];
-    const int result = Query("gt", data, sizeof data);
-    if (result <= 0) {
+    const int result = fiscal::Run(*this, "gt", "", data, sizeof data);
+    if (result != 0) {
         return result;
     }
-    ClearText(date, dateCapacity);
-    ClearText(time, timeCapacity);
+    fiscal::ClearText(date, dateCapacity);
+    fiscal::ClearText(time, timeCapacity);
     LPCSTR position = data;
     if (NextText(&position, kPartSeparator, date, dateCapacity) <= 0 ||
         NextText(&position, kFieldSeparator, time, timeCapacity) <= 0) {
@@ -151,29 +160,11 @@ int CBrontal::ReadClock(LPSTR date, DWORD dateCapacity, LPSTR time, DWORD timeCa
 }
 
 int CBrontal::ReadHeaderText(LPSTR text, DWORD capacity) {
-    char data[kReplyDataCapacity];
-    const int result = Query("gb", data, sizeof data);
-    if (result <= 0) {
-        return result;
-    }
-    ClearText(text, capacity);
-    LPCSTR position = data;
-    NextText(&position, kFieldSeparator, text,
-             capacity < kLongTextCapacity ? capacity : kLongTextCapacity);
-    return 0;
+    return ReadLongText(*this, "gb", text, capacity);
 }
 
 int CBrontal::ReadFooterText(LPSTR text, DWORD capacity) {
-    char data[kReplyDataCapacity];
-    const int result = Query("ge", data, sizeof data);
-    if (result <= 0) {
-        return result;
-    }
-    ClearText(text, capacity);
-    LPCSTR position = data;
-    NextText(&position, kFieldSeparator, text,
-             capacity < kLongTextCapacity ? capacity : kLongTextCapacity);
-    return 0;
+    return ReadLongText(*this, "ge", text, capacity);
 }
 
 int CBrontal::ReadManufacturerData(LPSTR countryCode, DWORD countryCodeCapacity, LPSTR serialNumber,
@@ -182,15 +173,15 @@ int CBrontal::ReadManufacturerData(LPSTR countryCode, DWORD countryCodeCapacity,
                                    DWORD unitRegistrationNumberCapacity, LPSTR modelName,
                                    DWORD modelNameCapacity) {
     char data[kReplyDataCapacity];
-    const int result = Query("gm", data, sizeof data);
-    if (result <= 0) {
+    const int result = fiscal::Run(*this, "gm", "", data, sizeof data);
+    if (result != 0) {
         return result;
     }
-    ClearText(countryCode, countryCodeCapacity);
-    ClearText(serialNumber, serialNumberCapacity);
-    ClearText(unitSerialNumber, unitSerialNumberCapacity);
-    ClearText(unitRegistrationNumber, unitRegistrationNumberCapacity);
-    ClearText(modelName, modelNameCapacity);
+    fiscal::ClearText(countryCode, countryCodeCapacity);
+    fiscal::ClearText(serialNumber, serialNumberCapacity);
+    fiscal::ClearText(unitSerialNumber, unitSerialNumberCapacity);
+    fiscal::ClearText(unitRegistrationNumber, unitRegistrationNumberCapacity);
+    fiscal::ClearText(modelName, modelNameCapacity);
     // The reply gives the control unit's registration number before its serial number.
     LPCSTR position = data;
     NextText(&position, kFieldSeparator, countryCode, countryCodeCapacity);
@@ -204,13 +195,13 @@ int CBrontal::ReadManufacturerData(LPSTR countryCode, DWORD countryCodeCapacity,
 int CBrontal::ReadInitializationData(LONG* number, DWORD* options, LPSTR taxpayerAccount,
                                      DWORD taxpayerAccountCapacity) {
     char data[kReplyDataCapacity];
-    const int result = Query("gi", data, sizeof data);
-    if (result <= 0) {
+    const int result = fiscal::Run(*this, "gi", "", data, sizeof data);
+    if (result != 0) {
         return result;
     }
     LONG readNumber = 0;
     DWORD readOptions = 0;
-    ClearText(taxpayerAccount, taxpayerAccountCapacity);
+    fiscal::ClearText(taxpayerAccount, taxpayerAccountCapacity);
     LPCSTR position = data;
     if (NextLong(&position, kFieldSeparator, &readNumber) <= 0 ||
         NextHex(&position, kFieldSeparator, &readOptions) <= 0) {
@@ -231,8 +222,8 @@ int CBrontal::ReadHardwareStatus(HardwareStatus* status) {
         return kBrontalBadArguments;
     }
     char data[kReplyDataCapacity];
-    const int result = Query("gw", data, sizeof data);
-    if (result <= 0) {
+    const int result = fiscal::Run(*this, "gw", "", data, sizeof data);
+    if (result != 0) {
         return result;
     }
     HardwareStatus read = {};
@@ -272,12 +263,12 @@ int CBrontal::ReadHardwareStatus(HardwareStatus* status) {
 int CBrontal::ReadFirmware(LPSTR mnemonic, DWORD mnemonicCapacity, LPSTR version,
                            DWORD versionCapacity) {
     char data[kReplyDataCapacity];
-    const int result = Query("gx", data, sizeof data);
-    if (result <= 0) {
+    const int result = fiscal::Run(*this, "gx", "", data, sizeof data);
+    if (result != 0) {
         return result;
     }
-    ClearText(mnemonic, mnemonicCapacity);
-    ClearText(version, versionCapacity);
+    fiscal::ClearText(mnemonic, mnemonicCapacity);
+    fiscal::ClearText(version, versionCapacity);
     LPCSTR position = data;
     NextText(&position, kFieldSeparator, mnemonic, mnemonicCapacity);
     NextText(&position, kFieldSeparator, version, versionCapacity);
@@ -285,9 +276,8 @@ int CBrontal::ReadFirmware(LPSTR mnemonic, DWORD mnemonicCapacity, LPSTR version
 }
 
 int CBrontal::ResetPrinterFault() {
-    char data[32];
-    const int result = Query("cr", data, sizeof data);
-    return result < 0 ? result : 0;
+    char data[32];  // "cr" answers without data
+    return fiscal::Run(*this, "cr", "", data, sizeof data);
 }
 
 int CBrontal::RestartPrinter() {

@@ -22,37 +22,19 @@ constexpr int kDepartmentNameLookup = 16;  // entries read to find a department'
 // Room for the base currency code of a reply; a longer one is cut.
 constexpr DWORD kBaseCodeCapacity = 16;
 
-// The start request: the entry number as four digits, or nothing for the table's start.
-bool StartRequest(LPSTR request, DWORD capacity, const LONG* start) {
-    request[0] = '\0';
-    if (!start || *start == 0) {
-        return true;
+// The common start of a table read: the arguments checked, the entries cleared, "code" sent for
+// entry *start and the number the reply leads with stored back into *start. *position is just
+// past that number, or nullptr when the reply has none (and then no entries follow).
+template <typename Entry>
+int ReadTable(CBrontal& layer, LPCSTR code, LONG* start, Entry* entries, int capacity, int* count,
+              LPSTR reply, DWORD replyCapacity, LPCSTR* position) {
+    *position = nullptr;
+    const LONG first = start ? *start : 0;
+    if (first < 0 || !fiscal::StartList(entries, capacity, count)) {
+        return kBrontalBadArguments;
     }
-    return *start > 0 &&
-           CBrontal::AppendUnsigned(request, capacity, 0, static_cast<UINT>(*start), "%04u") > 0;
-}
-
-// The number a table reply leads with; false when there is none, and then no entries follow.
-bool LeadingNumber(LPCSTR* position, LONG* start) {
-    LONG number = 0;
-    if (CBrontal::NextLong(position, kFieldSeparator, &number) <= 0) {
-        return false;
-    }
-    if (start) {
-        *start = number;
-    }
-    return true;
-}
-
-// One entry of a table reply, up to FS, to be taken apart at GS.
-struct EntryText {
-    char text[kReplyTextCapacity];
-};
-
-bool NextEntry(LPCSTR* position, EntryText* entry) {
-    entry->text[0] = '\0';
-    return *position &&
-           CBrontal::NextText(position, kFieldSeparator, entry->text, sizeof entry->text) > 0;
+    return fiscal::RunNumbered(layer, code, static_cast<DWORD>(first), reply, replyCapacity,
+                               position, start);
 }
 
 // number GS letter GS name; a missing letter is the default group, a missing name field ends
@@ -84,8 +66,16 @@ bool ParseFacility(LPCSTR text, PaymentFacilityEntry* entry) {
     return true;
 }
 
-bool ListArguments(const void* entries, int capacity, const int* count) {
-    return count && capacity >= 0 && (entries || capacity == 0);
+// A name as the record holds it: terminated, or cut at its width.
+struct TableName {
+    char text[kTableNameCapacity];
+};
+
+TableName NameOf(const char (&name)[kTableNameCapacity]) {
+    TableName copy;
+    std::memcpy(copy.text, name, sizeof copy.text);
+    copy.text[sizeof copy.text - 1] = '\0';
+    return copy;
 }
 
 bool IsValidTimeOfDay(const SYSTEMTIME& time) {
@@ -104,51 +94,29 @@ int WriteText(CBrontal& layer, LPCSTR code, LPCSTR text) {
 }  // namespace
 
 int CBrontal::ReadDepartments(LONG* start, DepartmentEntry* entries, int capacity, int* count) {
-    char request[16];
-    if (!ListArguments(entries, capacity, count) || !StartRequest(request, sizeof request, start)) {
-        return kBrontalBadArguments;
-    }
-    *count = 0;
-    for (int i = 0; i < capacity; ++i) {
-        entries[i] = DepartmentEntry{};
-    }
     char reply[kDepartmentReplyCapacity];
-    const int result = fiscal::Run(*this, "gd", request, reply, sizeof reply);
-    if (result != 0) {
-        return result;
+    LPCSTR position = nullptr;
+    const int result =
+        ReadTable(*this, "gd", start, entries, capacity, count, reply, sizeof reply, &position);
+    if (result == 0) {
+        *count = fiscal::ReadEntries(&position, entries, capacity, ParseDepartment);
     }
-    LPCSTR position = reply;
-    if (!LeadingNumber(&position, start)) {
-        return 0;
-    }
-    EntryText entry;
-    while (*count < capacity && NextEntry(&position, &entry) &&
-           ParseDepartment(entry.text, &entries[*count])) {
-        ++*count;
-    }
-    return 0;
+    return result;
 }
 
 int CBrontal::ReadCurrencies(LONG* start, LPSTR baseCode, DWORD baseCodeCapacity,
                              CurrencyEntry* entries, int capacity, int* count) {
-    char request[16];
-    if (!ListArguments(entries, capacity, count) || !StartRequest(request, sizeof request, start)) {
-        return kBrontalBadArguments;
-    }
-    *count = 0;
-    for (int i = 0; i < capacity; ++i) {
-        entries[i] = CurrencyEntry{};
-    }
     char reply[kTableReplyCapacity];
-    const int result = fiscal::Run(*this, "gc", request, reply, sizeof reply);
+    LPCSTR position = nullptr;
+    const int result =
+        ReadTable(*this, "gc", start, entries, capacity, count, reply, sizeof reply, &position);
     if (result != 0) {
         return result;
     }
-    LPCSTR position = reply;
     char base[kBaseCodeCapacity] = {};
     CurrencyEntry table[kCurrencyTableCapacity] = {};
     int read = 0;
-    if (LeadingNumber(&position, start)) {
+    if (position) {
         NextText(&position, kFieldSeparator, base, sizeof base);
         read = ReadCurrencyList(&position, table, kCurrencyTableCapacity);
     }
@@ -166,29 +134,14 @@ int CBrontal::ReadCurrencies(LONG* start, LPSTR baseCode, DWORD baseCodeCapacity
 
 int CBrontal::ReadPaymentFacilities(LONG* start, PaymentFacilityEntry* entries, int capacity,
                                     int* count) {
-    char request[16];
-    if (!ListArguments(entries, capacity, count) || !StartRequest(request, sizeof request, start)) {
-        return kBrontalBadArguments;
-    }
-    *count = 0;
-    for (int i = 0; i < capacity; ++i) {
-        entries[i] = PaymentFacilityEntry{};
-    }
     char reply[kTableReplyCapacity];
-    const int result = fiscal::Run(*this, "gp", request, reply, sizeof reply);
-    if (result != 0) {
-        return result;
+    LPCSTR position = nullptr;
+    const int result =
+        ReadTable(*this, "gp", start, entries, capacity, count, reply, sizeof reply, &position);
+    if (result == 0) {
+        *count = fiscal::ReadEntries(&position, entries, capacity, ParseFacility);
     }
-    LPCSTR position = reply;
-    if (!LeadingNumber(&position, start)) {
-        return 0;
-    }
-    EntryText entry;
-    while (*count < capacity && NextEntry(&position, &entry) &&
-           ParseFacility(entry.text, &entries[*count])) {
-        ++*count;
-    }
-    return 0;
+    return result;
 }
 
 int CBrontal::ReadReceiptHeader(LPSTR text, DWORD capacity) {
@@ -234,17 +187,14 @@ int CBrontal::WriteDepartments(const DepartmentEntry* entries, int count) {
     char request[kTableRequestCapacity] = "";
     for (int i = 0; i < count; ++i) {
         const DepartmentEntry& entry = entries[i];
-        // The name is taken as the record holds it, terminated or cut at its width.
-        char name[kTableNameCapacity];
-        std::memcpy(name, entry.name, sizeof name);
-        name[sizeof name - 1] = '\0';
+        const TableName name = NameOf(entry.name);
         const char separator = i == 0 ? '\0' : kFieldSeparator;
         if (entry.number < 0 || entry.taxGroup == kFieldSeparator ||
-            entry.taxGroup == kPartSeparator || !fiscal::IsFieldText(name) ||
+            entry.taxGroup == kPartSeparator || !fiscal::IsFieldText(name.text) ||
             AppendUnsigned(request, sizeof request, separator, static_cast<UINT>(entry.number)) ==
                 0 ||
             AppendChar(request, sizeof request, kPartSeparator, entry.taxGroup) == 0 ||
-            AppendText(request, sizeof request, kPartSeparator, name) == 0) {
+            AppendText(request, sizeof request, kPartSeparator, name.text) == 0) {
             return kBrontalBadArguments;
         }
     }
@@ -289,14 +239,12 @@ int CBrontal::WritePaymentFacilities(const PaymentFacilityEntry* entries, int co
     char request[kTableRequestCapacity] = "";
     for (int i = 0; i < count; ++i) {
         const PaymentFacilityEntry& entry = entries[i];
-        char name[kTableNameCapacity];
-        std::memcpy(name, entry.name, sizeof name);
-        name[sizeof name - 1] = '\0';
+        const TableName name = NameOf(entry.name);
         const char separator = i == 0 ? '\0' : kFieldSeparator;
-        if (entry.number < 0 || !fiscal::IsFieldText(name) ||
+        if (entry.number < 0 || !fiscal::IsFieldText(name.text) ||
             AppendUnsigned(request, sizeof request, separator, static_cast<UINT>(entry.number)) ==
                 0 ||
-            AppendText(request, sizeof request, kPartSeparator, name) == 0) {
+            AppendText(request, sizeof request, kPartSeparator, name.text) == 0) {
             return kBrontalBadArguments;
         }
     }
