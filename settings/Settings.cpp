@@ -21,15 +21,20 @@ DWORD CopyTracePath(LPSTR buffer, DWORD capacity) {
         return 0;
     }
     std::lock_guard<std::mutex> hold(g_tracePathLock);
-    DWORD length = 0;
-    while (length < kTracePathCapacity - 1 && ExtenderSettings.tracePath[length] != '\0') {
-        ++length;
-    }
+    DWORD length = BoundedLength(ExtenderSettings.tracePath, kTracePathCapacity - 1);
     if (length > capacity - 1) {
         length = capacity - 1;
     }
     std::memcpy(buffer, ExtenderSettings.tracePath, length);
     buffer[length] = '\0';
+    return length;
+}
+
+DWORD BoundedLength(LPCSTR text, DWORD limit) {
+    DWORD length = 0;
+    while (length < limit && text[length] != '\0') {
+        ++length;
+    }
     return length;
 }
 

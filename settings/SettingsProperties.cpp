@@ -24,11 +24,7 @@ LONG SetTracePath(LPCSTR path) {
     if (!path) {
         return ERROR_SUCCESS;
     }
-    DWORD length = 0;
-    while (length < kTracePathCapacity && path[length] != '\0') {
-        ++length;
-    }
-    if (!StoreTracePath(path, length)) {
+    if (!StoreTracePath(path, BoundedLength(path, kTracePathCapacity))) {
         return ERROR_SUCCESS;
     }
     return SaveAll();

@@ -54,11 +54,7 @@ void LoadTracePath(HKEY key) {
         return;
     }
     // Stored text need not carry its terminator; one that leaves no room for it does not fit.
-    DWORD length = 0;
-    while (length < size && path[length] != '\0') {
-        ++length;
-    }
-    StoreTracePath(path, length);
+    StoreTracePath(path, BoundedLength(path, size));
 }
 
 LONG OpenOrCreate(HKEY parent, LPCSTR name, HKEY& key) {

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "Settings.h"
+#include "SettingsPath.h"
 #include "Trace.h"
 
 namespace {
@@ -113,10 +114,7 @@ void RotateTraceFile(LPCSTR fileName) {
     if (!fileName) {
         return;
     }
-    DWORD length = 0;
-    while (length < kTracePathCapacity && fileName[length] != '\0') {
-        ++length;
-    }
+    const DWORD length = BoundedLength(fileName, kTracePathCapacity);
     if (length == 0 || length >= kTracePathCapacity) {
         return;
     }
