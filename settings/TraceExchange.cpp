@@ -74,6 +74,24 @@ const char* ShownByName(BYTE byte) {
     }
 }
 
+// A raw block or a packet line under mask bit `bit`: the file is rotated first, bytes that are
+// absent or none write nothing, and a turn of direction puts the separator before the block.
+template <typename WriteBlock>
+void TraceBlock(DWORD bit, const BYTE* bytes, DWORD count, int direction, WriteBlock writeBlock) {
+    if ((ExtenderSettings.traceMask & bit) == 0) {
+        return;
+    }
+    std::lock_guard<std::mutex> hold(g_exchangeLock);
+    char path[kTracePathCapacity];
+    const char* file = PrepareFile(path);
+    if (!bytes || count == 0) {
+        return;
+    }
+    direction = Direction(direction);
+    SeparateOnTurn(file, direction);
+    writeBlock(file, Arrow(direction));
+}
+
 }  // namespace
 
 DWORD RenderPacket(const BYTE* bytes, DWORD count, LPSTR text, DWORD capacity) {
@@ -126,36 +144,17 @@ void HexDump(LPCSTR fileName, const BYTE* bytes, DWORD count) {
 }
 
 void TraceRawData(const BYTE* bytes, DWORD count, int direction) {
-    if ((ExtenderSettings.traceMask & kRawDataTraceBit) == 0) {
-        return;
-    }
-    std::lock_guard<std::mutex> hold(g_exchangeLock);
-    char path[kTracePathCapacity];
-    const char* file = PrepareFile(path);
-    if (!bytes || count == 0) {
-        return;
-    }
-    direction = Direction(direction);
-    SeparateOnTurn(file, direction);
-    AppendStampedLine(file, "%s raw data [%u byte]:", Arrow(direction),
-                      static_cast<unsigned>(count));
-    HexDump(file, bytes, count);
+    TraceBlock(kRawDataTraceBit, bytes, count, direction, [&](const char* file, const char* arrow) {
+        AppendStampedLine(file, "%s raw data [%u byte]:", arrow, static_cast<unsigned>(count));
+        HexDump(file, bytes, count);
+    });
 }
 
 void TracePacket(const BYTE* bytes, DWORD count, int direction) {
-    if ((ExtenderSettings.traceMask & kPacketTraceBit) == 0) {
-        return;
-    }
-    std::lock_guard<std::mutex> hold(g_exchangeLock);
-    char path[kTracePathCapacity];
-    const char* file = PrepareFile(path);
-    if (!bytes || count < 1) {
-        return;
-    }
-    RenderPacket(bytes, count, g_packetText, kPacketRenderingCapacity);
-    direction = Direction(direction);
-    SeparateOnTurn(file, direction);
-    AppendStampedLine(file, "%s%s", Arrow(direction), g_packetText);
+    TraceBlock(kPacketTraceBit, bytes, count, direction, [&](const char* file, const char* arrow) {
+        RenderPacket(bytes, count, g_packetText, kPacketRenderingCapacity);
+        AppendStampedLine(file, "%s%s", arrow, g_packetText);
+    });
 }
 
 void TraceLinkError(int code) {
