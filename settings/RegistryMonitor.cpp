@@ -27,6 +27,12 @@ void CloseEvent(std::atomic<HANDLE>& event) {
     }
 }
 
+// "<what failed>: \r\n\tкод: <code>(<code in hexadecimal>) - <the system's text>".
+void ReportSystemError(LPCSTR failure, LONG code) {
+    BrontErrLog(kErrorLogFile, "%s: \r\n\tкод: %ld(%#0lx) - %s", failure, static_cast<long>(code),
+                static_cast<unsigned long>(code), SystemErrorText(code));
+}
+
 void ReportThreadRefused(int error) {
     if (error == EAGAIN) {
         BrontErrLog(kErrorLogFile,
@@ -66,10 +72,7 @@ int CBrontExtender::Initialize() {
     const LONG status =
         RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKeyName, 0, kMonitorAccess, &settingsKey);
     if (status != ERROR_SUCCESS) {
-        BrontErrLog(kErrorLogFile,
-                    "Ошибка доступа к реестру при запуске мониторинга: \r\n\tкод: %ld(%#0lx) - %s",
-                    static_cast<long>(status), static_cast<unsigned long>(status),
-                    SystemErrorText(status));
+        ReportSystemError("Ошибка доступа к реестру при запуске мониторинга", status);
         return status;
     }
     LoadSettings(settingsKey);
@@ -84,10 +87,7 @@ int CBrontExtender::Initialize() {
         const LONG systemError = static_cast<LONG>(GetLastError());
         RegCloseKey(settingsKey);
         if (systemError != ERROR_SUCCESS) {
-            BrontErrLog(kErrorLogFile,
-                        "Ошибка запуска мониторинга реестра: \r\n\tкод: %ld(%#0lx) - %s",
-                        static_cast<long>(systemError), static_cast<unsigned long>(systemError),
-                        SystemErrorText(systemError));
+            ReportSystemError("Ошибка запуска мониторинга реестра", systemError);
             return systemError;
         }
         ReportThreadRefused(error);
