@@ -26,51 +26,43 @@ BOOL Answer(DWORD error) {
     return TRUE;
 }
 
+// The calls that read or fill a record of the caller's: the port behind the handle, and the
+// record itself, must be there.
+template <typename Record, typename Call>
+BOOL WithRecord(HANDLE handle, Record* record, Call call) {
+    std::shared_ptr<SerialPort> port = LookupPort(handle);
+    if (!port) {
+        return FALSE;
+    }
+    if (!record) {
+        return Answer(ERROR_INVALID_PARAMETER);
+    }
+    return call(*port, *record);
+}
+
 }  // namespace
 
 WINBASEAPI BOOL WINAPI GetCommState(HANDLE hFile, LPDCB lpDCB) {
-    std::shared_ptr<SerialPort> port = LookupPort(hFile);
-    if (!port) {
-        return FALSE;
-    }
-    if (!lpDCB) {
-        return Answer(ERROR_INVALID_PARAMETER);
-    }
-    return Answer(port->GetState(lpDCB));
+    return WithRecord(hFile, lpDCB,
+                      [](SerialPort& port, DCB& dcb) { return Answer(port.GetState(&dcb)); });
 }
 
 WINBASEAPI BOOL WINAPI SetCommState(HANDLE hFile, LPDCB lpDCB) {
-    std::shared_ptr<SerialPort> port = LookupPort(hFile);
-    if (!port) {
-        return FALSE;
-    }
-    if (!lpDCB) {
-        return Answer(ERROR_INVALID_PARAMETER);
-    }
-    return Answer(port->SetState(*lpDCB));
+    return WithRecord(hFile, lpDCB,
+                      [](SerialPort& port, DCB& dcb) { return Answer(port.SetState(dcb)); });
 }
 
 WINBASEAPI BOOL WINAPI GetCommTimeouts(HANDLE hFile, LPCOMMTIMEOUTS lpCommTimeouts) {
-    std::shared_ptr<SerialPort> port = LookupPort(hFile);
-    if (!port) {
-        return FALSE;
-    }
-    if (!lpCommTimeouts) {
-        return Answer(ERROR_INVALID_PARAMETER);
-    }
-    port->GetTimeouts(lpCommTimeouts);
-    return TRUE;
+    return WithRecord(hFile, lpCommTimeouts, [](SerialPort& port, COMMTIMEOUTS& timeouts) {
+        port.GetTimeouts(&timeouts);
+        return TRUE;
+    });
 }
 
 WINBASEAPI BOOL WINAPI SetCommTimeouts(HANDLE hFile, LPCOMMTIMEOUTS lpCommTimeouts) {
-    std::shared_ptr<SerialPort> port = LookupPort(hFile);
-    if (!port) {
-        return FALSE;
-    }
-    if (!lpCommTimeouts) {
-        return Answer(ERROR_INVALID_PARAMETER);
-    }
-    return Answer(port->SetTimeouts(*lpCommTimeouts));
+    return WithRecord(hFile, lpCommTimeouts, [](SerialPort& port, COMMTIMEOUTS& timeouts) {
+        return Answer(port.SetTimeouts(timeouts));
+    });
 }
 
 WINBASEAPI BOOL WINAPI SetupComm(HANDLE hFile, DWORD dwInQueue, DWORD dwOutQueue) {
