@@ -121,6 +121,17 @@ TEST_F(RegistryMonitorTest, EveryChangeInARowIsSeen) {
     EXPECT_TRUE(WaitFor([] { return ExtenderSettings.baud == 38400; }));
 }
 
+TEST_F(RegistryMonitorTest, SubkeysMadeWhileItRunsAreWatchedToo) {
+    StoreWord("", "PrintEJ", 1);
+    ASSERT_EQ(CBrontExtender::Initialize(), 0);
+    ASSERT_EQ(WriteFromAnotherProcess("Fiscal", "QuantityPrecision", 2), 0);
+    EXPECT_TRUE(WaitFor([] { return ExtenderSettings.quantityPrecision == 2; }));
+    ASSERT_EQ(WriteFromAnotherProcess("Fiscal", "MinBill", 50), 0);
+    EXPECT_TRUE(WaitFor([] { return ExtenderSettings.minBill == 50; }));
+    StoreWord("Communication", "COM", 6);
+    EXPECT_TRUE(WaitFor([] { return ExtenderSettings.comPort == 6; }));
+}
+
 TEST_F(RegistryMonitorTest, AZeroMaskGivesWayToTheStoredOneAtTheNextChange) {
     StoreWord("", "TraceMask", 3);
     ASSERT_EQ(CBrontExtender::Initialize(), 0);
