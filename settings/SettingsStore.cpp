@@ -141,6 +141,8 @@ LONG SaveRecord(HKEY settingsKey) {
 
 LONG LoadSettings(HKEY settingsKey) {
     std::lock_guard<std::recursive_mutex> hold(SettingsStoreLock());
+    // Like every word, a mask stored as another type is left alone: reading the bytes of a text
+    // into the mask would switch traces on at random.
     LoadWordOrKeep(settingsKey, "TraceMask", ExtenderSettings.traceMask);
     LoadTracePath(settingsKey);
     DWORD limit = 0;
