@@ -17,6 +17,9 @@ enum ControlUnitExchangeKind : UINT {
 constexpr DWORD kUnitIdCapacity = 64;
 constexpr DWORD kExchangeTextCapacity = 128;
 
+// Option bit of "fi" that adds the control unit's register and serial numbers.
+constexpr WORD kFiscalOptionControlUnit = 0x0200;
+
 // One "vw" exchange; the outputs change only when the unit answered.
 int RunControlUnitExchange(CBrontal& layer, UINT exchange, WORD* status, AnsiText* info,
                            AnsiText* answer, WORD* checksum) {
@@ -131,6 +134,12 @@ STDMETHODIMP CDrvKeltor::PrintTaxAuthoritiesControlUnitReport() {
 
 STDMETHODIMP CDrvKeltor::InitializeFiscalPrinter() {
     return RunDeviceMethod(*this, "CDrvKeltor::InitializeFiscalPrinter", [&](CDeviceFrame& frame) {
+        // Fiscalisation cannot be undone: a printer registered with its control unit needs the
+        // unit's serial number, and an empty one is not sent in its place.
+        if ((m_initializationOptions & kFiscalOptionControlUnit) != 0 &&
+            m_controlUnitSerialNumber.empty()) {
+            return static_cast<int>(kBrontalBadArguments);
+        }
         return frame.Layer().InitializeFiscal(
             m_initializationOptions, m_initializationPassword.c_str(),
             m_initializationNewPassword.c_str(), m_taxpayerAccountNumber.c_str(),

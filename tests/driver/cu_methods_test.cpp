@@ -357,6 +357,26 @@ TEST_F(FiscalisationTest, MissingTaxpayerNumberOrAnOverlongRequestSendsNothing) 
     EXPECT_TRUE(printer_.Frames().empty()) << Printable(Requests());
 }
 
+TEST_F(FiscalisationTest, AControlUnitWithoutItsSerialNumberIsRefusedUnsent) {
+    PutText(kInitializationPassword, "1111");
+    PutText(kUnitRegisterNumber, "R77");
+    PutText(kUnitSerialNumber, "");
+    ASSERT_EQ(D().Put(kInitializationOptions, client::UI2(0x0201)).hr, S_OK);
+    EXPECT_EQ(Result(kInitializeFiscalPrinter), static_cast<HRESULT>(0x8004232A));
+    EXPECT_EQ(ResultCode(), -9002);
+    EXPECT_TRUE(Commands().empty()) << Printable(Requests());
+    EXPECT_EQ(D().GetUI2(kStateFiscal), 0);
+
+    // Without the unit's fields the serial number is not asked for (the wrong password keeps
+    // the printer as it was).
+    ASSERT_EQ(D().Put(kInitializationOptions, client::UI2(0x0001)).hr, S_OK);
+    printer_.ClearLog();
+    EXPECT_EQ(Result(kInitializeFiscalPrinter), static_cast<HRESULT>(0x800423FF));
+    EXPECT_EQ(Commands(),
+              Strings{"fi" + kFs + "0001" + kFs + "1111" + kFs + "1111" + kFs + "190123456"})
+        << Printable(Requests());
+}
+
 // ---- reset of the fiscal state ----
 
 TEST_F(ControlUnitTest, ResetFiscalRestartsAsksTheStatusAndResetsWhenAsked) {
