@@ -64,6 +64,17 @@ bool IsUnsignedFormat(LPCSTR format, bool isLong) {
     return conversions == 1;
 }
 
+// One value printed with a format IsUnsignedFormat accepted.
+template <typename Unsigned>
+int AppendFormatted(LPSTR text, DWORD capacity, char separator, LPCSTR format, Unsigned value) {
+    char field[64];
+    const int count = std::snprintf(field, sizeof field, format, value);
+    if (count < 0 || static_cast<size_t>(count) >= sizeof field) {
+        return 0;
+    }
+    return AppendField(text, capacity, separator, field, static_cast<size_t>(count));
+}
+
 // The number of decimals of a scale that is a power of ten (0 and 1 have none); -1 otherwise.
 int ScaleDecimals(DWORD scale) {
     if (scale <= 1) {
@@ -109,12 +120,7 @@ int CBrontal::AppendUnsigned(LPSTR text, DWORD capacity, char separator, UINT va
     if (!IsUnsignedFormat(format, false)) {
         return 0;
     }
-    char field[64];
-    const int count = std::snprintf(field, sizeof field, format, static_cast<unsigned>(value));
-    if (count < 0 || static_cast<size_t>(count) >= sizeof field) {
-        return 0;
-    }
-    return AppendField(text, capacity, separator, field, static_cast<size_t>(count));
+    return AppendFormatted(text, capacity, separator, format, static_cast<unsigned>(value));
 }
 
 int CBrontal::AppendUnsignedLong(LPSTR text, DWORD capacity, char separator, ULONG value,
@@ -122,13 +128,8 @@ int CBrontal::AppendUnsignedLong(LPSTR text, DWORD capacity, char separator, ULO
     if (!IsUnsignedFormat(format, true)) {
         return 0;
     }
-    char field[64];
     // ULONG is 32 bits on every target; "%lu" takes the platform's unsigned long.
-    const int count = std::snprintf(field, sizeof field, format, static_cast<unsigned long>(value));
-    if (count < 0 || static_cast<size_t>(count) >= sizeof field) {
-        return 0;
-    }
-    return AppendField(text, capacity, separator, field, static_cast<size_t>(count));
+    return AppendFormatted(text, capacity, separator, format, static_cast<unsigned long>(value));
 }
 
 int CBrontal::AppendAmount(LPSTR text, DWORD capacity, char separator, LONGLONG value,

@@ -47,6 +47,16 @@ int RunPlain(CBrontal& layer, LPCSTR code) {
     return fiscal::Run(layer, code, "");
 }
 
+// A line that changes the running total: the total follows only once the printer took the line.
+int RunCounted(CBrontal& layer, LPCSTR code, LPCSTR request, BOOL subtract, LONGLONG amount,
+               DWORD scale) {
+    const int result = fiscal::Run(layer, code, request);
+    if (result == 0) {
+        layer.AddToTotal(subtract, amount, scale);
+    }
+    return result;
+}
+
 }  // namespace
 
 int CBrontal::BeginReceipt(int type, ULONG documentNumber, LPCSTR text) {
@@ -189,11 +199,10 @@ int CBrontal::SellArticle(BOOL sale, LONGLONG price, DWORD priceScale, LPCSTR na
         AppendText(request, sizeof request, kFieldSeparator, tail + 1) == 0) {
         return kBrontalBadArguments;
     }
-    const int result = fiscal::Run(*this, "as", request);
-    if (result == 0 && changesTotal) {
-        AddToTotal(!sale, lineAmount, lineScale);
+    if (!changesTotal) {
+        return fiscal::Run(*this, "as", request);
     }
-    return result;
+    return RunCounted(*this, "as", request, !sale, lineAmount, lineScale);
 }
 
 namespace {
@@ -229,11 +238,7 @@ int ArticleCorrection(CBrontal& layer, LPCSTR code, bool lowers, BOOL direction,
         layer.PreviewTotal(subtract, amount, scale) < 0) {
         return kBrontalBadArguments;
     }
-    const int result = fiscal::Run(layer, code, request);
-    if (result == 0) {
-        layer.AddToTotal(subtract, amount, scale);
-    }
-    return result;
+    return RunCounted(layer, code, request, subtract, amount, scale);
 }
 
 // "rd" and "ra": text, FS, amount.
@@ -249,11 +254,7 @@ int ReceiptCorrection(CBrontal& layer, LPCSTR code, DWORD capacity, BOOL subtrac
         layer.PreviewTotal(subtract, amount, scale) < 0) {
         return kBrontalBadArguments;
     }
-    const int result = fiscal::Run(layer, code, request);
-    if (result == 0) {
-        layer.AddToTotal(subtract, amount, scale);
-    }
-    return result;
+    return RunCounted(layer, code, request, subtract, amount, scale);
 }
 
 }  // namespace
