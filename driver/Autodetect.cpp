@@ -2,13 +2,10 @@
 #include "BackgroundWork.h"
 
 #include "DrvKeltorResult.h"
+#include "RoutineTrace.h"
 #include "Settings.h"
-#include "Trace.h"
 
 namespace {
-
-const char kTryFormat[] = "%s() try...";
-const char kDoneFormat[] = "%s() done, res=%d(%#0x)";
 
 // Speeds tried on every port; each gives one step of the bar.
 constexpr int kSpeedsPerPort = kSearchSpeedCount;
@@ -45,8 +42,7 @@ bool IsPortName(LPCSTR name) {
 }  // namespace
 
 int GetSystemComPortCount() {
-    const char name[] = "CDrvKeltor::GetSystemComPortCount";
-    TraceCallHelper(kCallFlowTraceFile, kTryFormat, name);
+    const CRoutineTrace trace("CDrvKeltor::GetSystemComPortCount");
     int count = 0;
     for (DWORD index = 0;; ++index) {
         LPSTR port = nullptr;
@@ -58,13 +54,11 @@ int GetSystemComPortCount() {
         count += IsPortName(port) ? 1 : 0;
         delete[] port;
     }
-    TraceCallHelper(kCallFlowTraceFile, kDoneFormat, name, count, static_cast<unsigned>(count));
-    return count;
+    return trace.Done(count);
 }
 
 int RunAutodetect(CBrontal* device, DWORD* port, DWORD* baud) {
-    const char name[] = "CDrvKeltor::RunAutodetect";
-    TraceCallHelper(kCallFlowTraceFile, kTryFormat, name);
+    const CRoutineTrace trace("CDrvKeltor::RunAutodetect");
     int result = kDriverWorkerStartFailed;
     if (WorkDescriptor* work = AllocateWork()) {
         work->device = device;
@@ -83,6 +77,5 @@ int RunAutodetect(CBrontal* device, DWORD* port, DWORD* baud) {
         }
         ReleaseWork(work);
     }
-    TraceCallHelper(kCallFlowTraceFile, kDoneFormat, name, result, static_cast<unsigned>(result));
-    return result;
+    return trace.Done(result);
 }

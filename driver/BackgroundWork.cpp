@@ -10,12 +10,9 @@
 
 #include "DrvKeltorResult.h"
 #include "ProgressDialog.h"
-#include "Trace.h"
+#include "RoutineTrace.h"
 
 namespace {
-
-const char kTryFormat[] = "%s() try...";
-const char kDoneFormat[] = "%s() done, res=%d(%#0x)";
 
 constexpr DWORD kCaptionCapacity = 256;
 // More room than this is needed after the text for the number to be shown.
@@ -27,20 +24,11 @@ constexpr DWORD kProgressPauseMs = 100;
 std::atomic<CProgressDialog*> g_progressDialog{nullptr};
 std::atomic<WorkDescriptor*> g_runningWork{nullptr};
 
-void TraceTry(LPCSTR name) {
-    TraceCallHelper(kCallFlowTraceFile, kTryFormat, name);
-}
-
-int TraceDone(LPCSTR name, int result) {
-    TraceCallHelper(kCallFlowTraceFile, kDoneFormat, name, result, static_cast<unsigned>(result));
-    return result;
-}
-
 using Task = int (*)(WorkDescriptor& work);
 
 // The body all three workers share.
 unsigned RunWorker(void* argument, LPCSTR name, Task task) {
-    TraceTry(name);
+    const CRoutineTrace trace(name);
     WorkDescriptor& work = *static_cast<WorkDescriptor*>(argument);
     const HRESULT initialized = CoInitialize(nullptr);
     if (SUCCEEDED(initialized) && work.device) {
@@ -53,7 +41,7 @@ unsigned RunWorker(void* argument, LPCSTR name, Task task) {
     if (SUCCEEDED(initialized)) {
         CoUninitialize();
     }
-    return static_cast<unsigned>(TraceDone(name, work.result));
+    return static_cast<unsigned>(trace.Done(work.result));
 }
 
 int ScanPorts(WorkDescriptor& work) {
@@ -101,20 +89,19 @@ void ReleaseWork(WorkDescriptor* work) {
 }
 
 int RunProgress(WorkDescriptor* work) {
-    const char name[] = "CDrvKeltor::RunProgress";
-    TraceTry(name);
+    const CRoutineTrace trace("CDrvKeltor::RunProgress");
     if (!work) {
-        return TraceDone(name, kDriverWorkerStartFailed);
+        return trace.Done(kDriverWorkerStartFailed);
     }
     WorkDescriptor* idle = nullptr;
     if (!g_runningWork.compare_exchange_strong(idle, work)) {
         // A second worker would share the command layer's buffers with the first.
-        return TraceDone(name, kDriverWorkerStartFailed);
+        return trace.Done(kDriverWorkerStartFailed);
     }
     CProgressDialog* dialog = new (std::nothrow) CProgressDialog(work);
     if (!dialog) {
         g_runningWork = nullptr;
-        return TraceDone(name, kDriverWorkerStartFailed);
+        return trace.Done(kDriverWorkerStartFailed);
     }
     g_progressDialog = dialog;
     const INT_PTR end = dialog->DoModal(GetActiveWindow());
@@ -131,7 +118,7 @@ int RunProgress(WorkDescriptor* work) {
     } else {
         result = end == IDOK ? 0 : work->result;
     }
-    return TraceDone(name, result);
+    return trace.Done(result);
 }
 
 void ComposeProgressCaption(LPSTR caption, DWORD capacity, LPCSTR text, DWORD number) {
@@ -158,10 +145,9 @@ void ComposeProgressCaption(LPSTR caption, DWORD capacity, LPCSTR text, DWORD nu
 }
 
 int UpdateProgress(HWND dialog, LPCSTR text, DWORD number) {
-    const char name[] = "CDrvKeltor::UpdateProgress";
-    TraceTry(name);
+    const CRoutineTrace trace("CDrvKeltor::UpdateProgress");
     if (!IsWindow(dialog)) {
-        return TraceDone(name, 0);
+        return trace.Done(0);
     }
     HWND bar = GetDlgItem(dialog, kProgressBarId);
     int result;
@@ -177,7 +163,7 @@ int UpdateProgress(HWND dialog, LPCSTR text, DWORD number) {
     } else {
         result = PostMessageA(bar, PBM_STEPIT, 0, 0);
     }
-    return TraceDone(name, result);
+    return trace.Done(result);
 }
 
 void ReportProgressToDialog(LPVOID dialog, LPCSTR text, DWORD number) {
@@ -185,13 +171,12 @@ void ReportProgressToDialog(LPVOID dialog, LPCSTR text, DWORD number) {
 }
 
 void NotifyProgressDone(WorkDescriptor* work) {
-    const char name[] = "CDrvKeltor::NotifyProgressDone";
-    TraceTry(name);
+    const CRoutineTrace trace("CDrvKeltor::NotifyProgressDone");
     if (work && IsWindow(work->dialog)) {
         SendNotifyMessageA(work->dialog, WM_COMMAND, work->result == 0 ? IDOK : IDCANCEL, 0);
         Sleep(kProgressPauseMs);
     }
-    TraceDone(name, 0);
+    trace.Done(0);
 }
 
 unsigned AutodetectThread(void* work) {

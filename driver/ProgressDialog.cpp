@@ -8,12 +8,9 @@
 #include <new>
 
 #include "DrvKeltorResult.h"
-#include "Trace.h"
+#include "RoutineTrace.h"
 
 namespace {
-
-const char kTryFormat[] = "%s() try...";
-const char kDoneFormat[] = "%s() done, res=%d(%#0x)";
 
 const OLECHAR kDialogTitle[] = OLESTR("Ждите...");
 const OLECHAR kDialogFont[] = OLESTR("MS Shell Dlg");
@@ -52,14 +49,6 @@ class TemplateWriter {
   private:
     std::vector<BYTE> m_bytes;
 };
-
-void TraceTry(LPCSTR name) {
-    TraceCallHelper(kCallFlowTraceFile, kTryFormat, name);
-}
-
-void TraceDone(LPCSTR name, int result) {
-    TraceCallHelper(kCallFlowTraceFile, kDoneFormat, name, result, static_cast<unsigned>(result));
-}
 
 LPCSTR CaptionOf(DWORD kind) {
     switch (kind) {
@@ -132,17 +121,15 @@ const DLGTEMPLATE* CProgressDialog::Template() {
 
 BOOL CProgressDialog::PreTranslateMessage(MSG* message) {
     if (message->message == WM_KEYDOWN || message->message == WM_KEYUP) {
-        const char name[] = "CProgressDialog::PreTranslateMessage";
-        TraceTry(name);
-        TraceDone(name, static_cast<int>(message->message));
+        const CRoutineTrace trace("CProgressDialog::PreTranslateMessage");
+        trace.Done(static_cast<int>(message->message));
         return TRUE;
     }
     return CModalDialog::PreTranslateMessage(message);
 }
 
 BOOL CProgressDialog::OnInitDialog() {
-    const char name[] = "CProgressDialog::OnInitDialog";
-    TraceTry(name);
+    const CRoutineTrace trace("CProgressDialog::OnInitDialog");
     CModalDialog::OnInitDialog();
     m_work->dialog = m_hWnd;
     HWND bar = GetDlgItem(m_hWnd, kProgressBarId);
@@ -156,7 +143,7 @@ BOOL CProgressDialog::OnInitDialog() {
         m_work->result = kDriverWorkerStartFailed;
         EndDialog(IDCANCEL);
     }
-    TraceDone(name, static_cast<int>(m_work->threadId));
+    trace.Done(static_cast<int>(m_work->threadId));
     if (m_work->thread) {
         ResumeThread(m_work->thread);
     }
@@ -179,17 +166,15 @@ bool CProgressDialog::StartWorker() {
 }
 
 void CProgressDialog::OnOK() {
-    const char name[] = "CProgressDialog::OnOK";
-    TraceTry(name);
+    const CRoutineTrace trace("CProgressDialog::OnOK");
     EndDialog(IDOK);
-    TraceDone(name, IDOK);
+    trace.Done(IDOK);
 }
 
 void CProgressDialog::OnCancel() {
-    const char name[] = "CProgressDialog::OnCancel";
-    TraceTry(name);
+    const CRoutineTrace trace("CProgressDialog::OnCancel");
     EndDialog(IDCANCEL);
-    TraceDone(name, IDCANCEL);
+    trace.Done(IDCANCEL);
 }
 
 BOOL CProgressDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -201,9 +186,8 @@ BOOL CProgressDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CProgressDialog::OnEndModalEx(WPARAM wParam, LPARAM) {
-    const char name[] = "CProgressDialog::OnEndModalEx";
-    TraceTry(name);
+    const CRoutineTrace trace("CProgressDialog::OnEndModalEx");
     EndDialog(static_cast<INT_PTR>(wParam));
-    TraceDone(name, static_cast<int>(wParam));
+    trace.Done(static_cast<int>(wParam));
     return 0;
 }
