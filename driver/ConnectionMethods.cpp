@@ -6,13 +6,10 @@
 #include "DrvKeltor.h"
 #include "DrvKeltorFrame.h"
 #include "DrvKeltorResult.h"
+#include "RoutineTrace.h"
 #include "Settings.h"
-#include "Trace.h"
 
 namespace {
-
-const char kTryFormat[] = "%s() try...";
-const char kDoneFormat[] = "%s() done, res=%d(%#0x)";
 
 // The model text the printer names itself by is at most this long.
 constexpr size_t kModelNameLimit = 16;
@@ -25,11 +22,26 @@ AnsiText WithoutLeadingZeros(LPCSTR text) {
     return text;
 }
 
+// "gi": the options word, and the taxpayer account number when it is asked for. Both are kept
+// only when the printer answers.
+int ReadInitialization(CBrontal& layer, WORD* options, AnsiText* taxpayer) {
+    LONG number = 0;
+    DWORD word = 0;
+    char text[kIdentificationTextCapacity] = {};
+    const int result = layer.ReadInitializationData(&number, &word, text, sizeof text);
+    if (result == 0) {
+        *options = static_cast<WORD>(word);
+        if (taxpayer) {
+            *taxpayer = text;
+        }
+    }
+    return result;
+}
+
 }  // namespace
 
 int CDrvKeltor::RefreshHardwareStatus() {
-    const char name[] = "CDrvKeltor::RefreshHardwareStatus";
-    TraceCallHelper(kCallFlowTraceFile, kTryFormat, name);
+    const CRoutineTrace trace("CDrvKeltor::RefreshHardwareStatus");
     HardwareStatus hardware = {};
     const int result = m_brontal->ReadHardwareStatus(&hardware);
     if (result == 0) {
@@ -39,8 +51,7 @@ int CDrvKeltor::RefreshHardwareStatus() {
             m_printerName = WithoutLeadingZeros(hardware.printerName);
         }
     }
-    TraceCallHelper(kCallFlowTraceFile, kDoneFormat, name, result, static_cast<unsigned>(result));
-    return result;
+    return trace.Done(result);
 }
 
 int CDrvKeltor::ReadManufacturerTexts() {
@@ -76,16 +87,7 @@ int CDrvKeltor::ReadFirmwareTexts() {
 }
 
 int CDrvKeltor::ReadTaxpayerTexts() {
-    LONG number = 0;
-    DWORD options = 0;
-    char taxpayer[kIdentificationTextCapacity] = {};
-    const int result =
-        m_brontal->ReadInitializationData(&number, &options, taxpayer, sizeof taxpayer);
-    if (result == 0) {
-        m_taxpayerAccountNumber = taxpayer;
-        m_initializationOptions = static_cast<WORD>(options);
-    }
-    return result;
+    return ReadInitialization(*m_brontal, &m_initializationOptions, &m_taxpayerAccountNumber);
 }
 
 // What the printer says about itself. None of these results is the result of Connect: a printer
@@ -100,12 +102,8 @@ void CDrvKeltor::IdentifyPrinter() {
     if ((m_statusWord & kStatusDayOpen) && (m_statusWord & kStatusReceiptOpen)) {
         RestoreReceiptContext();
     }
-    LONG number = 0;
-    DWORD options = 0;
-    char taxpayer[kIdentificationTextCapacity] = {};
-    if (m_brontal->ReadInitializationData(&number, &options, taxpayer, sizeof taxpayer) == 0) {
-        m_initializationOptions = static_cast<WORD>(options);
-    }
+    // Only the options: the taxpayer account number is read when it is asked for.
+    ReadInitialization(*m_brontal, &m_initializationOptions, nullptr);
 }
 
 // A printer waiting for a reset, or for its journal to be accepted, would refuse the next

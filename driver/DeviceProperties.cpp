@@ -72,6 +72,24 @@ int DecimalOf(const AnsiText& text, size_t first, size_t count) {
     return value;
 }
 
+// The printer's clock as "gt" states it: the date as 8 digits, the time as 6.
+struct ClockTexts {
+    char date[kClockTextCapacity];
+    char time[kClockTextCapacity];
+};
+
+int ReadClockTexts(CDeviceFrame& frame, ClockTexts* clock) {
+    *clock = {};
+    return frame.Store(
+        frame.Layer().ReadClock(clock->date, sizeof clock->date, clock->time, sizeof clock->time));
+}
+
+// "st" with the fields, then the status of its reply; only the setting's result is stored.
+void SetClock(CDeviceFrame& frame, const SYSTEMTIME& fields) {
+    frame.Store(frame.Layer().SetDateTime(&fields));
+    frame.RefreshAfter();
+}
+
 }  // namespace
 
 // ---- CashierLogin ----
@@ -123,10 +141,8 @@ STDMETHODIMP CDrvKeltor::get_DateTime(DATE* pVal) {
     *pVal = 0;
     CDeviceFrame frame(*this, name);
     if (frame.Begin(false)) {
-        char date[kClockTextCapacity] = {};
-        char time[kClockTextCapacity] = {};
-        if (frame.Store(frame.Layer().ReadClock(date, sizeof date, time, sizeof time)) == 0 &&
-            !DateOfClock(date, time, pVal)) {
+        ClockTexts clock;
+        if (ReadClockTexts(frame, &clock) == 0 && !DateOfClock(clock.date, clock.time, pVal)) {
             // A clock the printer cannot state is no date of 1899.
             *pVal = 0;
             frame.Store(kBrontalBadReply);
@@ -149,8 +165,7 @@ STDMETHODIMP CDrvKeltor::put_DateTime(DATE newVal) {
                                      moment.wMinute, moment.wSecond);
             }
         }
-        frame.Store(frame.Layer().SetDateTime(&fields));
-        frame.RefreshAfter();
+        SetClock(frame, fields);
     }
     return frame.End();
 }
@@ -167,10 +182,9 @@ STDMETHODIMP CDrvKeltor::get_DateTimeYYYYMMDDhhmmss(BSTR* pVal) {
     AnsiText clock;
     CDeviceFrame frame(*this, name);
     if (frame.Begin(false)) {
-        char date[kClockTextCapacity] = {};
-        char time[kClockTextCapacity] = {};
-        if (frame.Store(frame.Layer().ReadClock(date, sizeof date, time, sizeof time)) == 0) {
-            clock = AnsiText(date) + time;
+        ClockTexts texts;
+        if (ReadClockTexts(frame, &texts) == 0) {
+            clock = AnsiText(texts.date) + texts.time;
         }
         frame.RefreshAfter();
     }
@@ -197,8 +211,7 @@ STDMETHODIMP CDrvKeltor::put_DateTimeYYYYMMDDhhmmss(BSTR newVal) {
                               DecimalOf(digits, 6, 2), DecimalOf(digits, 8, 2),
                               DecimalOf(digits, 10, 2), DecimalOf(digits, 12, 2))
                 : Now();
-        frame.Store(frame.Layer().SetDateTime(&fields));
-        frame.RefreshAfter();
+        SetClock(frame, fields);
     }
     const HRESULT hr = frame.End();
     return FAILED(converted) ? converted : hr;
