@@ -7,27 +7,21 @@ int CDrvKeltor::CorrectArticle(CDeviceFrame& frame, bool surcharge, BOOL directi
     CBrontal& layer = frame.Layer();
     const DecimalPair amount = AmountPair(m_correctionAmount.int64);
     const int number = m_department;
-    const int result = frame.Store(
-        surcharge ? layer.ArticleSurcharge(direction, amount.value, amount.scale, m_article.c_str(),
-                                           m_correctionMnemo.c_str(), number)
-                  : layer.ArticleDiscount(direction, amount.value, amount.scale, m_article.c_str(),
-                                          m_correctionMnemo.c_str(), number));
-    if (result != 0) {
-        return result;
-    }
-    return frame.Store(RefreshReceiptTotals());
+    return RefreshTotalsAfter(
+        frame, surcharge
+                   ? layer.ArticleSurcharge(direction, amount.value, amount.scale,
+                                            m_article.c_str(), m_correctionMnemo.c_str(), number)
+                   : layer.ArticleDiscount(direction, amount.value, amount.scale, m_article.c_str(),
+                                           m_correctionMnemo.c_str(), number));
 }
 
 int CDrvKeltor::CorrectReceipt(CDeviceFrame& frame, bool surcharge) {
     CBrontal& layer = frame.Layer();
     const DecimalPair amount = AmountPair(m_correctionAmount.int64);
-    const int result = frame.Store(
-        surcharge ? layer.ReceiptSurcharge(amount.value, amount.scale, m_correctionMnemo.c_str())
-                  : layer.ReceiptDiscount(amount.value, amount.scale, m_correctionMnemo.c_str()));
-    if (result != 0) {
-        return result;
-    }
-    return frame.Store(RefreshReceiptTotals());
+    return RefreshTotalsAfter(
+        frame, surcharge
+                   ? layer.ReceiptSurcharge(amount.value, amount.scale, m_correctionMnemo.c_str())
+                   : layer.ReceiptDiscount(amount.value, amount.scale, m_correctionMnemo.c_str()));
 }
 
 // Before the total a correction belongs to the last article; once the receipt is ready for its

@@ -66,10 +66,7 @@ int CDrvKeltor::PayCashSteps(CDeviceFrame& frame, BOOL payment, bool checkDocume
         result = layer.PayCash(payment, amount.value, amount.scale, m_amountCurrency.c_str(),
                                rate.value, rate.scale);
     }
-    if (frame.Store(result) != 0) {
-        return result;
-    }
-    return frame.Store(RefreshReceiptTotals());
+    return RefreshTotalsAfter(frame, result);
 }
 
 STDMETHODIMP CDrvKeltor::PayCash() {
@@ -109,11 +106,8 @@ STDMETHODIMP CDrvKeltor::PayNoncash() {
             return frame.Store(kBrontalBadArguments);
         }
         const DecimalPair pair = AmountPair(amount);
-        if (frame.Store(frame.Layer().PayNoncash(TRUE, pair.value, pair.scale, m_noncashType)) !=
-            0) {
-            return DriverResultCode();
-        }
-        return RefreshReceiptTotals();
+        return RefreshTotalsAfter(
+            frame, frame.Layer().PayNoncash(TRUE, pair.value, pair.scale, m_noncashType));
     });
 }
 
@@ -133,11 +127,8 @@ STDMETHODIMP CDrvKeltor::RepayNoncash() {
             }
         }
         const DecimalPair pair = AmountPair(amount);
-        if (frame.Store(frame.Layer().PayNoncash(FALSE, pair.value, pair.scale, m_noncashType)) !=
-            0) {
-            return DriverResultCode();
-        }
-        return RefreshReceiptTotals();
+        return RefreshTotalsAfter(
+            frame, frame.Layer().PayNoncash(FALSE, pair.value, pair.scale, m_noncashType));
     });
 }
 
@@ -151,10 +142,8 @@ int CDrvKeltor::CashInOutSteps(CDeviceFrame& frame, BOOL income) {
     }
     const DecimalPair amount = AmountPair(m_amount.int64);
     LPCSTR currency = m_amountCurrency.empty() ? nullptr : m_amountCurrency.c_str();
-    if (frame.Store(frame.Layer().CashInOut(income, amount.value, amount.scale, currency)) != 0) {
-        return DriverResultCode();
-    }
-    return frame.Store(RefreshReceiptTotals());
+    return RefreshTotalsAfter(
+        frame, frame.Layer().CashInOut(income, amount.value, amount.scale, currency));
 }
 
 STDMETHODIMP CDrvKeltor::CashIncome() {

@@ -3,32 +3,13 @@
 
 #include "DrvKeltor.h"
 #include "DrvKeltorFrame.h"
+#include "RoutineTrace.h"
 #include "SaturatedMath.h"
-#include "Trace.h"
 
 namespace {
 
-const char kTryFormat[] = "%s() try...";
-const char kDoneFormat[] = "%s() done, res=%d(%#0x)";
-
 // The cash payments "kc" may list: one entry per currency of the printer.
 constexpr int kCashEntryCapacity = 8;
-
-// The internal routines' call-flow lines.
-class CRoutineTrace {
-  public:
-    explicit CRoutineTrace(LPCSTR name) : m_name(name) {
-        TraceCallHelper(kCallFlowTraceFile, kTryFormat, m_name);
-    }
-    int Done(int result) const {
-        TraceCallHelper(kCallFlowTraceFile, kDoneFormat, m_name, result,
-                        static_cast<unsigned>(result));
-        return result;
-    }
-
-  private:
-    LPCSTR m_name;
-};
 
 // The largest power of ten (up to 10000) that divides the fraction `rest`, as a divisor.
 LONGLONG FractionDivisor(LONGLONG rest) {
@@ -160,6 +141,13 @@ int CDrvKeltor::RefreshReceiptTotals() {
     }
     SetReceiptTotals(subtotal, paid);
     return trace.Done(0);
+}
+
+int RefreshTotalsAfter(CDeviceFrame& frame, int result) {
+    if (frame.Store(result) != 0) {
+        return result;
+    }
+    return frame.Store(frame.Object().RefreshReceiptTotals());
 }
 
 LONGLONG CDrvKeltor::CalcCashPayedSum() {

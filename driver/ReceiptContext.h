@@ -9,6 +9,8 @@
 
 #include "FiscalRecords.h"
 
+class CDeviceFrame;
+
 constexpr LONGLONG kMoneyUnit = 10000;
 
 // 12.5 -> (125, 10), 3 -> (3, 1), -2.75 -> (-275, 100). Exact.
@@ -22,3 +24,7 @@ LONGLONG MoneyFromPair(LONGLONG value, DWORD scale);
 inline LONGLONG MoneyFromPair(const DecimalPair& pair) {
     return MoneyFromPair(pair.value, pair.scale);
 }
+
+// The end of a receipt command: its result is stored and, when it is 0, the receipt totals are
+// refreshed to follow it; the refresh's result is then stored and returned instead.
+int RefreshTotalsAfter(CDeviceFrame& frame, int result);

@@ -71,14 +71,11 @@ int CDrvKeltor::SellLine(CDeviceFrame& frame, BOOL sale) {
     // Only a refund line may name its amount; the printer checks it against price x quantity.
     const DecimalPair amount =
         m_receiptType == 2 && m_amount.int64 > 0 ? AmountPair(m_amount.int64) : DecimalPair{0, 1};
-    const int result = frame.Store(frame.Layer().SellArticle(
-        sale, price.value, price.scale, m_article.c_str(), m_department, quantity.value,
-        quantity.scale, m_quantityUnit.c_str(), amount.value, amount.scale, m_typeOfGoods,
-        m_barcodeOfGoods.c_str(), m_forcePrintSingleQuantity != 0));
-    if (result != 0) {
-        return result;
-    }
-    return frame.Store(RefreshReceiptTotals());
+    return RefreshTotalsAfter(
+        frame, frame.Layer().SellArticle(
+                   sale, price.value, price.scale, m_article.c_str(), m_department, quantity.value,
+                   quantity.scale, m_quantityUnit.c_str(), amount.value, amount.scale,
+                   m_typeOfGoods, m_barcodeOfGoods.c_str(), m_forcePrintSingleQuantity != 0));
 }
 
 // ---- opening ----
@@ -189,20 +186,16 @@ STDMETHODIMP CDrvKeltor::PrintText() {
             return DriverResultCode();
         }
         if (frame.Store(layer.SetPrintFont(0)) != 0 ||
-            frame.Store(layer.PrintTextLine(m_textToPrint.c_str())) != 0 ||
-            frame.Store(layer.SetPrintFont(0)) != 0) {
+            frame.Store(layer.PrintTextLine(m_textToPrint.c_str())) != 0) {
             return DriverResultCode();
         }
-        return RefreshReceiptTotals();
+        return RefreshTotalsAfter(frame, layer.SetPrintFont(0));
     });
 }
 
 STDMETHODIMP CDrvKeltor::PrintSubtotal() {
     return RunDeviceMethod(*this, "CDrvKeltor::PrintSubtotal", [&](CDeviceFrame& frame) {
-        if (frame.Store(frame.Layer().PrintSubtotal()) != 0) {
-            return DriverResultCode();
-        }
-        return RefreshReceiptTotals();
+        return RefreshTotalsAfter(frame, frame.Layer().PrintSubtotal());
     });
 }
 
@@ -233,9 +226,8 @@ STDMETHODIMP CDrvKeltor::CompleteReceipt() {
 
 STDMETHODIMP CDrvKeltor::ContinueReceipt() {
     return RunDeviceMethod(*this, "CDrvKeltor::ContinueReceipt", [&](CDeviceFrame& frame) {
-        if ((m_statusWord & kStatusReadyForTotal) &&
-            frame.Store(frame.Layer().ContinueReceipt()) != 0) {
-            return DriverResultCode();
+        if (m_statusWord & kStatusReadyForTotal) {
+            return RefreshTotalsAfter(frame, frame.Layer().ContinueReceipt());
         }
         return RefreshReceiptTotals();
     });
