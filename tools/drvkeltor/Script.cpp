@@ -9,15 +9,6 @@ namespace drvkeltor {
 
 namespace {
 
-std::string Trimmed(const std::string& text) {
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) {
-        return std::string();
-    }
-    const size_t last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
-
 // A name alone may carry a comment after it.
 std::string WithoutComment(const std::string& text) {
     const size_t hash = text.find('#');

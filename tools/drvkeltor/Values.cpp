@@ -11,15 +11,6 @@ namespace {
 constexpr LONGLONG kMoneyUnit = 10000;
 constexpr int kMoneyDecimals = 4;
 
-std::string Trimmed(const std::string& text) {
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) {
-        return std::string();
-    }
-    const size_t last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
-
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -208,6 +199,15 @@ std::string FormatArray(const VARIANT& value) {
 }
 
 }  // namespace
+
+std::string Trimmed(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        return std::string();
+    }
+    const size_t last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
 
 BSTR BstrFromUtf8(const std::string& utf8) {
     if (utf8.empty()) {

@@ -27,6 +27,9 @@ std::string FormatDate(DATE date);
 // A whole number from `low` to `high`, decimal or 0x hexadecimal, optional sign.
 bool ParseInteger(const std::string& text, LONGLONG low, LONGLONG high, LONGLONG* number);
 
+// The text without the spaces and tabs at either end.
+std::string Trimmed(const std::string& text);
+
 // UTF-8 and BSTR.
 BSTR BstrFromUtf8(const std::string& utf8);
 std::string Utf8FromBstr(BSTR text);
