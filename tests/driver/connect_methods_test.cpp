@@ -82,6 +82,28 @@ TEST_F(Connect, AnEmptyModelNameKeepsTheNameTheObjectHas) {
     EXPECT_EQ(driver.GetText(kPrinterName), u"RKM-204");
 }
 
+TEST_F(Connect, AnObjectWithoutANameTakesTheMechanismsCutToSixteenCharacters) {
+    emu::PrinterIdentity identity;
+    identity.modelName = "";
+    ASSERT_EQ(printer_.SetIdentity(identity), 0);
+    emu::HardwareStatus hardware;
+    hardware.receipt.name = "000TP-80R-MECHANISM-LONG";
+    ASSERT_EQ(printer_.SetHardwareStatus(hardware), 0);
+
+    client::Driver driver = Create();
+    ASSERT_EQ(driver.Put(kPrinterName, client::Text(u"")).hr, S_OK);
+    ASSERT_EQ(driver.Put(kComPort, UI2(static_cast<USHORT>(port_))).hr, S_OK);
+    ASSERT_EQ(driver.Put(kBaudRate, UI4(9600)).hr, S_OK);
+    ASSERT_EQ(driver.Method(kConnect).hr, S_OK);
+    // "000TP-80R-MECHAN" are the first sixteen; the zeros are the printer's padding.
+    EXPECT_EQ(driver.GetText(kPrinterName), u"TP-80R-MECHAN");
+
+    // A name the object has is kept.
+    ASSERT_EQ(driver.Put(kPrinterName, client::Text(u"Касса 1")).hr, S_OK);
+    ASSERT_EQ(driver.Method(kConnect).hr, S_OK);
+    EXPECT_EQ(driver.GetText(kPrinterName), u"Касса 1");
+}
+
 TEST_F(Connect, APrinterNeedingResetIsResetAndConnectReturnsWhatTheResetGave) {
     printer_.SetStatusWords(emu::kInitialStatus | emu::kStatusNeedReset, 0);
     {

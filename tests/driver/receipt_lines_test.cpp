@@ -74,6 +74,40 @@ TEST_F(LineTest, AFullSlipIsEndedAndTheNextOneBegun) {
     EXPECT_EQ(Codes(Requests()), (std::vector<std::string>{"ls", "pl", "ls"}));
 }
 
+TEST_F(LineTest, SubtotalTotalAndBackToTheLines) {
+    OpenSaleWithLine(10 * kUnit);
+    Run(kPrintSubtotal);
+    EXPECT_EQ(Requests(), std::vector<std::string>{"rs"}) << Printable(Requests());
+    EXPECT_EQ(Money(kSubtotal), 10 * kUnit);
+
+    // Not yet totalled: there is nothing to go back from, and nothing is sent.
+    printer_.ClearLog();
+    Run(kContinueReceipt);
+    EXPECT_TRUE(Requests().empty()) << Printable(Requests());
+    EXPECT_EQ(Money(kDebt), 10 * kUnit);
+
+    Run(kCompleteReceipt);
+    EXPECT_EQ(Requests(), (std::vector<std::string>{"rt" + kFs + "10", "kg"}))
+        << Printable(Requests());
+    // Totalled already: the totals are asked for, the total is not sent again.
+    printer_.ClearLog();
+    Run(kCompleteReceipt);
+    EXPECT_EQ(Requests(), std::vector<std::string>{"kg"}) << Printable(Requests());
+
+    printer_.ClearLog();
+    Run(kContinueReceipt);
+    EXPECT_EQ(Requests(), (std::vector<std::string>{"ct", "kg"})) << Printable(Requests());
+    // Back at the lines: another article, and the total covers both.
+    PutMoney(kPrice, 5 * kUnit);
+    Run(kSale);
+    EXPECT_EQ(Money(kSubtotal), 15 * kUnit);
+    printer_.ClearLog();
+    Run(kCompleteReceipt);
+    EXPECT_EQ(Requests(), (std::vector<std::string>{"rt" + kFs + "15", "kg"}))
+        << Printable(Requests());
+    EXPECT_EQ(Money(kDebt), 15 * kUnit);
+}
+
 TEST_F(LineTest, AnEmptyLineIsRefusedBeforeItIsSent) {
     OpenSaleWithLine(10 * kUnit);
     PutText(kStringToPrint, "");
