@@ -94,11 +94,12 @@ int CBrontal::ReadJournalBlock(DWORD journal, DWORD offset, DWORD requested, LPS
     if (!buffer || capacity == 0 || !length || requested == 0 || requested > kJournalBlockMax) {
         return kBrontalBadArguments;
     }
-    char fields[kBlockFieldCapacity];
+    char fields[kBlockFieldCapacity] = {};
     AppendUnsigned(fields, sizeof fields, 0, journal);
     AppendUnsignedLong(fields, sizeof fields, kFieldSeparator, offset, "%lX");
     AppendUnsignedLong(fields, sizeof fields, kFieldSeparator, requested, "%lX");
-    char command[8] = "jg";  // the echo comes back here
+    // The echo comes back here, whole: the block's place in the reply is counted from it.
+    char command[kReplyTextCapacity] = "jg";
     const int result = Execute(command, sizeof command, fields, sizeof fields, 1);
     if (result <= 0) {
         return result;

@@ -290,6 +290,21 @@ TEST_F(Journal, ABlockKeepsItsZeroBytesAndEndsAtTheFieldSeparator) {
     EXPECT_EQ(peer.Requests().size(), 2U);
 }
 
+TEST_F(Journal, ABlockIsFoundBehindAnEchoOfAnyLength) {
+    // The block starts after the reply's own header, however long its echo is.
+    Play({RawPayload("jgjgjgjgjgjg" + FS + "00" + FS + "00C00000" + FS + "abc"),
+          RawPayload("J" + FS + "00" + FS + "00C00000" + FS + "xyz" + FS)});
+    char block[16];
+    std::memset(block, 'X', sizeof block);
+    DWORD length = 0;
+    EXPECT_EQ(layer.ReadJournalBlock(1, 0, 10, block, sizeof block, &length), 0);
+    EXPECT_EQ(length, 3U);
+    EXPECT_EQ(std::string(block, 4), std::string("abc", 4));
+    EXPECT_EQ(layer.ReadJournalBlock(1, 3, 10, block, sizeof block, &length), 0);
+    EXPECT_EQ(length, 3U);
+    EXPECT_EQ(std::string(block, 4), std::string("xyz", 4));
+}
+
 TEST_F(Journal, AnEmptyBlockCountsAsTheBytesAskedFor) {
     // The read moves on instead of asking for the same block for ever.
     Play({ReplyWith(0, 0x00C0, 0, ""), ReplyWith(0, 0x00C0, 0, "tail")});
