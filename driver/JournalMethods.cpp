@@ -180,6 +180,8 @@ STDMETHODIMP CDrvKeltor::ReadAndPrintElectronicJournal() {
                            });
 }
 
+// A printer whose status cannot be read is not one whose journal is known to need nothing: the
+// failed refresh is the result, as in every other method, rather than a success.
 STDMETHODIMP CDrvKeltor::ReadAndValidateElectronicJournal() {
     return RunDeviceMethod(
         *this, "CDrvKeltor::ReadAndValidateElectronicJournal", [&](CDeviceFrame& frame) {

@@ -20,16 +20,9 @@ void SetMoney(CY& property, const DecimalPair& amount) {
     property.int64 = MoneyFromPair(amount);
 }
 
-const DepartmentTotals* FindDepartment(const DepartmentTotals* rows, int count, WORD number) {
-    for (int i = 0; i < count; ++i) {
-        if (rows[i].number == number) {
-            return &rows[i];
-        }
-    }
-    return nullptr;
-}
-
-const FacilityTotals* FindFacility(const FacilityTotals* rows, int count, WORD number) {
+// The first department or facility row of `number`.
+template <class Row>
+const Row* FindNumberedRow(const Row* rows, int count, WORD number) {
     for (int i = 0; i < count; ++i) {
         if (rows[i].number == number) {
             return &rows[i];
@@ -192,7 +185,7 @@ int CDrvKeltor::InfoRequestSteps(CBrontal& layer, InfoRequest request) {
                                                  &session, departments, kDepartmentRows, &count)
                                            : layer.ReadSessionRefundsByDepartment(
                                                  &session, departments, kDepartmentRows, &count));
-            const DepartmentTotals* row = FindDepartment(departments, count, m_requestDepartment);
+            const DepartmentTotals* row = FindNumberedRow(departments, count, m_requestDepartment);
             if (result == 0 && row) {
                 SetMoney(sales ? m_salesAmount : m_refundsAmount, row->first);
             }
@@ -213,7 +206,8 @@ int CDrvKeltor::InfoRequestSteps(CBrontal& layer, InfoRequest request) {
         case InfoRequest::SessionNoncashSalesRefundsByFacility: {
             result = sessionAnswered(
                 layer.ReadSessionNoncashByFacility(&session, facilities, kFacilityRows, &count));
-            const FacilityTotals* row = FindFacility(facilities, count, m_requestNoncashFacility);
+            const FacilityTotals* row =
+                FindNumberedRow(facilities, count, m_requestNoncashFacility);
             if (result == 0 && row) {
                 SetMoney(m_salesAmount, row->amounts[0]);
                 SetMoney(m_refundsAmount, row->amounts[1]);
@@ -279,7 +273,7 @@ int CDrvKeltor::InfoRequestSteps(CBrontal& layer, InfoRequest request) {
             result =
                 sales ? layer.ReadReceiptSalesByDepartment(departments, kDepartmentRows, &count)
                       : layer.ReadReceiptRefundsByDepartment(departments, kDepartmentRows, &count);
-            const DepartmentTotals* row = FindDepartment(departments, count, m_requestDepartment);
+            const DepartmentTotals* row = FindNumberedRow(departments, count, m_requestDepartment);
             if (result == 0 && row) {
                 SetMoney(sales ? m_salesAmount : m_refundsAmount, row->first);
             }
@@ -299,7 +293,8 @@ int CDrvKeltor::InfoRequestSteps(CBrontal& layer, InfoRequest request) {
             result = request == InfoRequest::ReceiptNoncashPaymentsByFacility
                          ? layer.ReadReceiptNoncashByFacility(facilities, kFacilityRows, &count)
                          : layer.ReadCashierNoncashByFacility(facilities, kFacilityRows, &count);
-            const FacilityTotals* row = FindFacility(facilities, count, m_requestNoncashFacility);
+            const FacilityTotals* row =
+                FindNumberedRow(facilities, count, m_requestNoncashFacility);
             if (result == 0 && row) {
                 SetMoney(m_paymentAmount, row->amounts[0]);
             }
