@@ -54,6 +54,22 @@ bool OwnerQueue(HWND hwnd, std::shared_ptr<ThreadQueue>* queue) {
     return true;
 }
 
+// Queues a message sent from another thread and wakes its target; a `sender` waits for the
+// answer, a notification (null sender) does not.
+std::shared_ptr<SentMessage> QueueSent(ThreadQueue& target, HWND hwnd, UINT message, WPARAM wParam,
+                                       LPARAM lParam, const std::shared_ptr<ThreadQueue>& sender) {
+    auto sent = std::make_shared<SentMessage>();
+    sent->hwnd = hwnd;
+    sent->message = message;
+    sent->wParam = wParam;
+    sent->lParam = lParam;
+    sent->waiting = sender != nullptr;
+    sent->sender = sender;
+    target.sent.push_back(sent);
+    target.wakeup.notify_all();
+    return sent;
+}
+
 }  // namespace
 
 LRESULT CallWindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -113,15 +129,7 @@ WINBASEAPI LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARA
     if (!target->alive) {
         return 0;
     }
-    auto message = std::make_shared<SentMessage>();
-    message->hwnd = hWnd;
-    message->message = Msg;
-    message->wParam = wParam;
-    message->lParam = lParam;
-    message->waiting = true;
-    message->sender = own;
-    target->sent.push_back(message);
-    target->wakeup.notify_all();
+    std::shared_ptr<SentMessage> message = QueueSent(*target, hWnd, Msg, wParam, lParam, own);
     while (!message->done) {
         if (!own->sent.empty()) {
             // Answer what is sent to us meanwhile: the target may be waiting for us.
@@ -151,13 +159,7 @@ WINBASEAPI BOOL WINAPI SendNotifyMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LP
     if (!target->alive) {
         return TRUE;  // nobody left to hear it, as with a thread that ends before it looks
     }
-    auto message = std::make_shared<SentMessage>();
-    message->hwnd = hWnd;
-    message->message = Msg;
-    message->wParam = wParam;
-    message->lParam = lParam;
-    target->sent.push_back(message);
-    target->wakeup.notify_all();
+    QueueSent(*target, hWnd, Msg, wParam, lParam, nullptr);
     return TRUE;
 }
 
