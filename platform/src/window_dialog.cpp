@@ -207,24 +207,16 @@ LRESULT DialogProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (handled) {
         return window->messageResult;
     }
-    switch (message) {
-        case WM_SETTEXT: {
-            window->text = lParam ? reinterpret_cast<LPCSTR>(lParam) : "";
-            const bool shown = window->shown;
-            const std::string caption = window->text;
-            lock.unlock();
-            if (shown) {
-                PresentCaption(hwnd, caption);
-            }
-            return TRUE;
-        }
-        case WM_GETTEXT:
-            return CopyWindowText(window->text, wParam, lParam);
-        case WM_GETTEXTLENGTH:
-            return static_cast<LRESULT>(window->text.size());
-        default:
-            return 0;
+    LRESULT result = 0;
+    if (!HandleTextMessage(*window, message, wParam, lParam, &result)) {
+        return 0;
     }
+    if (message == WM_SETTEXT && window->shown) {
+        const std::string caption = window->text;
+        lock.unlock();
+        PresentCaption(hwnd, caption);
+    }
+    return result;
 }
 
 }  // namespace brontal::window

@@ -96,6 +96,9 @@ void Complete(SentMessage& message, LRESULT result);
 
 // WM_GETTEXT: the text cut to the buffer of `capacity` characters, terminated; its length.
 LRESULT CopyWindowText(const std::string& text, WPARAM capacity, LPARAM buffer);
+// WM_SETTEXT, WM_GETTEXT and WM_GETTEXTLENGTH on the window's own text, as every window class here
+// handles them: true with the message's result, false for any other message.
+bool HandleTextMessage(Window& window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
 
 // ---- without the lock ----
 

@@ -64,15 +64,9 @@ LRESULT ProgressProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             break;
         case PBM_GETPOS:
             return state.position;
-        case WM_SETTEXT:
-            bar->text = lParam ? reinterpret_cast<LPCSTR>(lParam) : "";
-            return TRUE;
-        case WM_GETTEXT:
-            return CopyWindowText(bar->text, wParam, lParam);
-        case WM_GETTEXTLENGTH:
-            return static_cast<LRESULT>(bar->text.size());
         default:
-            return 0;
+            HandleTextMessage(*bar, message, wParam, lParam, &result);
+            return result;
     }
     const bool changed = before.minimum != state.minimum || before.maximum != state.maximum ||
                          before.position != state.position;

@@ -18,6 +18,24 @@ LRESULT CopyWindowText(const std::string& text, WPARAM capacity, LPARAM buffer) 
     return static_cast<LRESULT>(count);
 }
 
+bool HandleTextMessage(Window& window, UINT message, WPARAM wParam, LPARAM lParam,
+                       LRESULT* result) {
+    switch (message) {
+        case WM_SETTEXT:
+            window.text = lParam ? reinterpret_cast<LPCSTR>(lParam) : "";
+            *result = TRUE;
+            return true;
+        case WM_GETTEXT:
+            *result = CopyWindowText(window.text, wParam, lParam);
+            return true;
+        case WM_GETTEXTLENGTH:
+            *result = static_cast<LRESULT>(window.text.size());
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace brontal::window
 
 using namespace brontal::window;
