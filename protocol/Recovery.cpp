@@ -135,7 +135,8 @@ int CBrontal::RecoverControlUnitError(int commandIndex, BYTE deviceError) {
         }
         LPCSTR position = data;
         LONG document = 0;
-        if (NextLong(&position, kFieldSeparator, &document) <= 0) {
+        // A negative number is no document: as a DWORD it would pass for the newest one.
+        if (NextLong(&position, kFieldSeparator, &document) <= 0 || document < 0) {
             return refused();
         }
         const DWORD previous = m_lastDocumentNumber;

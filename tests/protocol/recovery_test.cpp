@@ -90,6 +90,14 @@ TEST_F(Recovery, ControlUnitErrorSurvivesTheRecoverysOwnReplies) {
     EXPECT_EQ(layer.DeviceError(), 50);
     EXPECT_EQ(peer.Payloads(), (std::vector<std::string>{"re", "vc", "gn"}));
 
+    // A document number that is none does not count as a new document either.
+    peer.ClearRequests();
+    Play({ReplyWith(48, 0x8002, 0x0200), ReplyWith(0, 0x0002),
+          ReplyWith(0, 0x0002, 0, "-1" + FS + "3/4" + FS + "20" + FS)});
+    EXPECT_EQ(Command("re"), -9248);
+    EXPECT_EQ(layer.LastDocumentNumber(), 10U);
+    EXPECT_EQ(peer.Payloads(), (std::vector<std::string>{"re", "vc", "gn"}));
+
     // Unlocked but not ready: refused without asking for the document number.
     peer.ClearRequests();
     Play({ReplyWith(49, 0x8002), ReplyWith(0, 0x0020)});
