@@ -192,11 +192,15 @@ class ConnectTest : public client::ComponentTest {
         client::ComponentTest::TearDown();
     }
 
+    // Sets `driver` to the printer's port at `baud`.
+    void SetToPrinter(client::Driver& driver, ULONG baud = 9600) {
+        EXPECT_EQ(driver.Put(kComPort, client::UI2(static_cast<USHORT>(port_))).hr, S_OK);
+        EXPECT_EQ(driver.Put(kBaudRate, client::UI4(baud)).hr, S_OK);
+    }
     // An object set to the printer's port at 9600 and connected, with the printer's log cleared.
     client::Driver Connected() {
         client::Driver driver = Create();
-        EXPECT_EQ(driver.Put(kComPort, client::UI2(static_cast<USHORT>(port_))).hr, S_OK);
-        EXPECT_EQ(driver.Put(kBaudRate, client::UI4(9600)).hr, S_OK);
+        SetToPrinter(driver);
         EXPECT_EQ(driver.Method(kConnect).hr, S_OK);
         printer_.ClearLog();
         return driver;

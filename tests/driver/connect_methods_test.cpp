@@ -34,8 +34,7 @@ TEST_F(Connect, AFailedOpeningWithTheScanSuppressedTriesNoOtherPort) {
     printer_.Stop();  // silent: "gs" goes unanswered
 
     client::Driver driver = Create();
-    ASSERT_EQ(driver.Put(kComPort, UI2(static_cast<USHORT>(port_))).hr, S_OK);
-    ASSERT_EQ(driver.Put(kBaudRate, UI4(9600)).hr, S_OK);
+    SetToPrinter(driver);
     ASSERT_EQ(driver.Put(kSuppressAutodetect, UI2(1)).hr, S_OK);
     EXPECT_EQ(Outcome(driver.Method(kConnect)), Failure(-9004));
     EXPECT_EQ(driver.GetI2(kResultCode), -9004);
@@ -46,8 +45,7 @@ TEST_F(Connect, AFailedOpeningWithTheScanSuppressedTriesNoOtherPort) {
 TEST_F(Connect, OpensTheLinkReadsTheIdentityAndStoresThePort) {
     client::Driver driver = Create();
     ASSERT_EQ(driver.GetText(kPrinterName), u"RKM-204");
-    ASSERT_EQ(driver.Put(kComPort, UI2(static_cast<USHORT>(port_))).hr, S_OK);
-    ASSERT_EQ(driver.Put(kBaudRate, UI4(19200)).hr, S_OK);
+    SetToPrinter(driver, 19200);
     const client::Call call = driver.Method(kConnect);
     ASSERT_EQ(call.hr, S_OK) << call.description;
     EXPECT_EQ(driver.GetI2(kResultCode), 0);
@@ -92,8 +90,7 @@ TEST_F(Connect, AnObjectWithoutANameTakesTheMechanismsCutToSixteenCharacters) {
 
     client::Driver driver = Create();
     ASSERT_EQ(driver.Put(kPrinterName, client::Text(u"")).hr, S_OK);
-    ASSERT_EQ(driver.Put(kComPort, UI2(static_cast<USHORT>(port_))).hr, S_OK);
-    ASSERT_EQ(driver.Put(kBaudRate, UI4(9600)).hr, S_OK);
+    SetToPrinter(driver);
     ASSERT_EQ(driver.Method(kConnect).hr, S_OK);
     // "000TP-80R-MECHAN" are the first sixteen; the zeros are the printer's padding.
     EXPECT_EQ(driver.GetText(kPrinterName), u"TP-80R-MECHAN");
@@ -108,8 +105,7 @@ TEST_F(Connect, APrinterNeedingResetIsResetAndConnectReturnsWhatTheResetGave) {
     printer_.SetStatusWords(emu::kInitialStatus | emu::kStatusNeedReset, 0);
     {
         client::Driver driver = Create();
-        ASSERT_EQ(driver.Put(kComPort, UI2(static_cast<USHORT>(port_))).hr, S_OK);
-        ASSERT_EQ(driver.Put(kBaudRate, UI4(9600)).hr, S_OK);
+        SetToPrinter(driver);
         EXPECT_EQ(driver.Method(kConnect).hr, S_OK);
         EXPECT_EQ(Requests(), (Strings{"gs", "gc", "gm", "gx", "gw", "gi", "cr"}));
         EXPECT_EQ(driver.GetUI2(kStatus) & emu::kStatusNeedReset, 0);
@@ -123,8 +119,7 @@ TEST_F(Connect, APrinterNeedingResetIsResetAndConnectReturnsWhatTheResetGave) {
     refusal.command = "cr";
     ASSERT_EQ(printer_.InjectFault(refusal), 0);
     client::Driver driver = Create();
-    ASSERT_EQ(driver.Put(kComPort, UI2(static_cast<USHORT>(port_))).hr, S_OK);
-    ASSERT_EQ(driver.Put(kBaudRate, UI4(9600)).hr, S_OK);
+    SetToPrinter(driver);
     EXPECT_EQ(Outcome(driver.Method(kConnect)), Failure(-9205));
     EXPECT_EQ(driver.GetI2(kResultCode), -9205);
     // The link is open all the same.
@@ -143,8 +138,7 @@ TEST_F(Connect, AJournalWaitingForValidationIsAcceptedUnlessItIsDownloaded) {
     ASSERT_EQ(printer_.InjectFault(refusal), 0);
     {
         client::Driver driver = Create();
-        ASSERT_EQ(driver.Put(kComPort, UI2(static_cast<USHORT>(port_))).hr, S_OK);
-        ASSERT_EQ(driver.Put(kBaudRate, UI4(9600)).hr, S_OK);
+        SetToPrinter(driver);
         EXPECT_EQ(Outcome(driver.Method(kConnect)), Failure(-9207));
         EXPECT_EQ(FrameCodes(), (Strings{"gs", "gc", "gm", "gx", "gw", "gi", "jv"}));
         ASSERT_EQ(printer_.Frames().size(), 7u);
@@ -155,8 +149,7 @@ TEST_F(Connect, AJournalWaitingForValidationIsAcceptedUnlessItIsDownloaded) {
     printer_.ClearLog();
     client::Driver driver = Create();
     ASSERT_EQ(driver.Put(kNecessityToDownloadEJ, client::I4(1)).hr, S_OK);
-    ASSERT_EQ(driver.Put(kComPort, UI2(static_cast<USHORT>(port_))).hr, S_OK);
-    ASSERT_EQ(driver.Put(kBaudRate, UI4(9600)).hr, S_OK);
+    SetToPrinter(driver);
     EXPECT_EQ(driver.Method(kConnect).hr, S_OK);
     EXPECT_EQ(Requests(), (Strings{"gs", "gc", "gm", "gx", "gw", "gi"}));
 }
@@ -269,8 +262,7 @@ TEST_F(Status, GettersWithoutALinkFailAndTheCacheRepeatsTheLastResult) {
     EXPECT_EQ(driver.GetI2(kResultCode), -9003);
 
     // Served from the cache, a getter gives the HRESULT of the last device operation.
-    ASSERT_EQ(driver.Put(kComPort, UI2(static_cast<USHORT>(port_))).hr, S_OK);
-    ASSERT_EQ(driver.Put(kBaudRate, UI4(9600)).hr, S_OK);
+    SetToPrinter(driver);
     ASSERT_EQ(driver.Method(kConnect).hr, S_OK);
     ASSERT_EQ(driver.Method(kDisconnect).hr, S_OK);
     printer_.ClearLog();
