@@ -3,7 +3,10 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 
 extern char** environ;
@@ -13,6 +16,32 @@ namespace tooltest {
 std::string DrvkeltorPath() {
     return std::string(BRONTAL_BINARY_DIR) + "/bin/drvkeltor";
 }
+
+namespace {
+
+// Far beyond what any run of the tests takes; only a tool that hangs meets it.
+constexpr int kToolPatienceSeconds = 120;
+
+// Waits for the tool. One that hangs is ended by its id and waited for, so that no test leaves
+// it running behind; false then.
+bool WaitForTool(pid_t child, int* status) {
+    for (int waited = 0; waited < kToolPatienceSeconds * 10; ++waited) {
+        const pid_t ended = waitpid(child, status, WNOHANG);
+        if (ended == child) {
+            return true;
+        }
+        if (ended < 0 && errno != EINTR) {
+            return false;
+        }
+        usleep(100 * 1000);
+    }
+    ADD_FAILURE() << "drvkeltor did not end within " << kToolPatienceSeconds << " s; ended";
+    kill(child, SIGKILL);
+    waitpid(child, status, 0);
+    return false;
+}
+
+}  // namespace
 
 ToolResult RunDrvkeltor(const std::vector<std::string>& arguments, const std::string& input) {
     testsupport::TempDir scratch;
@@ -39,7 +68,7 @@ ToolResult RunDrvkeltor(const std::vector<std::string>& arguments, const std::st
     pid_t child = 0;
     if (posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
         int status = 0;
-        if (waitpid(child, &status, 0) == child && WIFEXITED(status)) {
+        if (WaitForTool(child, &status) && WIFEXITED(status)) {
             result.exitCode = WEXITSTATUS(status);
         }
     }
