@@ -29,4 +29,15 @@ bool UseRetryCount(DWORD attempts) {
     return ExtenderSettings.cmdRetryCount.load() == attempts;
 }
 
+SYSTEMTIME LocalTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
+    SYSTEMTIME time = {};
+    time.wYear = year;
+    time.wMonth = month;
+    time.wDay = day;
+    time.wHour = hour;
+    time.wMinute = minute;
+    time.wSecond = second;
+    return time;
+}
+
 }  // namespace prottest

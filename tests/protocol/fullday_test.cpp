@@ -135,13 +135,7 @@ TEST_F(FullDay, FromTheTablesToTheClosedSession) {
     ASSERT_EQ(layer.WriteDepartments(departments, 2), 0);
     const PaymentFacilityEntry facilities[] = {{1, "Card"}};
     ASSERT_EQ(layer.WritePaymentFacilities(facilities, 1), 0);
-    SYSTEMTIME now = {};
-    now.wYear = 2026;
-    now.wMonth = 12;
-    now.wDay = 7;
-    now.wHour = 1;
-    now.wMinute = 52;
-    now.wSecond = 7;
+    const SYSTEMTIME now = LocalTime(2026, 12, 7, 1, 52, 7);
     ASSERT_EQ(layer.SetDateTime(&now), 0);
 
     DepartmentEntry readDepartments[16];

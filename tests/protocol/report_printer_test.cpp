@@ -40,12 +40,8 @@ class ReportsOnPrinter : public PrinterFixture {
 
 TEST_F(ReportsOnPrinter, ByZNumberAndByDate) {
     ASSERT_EQ(layer.PrintReportByZ(TRUE, 12, 0, nullptr), 0);
-    SYSTEMTIME first = {};
-    first.wYear = 2026;
-    first.wMonth = 12;
-    first.wDay = 1;
-    SYSTEMTIME last = first;
-    last.wDay = 7;
+    const SYSTEMTIME first = LocalTime(2026, 12, 1);
+    const SYSTEMTIME last = LocalTime(2026, 12, 7);
     ASSERT_EQ(layer.PrintReportByDate(TRUE, &first, &last, "Dec"), 0);
     ASSERT_EQ(layer.PrintReportByZ(FALSE, 3, 5, nullptr), 0);
     EXPECT_EQ(

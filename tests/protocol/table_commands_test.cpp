@@ -300,20 +300,9 @@ TEST_F(Tables, HeaderAndFooterTexts) {
 }
 
 TEST_F(Tables, ClockSetting) {
-    SYSTEMTIME time = {};
-    time.wYear = 2026;
-    time.wMonth = 12;
-    time.wDay = 7;
-    time.wHour = 1;
-    time.wMinute = 52;
-    time.wSecond = 7;
+    SYSTEMTIME time = LocalTime(2026, 12, 7, 1, 52, 7);
     ASSERT_EQ(layer.SetDateTime(&time), 0);
-    time.wYear = 2028;
-    time.wMonth = 2;
-    time.wDay = 29;
-    time.wHour = 23;
-    time.wMinute = 59;
-    time.wSecond = 59;
+    time = LocalTime(2028, 2, 29, 23, 59, 59);
     ASSERT_EQ(layer.SetDateTime(&time), 0);
     EXPECT_EQ(peer.Payloads(), (Payloads{"st" + FS + "20261207" + GS + "015207",
                                          "st" + FS + "20280229" + GS + "235959"}));

@@ -77,13 +77,7 @@ TEST_F(TablesOnPrinter, CurrenciesFacilitiesAndTexts) {
 
 TEST_F(TablesOnPrinter, ClockSetForSeventhDecember) {
     AttachAndClear();
-    SYSTEMTIME time = {};
-    time.wYear = 2026;
-    time.wMonth = 12;
-    time.wDay = 7;
-    time.wHour = 1;
-    time.wMinute = 52;
-    time.wSecond = 7;
+    const SYSTEMTIME time = LocalTime(2026, 12, 7, 1, 52, 7);
     ASSERT_EQ(layer.SetDateTime(&time), 0);
     EXPECT_EQ(printer.Requests(), std::vector<std::string>{"st" + FS + "20261207" + GS + "015207"});
     char date[16] = "";
