@@ -160,10 +160,10 @@ STDMETHODIMP CDrvKeltor::PrintLine() {
             }
             if (slip && !(flags & kFlagLineAllowed)) {
                 DWORD after = 0;
-                if (frame.Store(layer.ReadDocumentFlags(&after)) != 0) {
-                    return DriverResultCode();
-                }
-                if (after & kFlagSlipFull) {
+                // The line is printed whatever this read gives: a slip that cannot say whether it
+                // is full goes on as it is, and the line is not reported as failed (the client
+                // would print it twice).
+                if (frame.Store(layer.ReadDocumentFlags(&after)) == 0 && (after & kFlagSlipFull)) {
                     // A full slip is ended and the next one begun, so the lines go on.
                     if (frame.Store(layer.EndReceipt()) != 0) {
                         return DriverResultCode();
