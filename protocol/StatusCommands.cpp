@@ -47,6 +47,19 @@ DWORD ParseBaud(LPCSTR text) {
     return baud;
 }
 
+// A compound field of "gw" up to FS: a character width and a name separated by GS. False without
+// the width.
+bool NextWidthAndName(LPCSTR* position, LONG* width, char (&name)[kHardwareTextCapacity]) {
+    char compound[kReplyDataCapacity] = "";
+    CBrontal::NextText(position, kFieldSeparator, compound, sizeof compound);
+    LPCSTR part = compound;
+    if (CBrontal::NextLong(&part, kPartSeparator, width) <= 0) {
+        return false;
+    }
+    CBrontal::NextText(&part, kPartSeparator, name, sizeof name);
+    return true;
+}
+
 }  // namespace
 
 int CBrontal::Attach(int port, LPCSTR baud) {
@@ -233,25 +246,11 @@ int CBrontal::ReadHardwareStatus(HardwareStatus* status) {
         NextHex(&position, kPartSeparator, &read.firstCode) <= 0) {
         return kBrontalBadReply;
     }
-    // Each compound field: a width and a name separated by GS.
-    char compound[kReplyDataCapacity];
-    compound[0] = '\0';
-    NextText(&position, kFieldSeparator, compound, sizeof compound);
-    LPCSTR part = compound;
-    if (NextLong(&part, kPartSeparator, &read.printerWidth) <= 0) {
+    if (!NextWidthAndName(&position, &read.printerWidth, read.printerName) ||
+        NextHex(&position, kPartSeparator, &read.secondCode) <= 0 ||
+        !NextWidthAndName(&position, &read.secondWidth, read.secondName)) {
         return kBrontalBadReply;
     }
-    NextText(&part, kPartSeparator, read.printerName, sizeof read.printerName);
-    if (NextHex(&position, kPartSeparator, &read.secondCode) <= 0) {
-        return kBrontalBadReply;
-    }
-    compound[0] = '\0';
-    NextText(&position, kFieldSeparator, compound, sizeof compound);
-    part = compound;
-    if (NextLong(&part, kPartSeparator, &read.secondWidth) <= 0) {
-        return kBrontalBadReply;
-    }
-    NextText(&part, kPartSeparator, read.secondName, sizeof read.secondName);
     if (NextHex(&position, kPartSeparator, &read.thirdCode) <= 0) {
         return kBrontalBadReply;
     }
