@@ -162,13 +162,16 @@ int CBrontal::ReadClock(LPSTR date, DWORD dateCapacity, LPSTR time, DWORD timeCa
     if (result != 0) {
         return result;
     }
+    // Both fields are looked for first: a refused reply leaves the caller's texts as they were.
+    LPCSTR check = data;
+    if (NextField(&check, kPartSeparator) <= 0 || NextField(&check, kFieldSeparator) <= 0) {
+        return kBrontalBadReply;
+    }
     fiscal::ClearText(date, dateCapacity);
     fiscal::ClearText(time, timeCapacity);
     LPCSTR position = data;
-    if (NextText(&position, kPartSeparator, date, dateCapacity) <= 0 ||
-        NextText(&position, kFieldSeparator, time, timeCapacity) <= 0) {
-        return kBrontalBadReply;
-    }
+    NextText(&position, kPartSeparator, date, dateCapacity);
+    NextText(&position, kFieldSeparator, time, timeCapacity);
     return 0;
 }
 
@@ -214,12 +217,12 @@ int CBrontal::ReadInitializationData(LONG* number, DWORD* options, LPSTR taxpaye
     }
     LONG readNumber = 0;
     DWORD readOptions = 0;
-    fiscal::ClearText(taxpayerAccount, taxpayerAccountCapacity);
     LPCSTR position = data;
     if (NextLong(&position, kFieldSeparator, &readNumber) <= 0 ||
         NextHex(&position, kFieldSeparator, &readOptions) <= 0) {
         return kBrontalBadReply;
     }
+    fiscal::ClearText(taxpayerAccount, taxpayerAccountCapacity);
     NextText(&position, kFieldSeparator, taxpayerAccount, taxpayerAccountCapacity);
     if (number) {
         *number = readNumber;

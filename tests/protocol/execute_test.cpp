@@ -283,5 +283,32 @@ TEST_F(Execution, RepliesLackingTheirNumbersAreBadReplies) {
     EXPECT_EQ(peer.Payloads(), (std::vector<std::string>{"gn", "gi", "gw"}));
 }
 
+TEST_F(Execution, ABadReplyLeavesTheCallersTextsAsTheyWere) {
+    Play({ReplyWith(0, 0x00C0, 0, "20261207"),
+          ReplyWith(0, 0x00C0, 0, "x" + FS + "1F" + FS + "TAX"),
+          ReplyWith(0, 0x00C0, 0, "20261207" + GS + "015207" + FS),
+          ReplyWith(0, 0x00C0, 0, "4" + FS + "1F" + FS + "TAX" + FS)});
+    char date[16] = "date";
+    char time[16] = "time";
+    EXPECT_EQ(layer.ReadClock(date, sizeof date, time, sizeof time), kBrontalBadReply);
+    EXPECT_STREQ(date, "date");
+    EXPECT_STREQ(time, "time");
+    char account[16] = "account";
+    EXPECT_EQ(layer.ReadInitializationData(nullptr, nullptr, account, sizeof account),
+              kBrontalBadReply);
+    EXPECT_STREQ(account, "account");
+
+    // Whole replies fill them.
+    EXPECT_EQ(layer.ReadClock(date, sizeof date, time, sizeof time), 0);
+    EXPECT_STREQ(date, "20261207");
+    EXPECT_STREQ(time, "015207");
+    LONG number = 0;
+    DWORD options = 0;
+    EXPECT_EQ(layer.ReadInitializationData(&number, &options, account, sizeof account), 0);
+    EXPECT_EQ(number, 4);
+    EXPECT_EQ(options, 0x1FU);
+    EXPECT_STREQ(account, "TAX");
+}
+
 }  // namespace
 }  // namespace prottest
