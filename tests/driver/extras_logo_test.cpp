@@ -3,7 +3,6 @@
 // refused blocks and a refused close.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -102,8 +101,12 @@ TEST_F(LogoTest, A600ByteFileGoesIn255255And90ByteBlocksAndIsThenSelected) {
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.front(), "shown Запись файла");
     EXPECT_EQ(presenter.Only("ended"), Strings{"ended 1"});
-    // The bar follows the bytes written; the last position may come after the window closed.
+    // The bar is set up for the file's size before the upload starts, then follows the bytes
+    // written. The close is sent while the positions are only posted, so a fast upload may end
+    // the window before any of them is shown; those shown come in the order of the blocks.
     const Strings bar = presenter.Only("bar");
+    ASSERT_FALSE(bar.empty());
+    EXPECT_EQ(bar.front(), "bar 0..600 at 0");
     const Strings steps = {"bar 0..600 at 0", "bar 0..600 at 255", "bar 0..600 at 510",
                            "bar 0..600 at 600"};
     size_t next = 0;
@@ -113,8 +116,6 @@ TEST_F(LogoTest, A600ByteFileGoesIn255255And90ByteBlocksAndIsThenSelected) {
         }
         ASSERT_LT(next, steps.size()) << event;
     }
-    EXPECT_NE(std::find(bar.begin(), bar.end(), "bar 0..600 at 255"), bar.end());
-    EXPECT_NE(std::find(bar.begin(), bar.end(), "bar 0..600 at 510"), bar.end());
 
     printer_.ClearLog();
     ASSERT_EQ(Result(kSelectBmpLogoFile), S_OK) << Description();
