@@ -3,6 +3,7 @@
 
 #include "DrvKeltor.h"
 #include "DrvKeltorFrame.h"
+#include "ReceiptContext.h"
 
 namespace {
 
@@ -111,11 +112,10 @@ int CDrvKeltor::PrintEnlargedText(CDeviceFrame& frame, UINT font) {
     }
     // The font is set back even for the next line of the same document.
     if (frame.Store(layer.SetPrintFont(font)) != 0 ||
-        frame.Store(layer.PrintTextLine(m_textToPrint.c_str())) != 0 ||
-        frame.Store(layer.SetPrintFont(kFontNormal)) != 0) {
+        frame.Store(layer.PrintTextLine(m_textToPrint.c_str())) != 0) {
         return DriverResultCode();
     }
-    return RefreshReceiptTotals();
+    return RefreshTotalsAfter(frame, layer.SetPrintFont(kFontNormal));
 }
 
 STDMETHODIMP CDrvKeltor::PrintTextDoubleWidth() {
