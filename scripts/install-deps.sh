@@ -6,6 +6,7 @@ packages=(
     build-essential cmake pkg-config clang-format
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libxml2-dev
+    libcpp-httplib-dev nlohmann-json3-dev libsqlite3-dev libssl-dev chromium
 )
 
 missing=()

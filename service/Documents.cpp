@@ -231,6 +231,9 @@ class CDocumentRun {
     bool PutText(LPCSTR name, const std::string& text) {
         return !m_failed && Note(m_session.PutText(name, text));
     }
+    bool PutDeviceText(LPCSTR name, const std::string& text) {
+        return !m_failed && Note(m_session.PutDeviceText(name, text));
+    }
     bool PutMoney(LPCSTR name, LONGLONG money) {
         return !m_failed && Note(m_session.PutMoney(name, money));
     }
@@ -375,7 +378,7 @@ Answer RunReceipt(CPrinterSession& session, DocumentServices& services, const Re
     const bool refund = receipt.type == kReceiptRefund;
     run.Stage("opening");
     if (!receipt.cashier.empty()) {
-        run.PutText("CashierLogin", receipt.cashier);
+        run.PutDeviceText("CashierLogin", receipt.cashier);
     }
     run.PutNumber("ReceiptType", static_cast<LONG>(receipt.type)) && run.Call("OpenReceipt");
     run.Stage("lines");

@@ -231,7 +231,7 @@ Answer RunOpenDay(CPrinterSession& session, DocumentServices& services, const Re
     return RunRecorded(session, services, record, [&] {
         const std::string login = cashier.empty() ? session.Config().cashier : cashier;
         // The login is sent with the day's opening when it is given.
-        MethodResult put = session.PutText("CashierLogin", login);
+        MethodResult put = session.PutDeviceText("CashierLogin", login);
         return put.Ok() ? session.Call("OpenDay") : put;
     });
 }

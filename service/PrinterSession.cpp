@@ -18,16 +18,16 @@ CPrinterSession::CPrinterSession(PrinterConfig config, IDispatch* driver,
                                  std::function<void(long code)> onResult)
     : m_config(std::move(config)), m_driver(driver), m_onResult(std::move(onResult)) {}
 
-MethodResult CPrinterSession::Finish(LPCSTR method, HRESULT hr) {
+MethodResult CPrinterSession::Finish(LPCSTR method, HRESULT hr, bool device) {
     MethodResult result;
     result.method = method;
     // A failing member comes back as DISP_E_EXCEPTION; its own HRESULT is what callers know.
     result.hr = hr == DISP_E_EXCEPTION ? m_driver.LastFailure().scode : hr;
-    // The driver leaves its own result in ResultCode whether the call succeeded or not; a call
-    // that did not reach the member at all has only its HRESULT.
+    // A member that talks to the printer leaves its result in ResultCode whether it succeeded
+    // or not; a stored property leaves the code of the last method there, which is not its own.
     LONG code = 0;
     salestest::WideText description;
-    if (hr == DISP_E_EXCEPTION || SUCCEEDED(hr)) {
+    if (device && (hr == DISP_E_EXCEPTION || SUCCEEDED(hr))) {
         if (SUCCEEDED(m_driver.GetNumber("ResultCode", &code))) {
             result.code = code;
         }
@@ -51,19 +51,23 @@ MethodResult CPrinterSession::Finish(LPCSTR method, HRESULT hr) {
 }
 
 MethodResult CPrinterSession::Call(LPCSTR method) {
-    return Finish(method, m_driver.Call(method));
+    return Finish(method, m_driver.Call(method), true);
 }
 
 MethodResult CPrinterSession::PutText(LPCSTR name, const std::string& utf8) {
-    return Finish(name, m_driver.PutText(name, salestest::WideFromUtf8(utf8)));
+    return Finish(name, m_driver.PutText(name, salestest::WideFromUtf8(utf8)), false);
+}
+
+MethodResult CPrinterSession::PutDeviceText(LPCSTR name, const std::string& utf8) {
+    return Finish(name, m_driver.PutText(name, salestest::WideFromUtf8(utf8)), true);
 }
 
 MethodResult CPrinterSession::PutMoney(LPCSTR name, LONGLONG money) {
-    return Finish(name, m_driver.PutMoney(name, money));
+    return Finish(name, m_driver.PutMoney(name, money), false);
 }
 
 MethodResult CPrinterSession::PutNumber(LPCSTR name, LONG number) {
-    return Finish(name, m_driver.PutNumber(name, number));
+    return Finish(name, m_driver.PutNumber(name, number), false);
 }
 
 LONG CPrinterSession::Number(LPCSTR name) {
@@ -102,7 +106,7 @@ MethodResult CPrinterSession::Connect() {
     ++m_connections;
     if (!m_config.cashier.empty()) {
         // With the day closed the driver keeps the name and logs it in when it opens the day.
-        const MethodResult login = PutText("CashierLogin", m_config.cashier);
+        const MethodResult login = PutDeviceText("CashierLogin", m_config.cashier);
         if (IsLinkFailure(login.code)) {
             return login;
         }

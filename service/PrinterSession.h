@@ -52,6 +52,8 @@ class CPrinterSession {
     MethodResult Call(LPCSTR method);
     // Property writes; a failure comes back as the result of the write. Texts are UTF-8.
     MethodResult PutText(LPCSTR name, const std::string& utf8);
+    // A write that talks to the printer (CashierLogin): its result code is the printer's.
+    MethodResult PutDeviceText(LPCSTR name, const std::string& utf8);
     MethodResult PutMoney(LPCSTR name, LONGLONG money);
     MethodResult PutNumber(LPCSTR name, LONG number);
     // Property reads; 0 or empty when the read fails.
@@ -82,7 +84,8 @@ class CPrinterSession {
 
   private:
     MethodResult Connect();
-    MethodResult Finish(LPCSTR method, HRESULT hr);
+    // `device`: the member talks to the printer and leaves its own result code.
+    MethodResult Finish(LPCSTR method, HRESULT hr, bool device);
 
     PrinterConfig m_config;
     salestest::CDispatchClient m_driver;

@@ -247,6 +247,7 @@ LONGLONG ReceiptRequest::PaidAmount() const {
 }
 
 BodyError ParseReceipt(const Json& body, ReceiptRequest* receipt) {
+    *receipt = ReceiptRequest();
     BodyError error;
     CObjectReader reader(body, "", &error);
     reader.Only({"type", "cashier", "lines", "discounts", "surcharges", "texts", "payments"});
@@ -295,6 +296,7 @@ BodyError ParseReceipt(const Json& body, ReceiptRequest* receipt) {
 }
 
 BodyError ParseCash(const Json& body, CashRequest* cash) {
+    *cash = CashRequest();
     BodyError error;
     CObjectReader reader(body, "", &error);
     reader.Only({"amount", "currency"});
@@ -304,6 +306,7 @@ BodyError ParseCash(const Json& body, CashRequest* cash) {
 }
 
 BodyError ParseReportRange(const Json& body, bool byDate, ReportRangeRequest* report) {
+    *report = ReportRangeRequest();
     BodyError error;
     CObjectReader reader(body, "", &error);
     reader.Only({"from", "to", "detailed", "password"});

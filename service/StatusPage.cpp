@@ -76,9 +76,11 @@ void PrinterSection(std::ostringstream& out, const PrinterConfig& printer, const
         Row(out, name + "-receipt", "Receipt", receiptOpen ? "open" : "none open");
         std::string blocked = "no";
         if (body.value("blocked", false)) {
-            blocked = "yes:";
+            blocked = "yes";
+            const char* separator = ": ";
             for (const Json& reason : body["blocking_reasons"]) {
-                blocked += " " + reason.value("reason", std::string()) + ";";
+                blocked += separator + reason.value("reason", std::string());
+                separator = "; ";
             }
         }
         Row(out, name + "-blocked", "Blocked", blocked);

@@ -93,9 +93,9 @@ std::string ServiceProcess::ErrorOutput() const {
 }
 
 Reply Request(int port, const std::string& method, const std::string& path, const std::string& body,
-              const std::map<std::string, std::string>& headers, int timeoutSeconds) {
+              const std::map<std::string, std::string>& headers, int patienceMs) {
     httplib::Client client("127.0.0.1", port);
-    client.set_read_timeout(timeoutSeconds, 0);
+    client.set_read_timeout(patienceMs / 1000, (patienceMs % 1000) * 1000);
     client.set_connection_timeout(10, 0);
     httplib::Headers sent;
     for (const auto& [name, value] : headers) {

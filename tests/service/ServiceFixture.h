@@ -51,10 +51,11 @@ class ServiceProcess {
     std::string errFile_;
 };
 
-// HTTP over loopback; `timeoutSeconds` bounds the wait for the answer.
+// HTTP over loopback; `patienceMs` bounds the wait for the answer, after which the connection
+// is dropped.
 Reply Request(int port, const std::string& method, const std::string& path,
               const std::string& body = std::string(),
-              const std::map<std::string, std::string>& headers = {}, int timeoutSeconds = 120);
+              const std::map<std::string, std::string>& headers = {}, int patienceMs = 120000);
 
 // The component registered in a fresh registry, the virtual printer on a COM port with a
 // paper file, three attempts per command, and brontald serving it as printer "main".
