@@ -191,6 +191,10 @@ class CDocumentRun {
         if (!IsLinkFailure(connect.code) && connect.code != -1) {
             read = m_session.ReadCounters(&counters);
         }
+        if (IsLinkFailure(read.code) && m_session.Connections() > 0) {
+            // A link that was up went down since (a Disconnect through /call, a cable).
+            read = ReconnectAndRead(m_session, m_services, &counters);
+        }
         if (!read.Ok()) {
             Answer answer = ErrorAnswer(IsLinkFailure(read.code) ? 503 : 502, "printer_unreachable",
                                         "the printer cannot be reached; nothing was sent");

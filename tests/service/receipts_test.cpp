@@ -119,7 +119,9 @@ TEST_F(ReceiptsTest, RefundPaysOutItsTotalAndCashDocumentsCountTheDrawer) {
     reply = Post("/printers/main/receipts", refund);
     ASSERT_EQ(reply.status, 200) << reply.text;
     EXPECT_EQ(reply.body["total"], "10.00");
-    const std::string paper = Documents(Paper()).back();
+    const std::vector<std::string> documents = Documents(Paper());
+    ASSERT_FALSE(documents.empty());
+    const std::string& paper = documents.back();
     EXPECT_NE(paper.find("ЧЕК ВОЗВРАТА"), std::string::npos) << paper;
     EXPECT_NE(paper.find("ВЫПЛАЧЕНО НАЛИЧНЫМИ                         4.00\n"), std::string::npos)
         << paper;
@@ -150,6 +152,33 @@ TEST_F(ReceiptsTest, RefundPaysOutItsTotalAndCashDocumentsCountTheDrawer) {
     reply = Post("/printers/main/reports/z", Json::object());
     ASSERT_EQ(reply.status, 422) << "a second Z report with the day closed: " << reply.text;
     EXPECT_EQ(reply.body["committed"], false);
+}
+
+TEST_F(ReceiptsTest, DayOpeningAndReportsAnswerWithTheDriversResultAndThePrinterAfter) {
+    Reply reply = Post("/printers/main/day/open", {{"cashier", "Петров"}});
+    ASSERT_EQ(reply.status, 200) << reply.text;
+    EXPECT_EQ(reply.body["result_code"], 0);
+    EXPECT_EQ(reply.body["printer"]["day_open"], true);
+    EXPECT_EQ(reply.body["printer"]["session"], 1);
+    EXPECT_EQ(printer_.State().cashier, testsupport::Cp1251("Петров"));
+    reply = Post("/printers/main/day/open", Json::object());
+    EXPECT_EQ(reply.status, 422) << "the day is open already: " << reply.text;
+
+    ASSERT_EQ(Post("/printers/main/reports/x", Json::object()).status, 200);
+    EXPECT_NE(Paper().rfind("X-ОТЧЕТ"), std::string::npos);
+    EXPECT_EQ(Post("/printers/main/reports/x", {{"copies", 2}}).status, 400);
+
+    reply = Post("/printers/main/reports/by-number", {{"from", 1}});
+    ASSERT_EQ(reply.status, 422) << "no Z report yet: " << reply.text;
+    EXPECT_EQ(reply.body["error"]["result_code"], -9238);
+    ASSERT_EQ(Post("/printers/main/reports/z", Json::object()).status, 200);
+    reply = Post("/printers/main/reports/by-number", {{"from", 1}, {"to", 1}, {"detailed", true}});
+    ASSERT_EQ(reply.status, 200) << reply.text;
+    EXPECT_NE(Paper().rfind("ОТЧЕТ ПО НОМЕРАМ"), std::string::npos);
+    reply = Post("/printers/main/reports/by-date", {{"from", "2000-01-01"}, {"to", "2099-12-31"}});
+    ASSERT_EQ(reply.status, 200) << reply.text;
+    EXPECT_NE(Paper().rfind("ОТЧЕТ ПО ДАТАМ"), std::string::npos);
+    EXPECT_EQ(reply.body["printer"]["day_open"], false);
 }
 
 TEST_F(ReceiptsTest, RepeatedKeyGetsTheStoredAnswerWithoutThePrinterEvenAfterARestart) {
