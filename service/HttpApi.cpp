@@ -142,7 +142,13 @@ bool CHttpApi::KnownPrinter(const std::string& printer, const std::string& endpo
 Answer CHttpApi::RunRead(const std::string& printer,
                          const std::function<Answer(CPrinterSession&)>& job) {
     Answer answer = ErrorAnswer(503, "stopping", "the service is stopping");
-    m_worker.Run(printer, [&](CPrinterSession& session) { answer = job(session); });
+    m_worker.Run(printer, [&](CPrinterSession& session) {
+        try {
+            answer = job(session);
+        } catch (const std::exception& error) {
+            answer = ErrorAnswer(500, "internal_error", error.what());
+        }
+    });
     return answer;
 }
 
@@ -177,6 +183,9 @@ Answer CHttpApi::RunKeyed(const httplib::Request& request, const std::string& pr
             Answer answer;
             answer.status = stored.status;
             answer.body = Json::parse(stored.body, nullptr, false);
+            if (!answer.body.is_object()) {
+                return ErrorAnswer(500, "store_failed", "the stored answer cannot be read");
+            }
             answer.body["replayed"] = true;
             return answer;
         }
@@ -195,8 +204,20 @@ Answer CHttpApi::RunKeyed(const httplib::Request& request, const std::string& pr
     }
     const RequestRecord record{&m_store, key};
     Answer answer;
-    const bool ran = m_worker.Run(
-        printer, [&](CPrinterSession& session) { answer = job(session, m_services, record); });
+    const bool ran = m_worker.Run(printer, [&](CPrinterSession& session) {
+        try {
+            answer = job(session, m_services, record);
+        } catch (const std::exception& error) {
+            // What the work did to the printer is not known: it is decided before the next job.
+            m_store.MarkUnknown(key, "{}");
+            session.SetUndecided(true);
+            answer =
+                ErrorAnswer(500, "internal_error",
+                            std::string("the request failed inside the service (") + error.what() +
+                                "); its outcome is decided from the printer "
+                                "before its next work");
+        }
+    });
     if (!ran) {
         m_store.Forget(key);
         return ErrorAnswer(503, "stopping", "the service is stopping; nothing was sent");

@@ -1,5 +1,7 @@
 #include "PrinterWorker.h"
 
+#include <cstdio>
+
 #include "Script.h"
 
 namespace brontald {
@@ -124,10 +126,17 @@ void CPrinterWorker::Main(std::vector<PrinterConfig> printers) {
             m_queue.pop_front();
         }
         CPrinterSession& session = *sessions[task->printer];
-        if (m_beforeJob) {
-            m_beforeJob(session);
+        // Nothing that goes wrong in one job may take the printer thread, and every printer,
+        // with it.
+        try {
+            if (m_beforeJob) {
+                m_beforeJob(session);
+            }
+            (*task->job)(session);
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "brontald: a job of printer %s failed: %s\n",
+                         session.Config().name.c_str(), error.what());
         }
-        (*task->job)(session);
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             task->ran = true;
