@@ -2,10 +2,12 @@
 
 #include <httplib.h>
 #include <signal.h>
+#include <stdlib.h>
 
 #include <windows.h>
 
 #include <chrono>
+#include <filesystem>
 #include <regex>
 #include <thread>
 
@@ -128,6 +130,8 @@ void ServiceTest::SetUp() {
                              reinterpret_cast<const BYTE*>(&attempts), sizeof attempts),
               ERROR_SUCCESS);
     RegCloseKey(key);
+    char shm[] = "/dev/shm/brontald-test-XXXXXX";
+    databaseDir_ = mkdtemp(shm) ? shm : work_.path();
     printer_.SetPaperFile(work_.file("paper.txt"));
     ASSERT_EQ(printer_.SetStateFile(work_.file("printer.state")), 0);
     printer_.SetReportTime(0);
@@ -140,12 +144,16 @@ void ServiceTest::SetUp() {
 void ServiceTest::TearDown() {
     StopService();
     printer_.Stop();
+    if (!databaseDir_.empty() && databaseDir_ != work_.path()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(databaseDir_, ignored);
+    }
 }
 
 void ServiceTest::StartService(const std::vector<std::string>& extra) {
     std::vector<std::string> arguments = {"--printer",  "main=COM" + std::to_string(comPort_),
                                           "--port",     "0",
-                                          "--database", work_.file("brontald.db")};
+                                          "--database", Database()};
     arguments.insert(arguments.end(), extra.begin(), extra.end());
     std::string error;
     ASSERT_TRUE(service_.Start(arguments, work_.path(), &error)) << error;

@@ -80,8 +80,13 @@ class ServiceTest : public ::testing::Test {
     // Waits until the printer received a request frame whose payload starts with `code`.
     bool WaitForRequest(const std::string& code, unsigned timeoutMs) const;
 
+    // Where the service keeps its store: memory when the machine has a tmpfs, so that the tests
+    // do not wait on the disk's flushes, which other work on a shared machine may make slow.
+    std::string Database() const { return databaseDir_ + "/brontald.db"; }
+
     testsupport::ScopedRegistryDir registry_;
     testsupport::TempDir work_;
+    std::string databaseDir_;
     emu::VirtualPrinter printer_;
     ServiceProcess service_;
     int comPort_ = 0;
