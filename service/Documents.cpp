@@ -384,7 +384,13 @@ Answer RunReceipt(CPrinterSession& session, DocumentServices& services, const Re
     if (!receipt.cashier.empty()) {
         run.PutDeviceText("CashierLogin", receipt.cashier);
     }
-    run.PutNumber("ReceiptType", static_cast<LONG>(receipt.type)) && run.Call("OpenReceipt");
+    // What /call may have left in the driver object must not change this receipt.
+    run.PutText("RestaurantOrder", std::string()) &&
+        run.PutText("RestaurantReservations", std::string()) &&
+        run.PutText("RestaurantAccommodation", std::string()) &&
+        run.PutNumber("ForcePrintControlTapeOnly", 0) &&
+        run.PutNumber("ForcePrintSingleQuantity", 0) &&
+        run.PutNumber("ReceiptType", static_cast<LONG>(receipt.type)) && run.Call("OpenReceipt");
     run.Stage("lines");
     for (size_t i = 0; i < receipt.lines.size() && !run.Failed(); ++i) {
         run.Line(static_cast<int>(i));

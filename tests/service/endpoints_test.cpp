@@ -130,6 +130,13 @@ TEST_F(EndpointsTest, CallRunsItemsInOrderAfterCheckingThemAll) {
     EXPECT_EQ(reply.body["results"].size(), 3u);
     EXPECT_EQ(reply.body["failed_at"], 1);
 
+    // What a call leaves in the driver object does not leak into the next receipt.
+    ASSERT_EQ(Call({"RestaurantOrder=Стол 5"}).status, 200);
+    ASSERT_EQ(Post("/printers/main/receipts", Sale("Хлеб", "1.20", "2")).status, 200);
+    const std::vector<std::string> documents = Documents(Paper());
+    ASSERT_FALSE(documents.empty());
+    EXPECT_EQ(documents.back().find("ЗАКАЗ"), std::string::npos) << documents.back();
+
     reply = Call({"RawCommandBytes=gs", "TransferBytes"});
     EXPECT_EQ(reply.status, 403) << reply.text;
     EXPECT_EQ(reply.body["error"]["code"], "forbidden");
