@@ -133,7 +133,6 @@ void ServiceTest::SetUp() {
     char shm[] = "/dev/shm/brontald-test-XXXXXX";
     databaseDir_ = mkdtemp(shm) ? shm : work_.path();
     printer_.SetPaperFile(work_.file("paper.txt"));
-    ASSERT_EQ(printer_.SetStateFile(work_.file("printer.state")), 0);
     printer_.SetReportTime(0);
     ASSERT_EQ(printer_.Start(), 0);
     comPort_ = printer_.RegisterPort();
