@@ -179,15 +179,15 @@ void NotifyProgressDone(WorkDescriptor* work) {
     trace.Done(0);
 }
 
-unsigned AutodetectThread(void* work) {
+unsigned WINAPI AutodetectThread(void* work) {
     return RunWorker(work, "CDrvKeltor::AutodetectThread", ScanPorts);
 }
 
-unsigned ReadEJThread(void* work) {
+unsigned WINAPI ReadEJThread(void* work) {
     return RunWorker(work, "CDrvKeltor::ReadEJThread", ReadJournalBlocks);
 }
 
-unsigned WriteFileThread(void* work) {
+unsigned WINAPI WriteFileThread(void* work) {
     return RunWorker(work, "CDrvKeltor::WriteFileThread", WriteFileBlocks);
 }
 

@@ -63,7 +63,7 @@ LPCSTR CaptionOf(DWORD kind) {
     }
 }
 
-using WorkerBody = unsigned (*)(void*);
+using WorkerBody = unsigned(WINAPI*)(void*);
 
 WorkerBody WorkerOf(DWORD kind) {
     switch (kind) {
