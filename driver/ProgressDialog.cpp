@@ -113,6 +113,11 @@ std::vector<DWORD> BuildProgressDialogTemplate() {
 }
 
 const DLGTEMPLATE* CProgressDialog::Template() {
+    // The bar's window class belongs to the common controls, which register it on request.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+    if (!InitCommonControlsEx(&controls)) {
+        return nullptr;
+    }
     if (m_template.empty()) {
         m_template = BuildProgressDialogTemplate();
     }

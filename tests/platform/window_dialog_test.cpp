@@ -283,6 +283,14 @@ TEST(ProgressBar, KeepsItsPositionWithinTheRangeAndStepsRoundIt) {
     });
 }
 
+TEST(ProgressBar, CommonControlsTakeOnlyAWellFormedRequest) {
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+    EXPECT_TRUE(InitCommonControlsEx(&controls));
+    controls.dwSize = sizeof controls + 1;
+    EXPECT_FALSE(InitCommonControlsEx(&controls));
+    EXPECT_FALSE(InitCommonControlsEx(nullptr));
+}
+
 TEST(WindowData, DialogsAndControlsKeepTheirWords) {
     TemplateBuilder builder;
     builder.Progress(kBarId);
