@@ -1,14 +1,25 @@
-// Texts at the interface: BSTR outside, ANSI code page (Windows-1251) inside.
+// Texts at the interface: BSTR outside, narrow inside.
+//
+// The driver's texts (its descriptions, the printer's texts, the caller's receipt texts) are
+// Windows-1251 whatever the system's ANSI code page is: the printer speaks nothing else, and a
+// machine set to another code page must still show and print Russian right. Paths are in the
+// system's ANSI code page, which is what the file functions read them with.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-// The wide text converted with the ANSI code page; a null or empty BSTR gives an empty text.
+constexpr UINT kDriverTextCodePage = 1251;
+
+// The wide text converted to Windows-1251; a null or empty BSTR gives an empty text.
 // E_OUTOFMEMORY when the text cannot be held; `text` is then unchanged.
 HRESULT AnsiFromBstr(BSTR wide, std::string& text);
-// A new BSTR of the text. E_POINTER without an output, E_OUTOFMEMORY when it cannot be
-// allocated (the output is then null).
+// A new BSTR of the Windows-1251 text. E_POINTER without an output, E_OUTOFMEMORY when it
+// cannot be allocated (the output is then null).
 HRESULT BstrFromAnsi(const std::string& text, BSTR* wide);
 HRESULT BstrFromAnsi(LPCSTR text, BSTR* wide);
+
+// The same for a path, in the system's ANSI code page.
+HRESULT PathFromBstr(BSTR wide, std::string& path);
+HRESULT BstrFromPath(LPCSTR path, BSTR* wide);
