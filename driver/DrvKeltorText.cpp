@@ -90,3 +90,30 @@ HRESULT PathFromBstr(BSTR wide, std::string& path) {
 HRESULT BstrFromPath(LPCSTR path, BSTR* wide) {
     return BstrFromString(CP_ACP, path, wide);
 }
+
+BOOL SetCaption(HWND window, LPCSTR text) {
+    BSTR wide = nullptr;
+    if (FAILED(BstrFromString(kDriverTextCodePage, text, &wide))) {
+        return FALSE;
+    }
+    const BOOL done = SetWindowTextW(window, wide);
+    SysFreeString(wide);
+    return done;
+}
+
+int GetCaption(HWND window, LPSTR text, int capacity) {
+    if (!text || capacity <= 0) {
+        return 0;
+    }
+    text[0] = '\0';
+    WCHAR wide[kCaptionCapacity] = {};
+    const int length =
+        GetWindowTextW(window, wide, capacity < kCaptionCapacity ? capacity : kCaptionCapacity);
+    if (length <= 0) {
+        return 0;
+    }
+    const int count = WideCharToMultiByte(kDriverTextCodePage, 0, wide, length, text, capacity - 1,
+                                          nullptr, nullptr);
+    text[count > 0 ? count : 0] = '\0';
+    return count > 0 ? count : 0;
+}

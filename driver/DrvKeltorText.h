@@ -23,3 +23,11 @@ HRESULT BstrFromAnsi(LPCSTR text, BSTR* wide);
 // The same for a path, in the system's ANSI code page.
 HRESULT PathFromBstr(BSTR wide, std::string& path);
 HRESULT BstrFromPath(LPCSTR path, BSTR* wide);
+
+// A window's caption as a Windows-1251 text, through the wide window functions, so that the
+// system's ANSI code page does not change it. GetCaption gives the characters copied: the
+// caption is cut to fit `capacity` (terminator included) and to kCaptionCapacity - 1
+// characters; 0 and an empty text on failure.
+constexpr int kCaptionCapacity = 256;
+BOOL SetCaption(HWND window, LPCSTR text);
+int GetCaption(HWND window, LPSTR text, int capacity);

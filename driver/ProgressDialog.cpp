@@ -8,6 +8,7 @@
 #include <new>
 
 #include "DrvKeltorResult.h"
+#include "DrvKeltorText.h"
 #include "RoutineTrace.h"
 
 namespace {
@@ -141,7 +142,7 @@ BOOL CProgressDialog::OnInitDialog() {
     SendMessageA(bar, PBM_SETRANGE32, m_work->progressMinimum, m_work->progressMaximum);
     SendMessageA(bar, PBM_SETSTEP, m_work->progressStep, 0);
     if (LPCSTR caption = CaptionOf(m_work->kind)) {
-        SetWindowTextA(m_hWnd, caption);
+        SetCaption(m_hWnd, caption);
     }
     if (!StartWorker()) {
         // Nothing would ever end the dialog: it ends at once with the failure.
