@@ -10,7 +10,7 @@
 add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX)
 # The programs run on a bare Windows: the C++ and thread run-times are linked in, not shipped
 # as DLLs of their own.
-add_link_options(-static -static-libgcc -static-libstdc++)
+add_link_options(-static -static-libgcc -static-libstdc++ $<$<CONFIG:Release>:-s>)
 # GetProcAddress hands out a FARPROC that every caller casts to the export's own type.
 add_compile_options(-Wno-cast-function-type)
 
