@@ -94,6 +94,13 @@ drv.ComPort = CInt(WScript.Arguments(0))
 On Error Resume Next
 drv.Connect
 Check "Connect"
+On Error GoTo 0
+' Dates cross as Automation dates: the printer's clock, which the virtual printer keeps at the
+' machine's.
+Expect "DateTime's type", VarType(drv.DateTime), vbDate
+If Abs(CDbl(drv.DateTime) - CDbl(Now)) * 86400 > 300 Then Fail "DateTime " & drv.DateTime & " is not the clock, " & Now
+WScript.Echo "ok DateTime is the printer's clock"
+On Error Resume Next
 drv.ReceiptType = 1
 drv.OpenReceipt
 Check "OpenReceipt"
