@@ -1,5 +1,6 @@
 ' A client that binds late, as point-of-sale scripts do: the driver by its ProgID, properties set
-' and methods called by name, ResultCode and ResultCodeDescription checked after each call.
+' and methods called by name, ResultCode and ResultCodeDescription checked after each call. It
+' also changes the trace mask in the registry and waits for the object to see it.
 '
 ' Usage: cscript //nologo receipt.vbs PORT MISSING_PORT TEXTS RECEIVED
 '   PORT          the COM port number of the printer
@@ -65,6 +66,27 @@ End Sub
 
 Set drv = CreateObject("BrontalOcx.DrvKeltor")
 WScript.Echo "ok CreateObject"
+
+' The settings follow the registry: a trace mask written there by another program reaches the
+' object through its registry monitor. (Wine's script host has no WScript.Sleep: the wait polls
+' the clock, and only a failure waits long.)
+Const TraceMaskValue = "HKCU\SOFTWARE\Orvane\Brontl\Settings\TraceMask"
+Function SecondsSince(start)
+    SecondsSince = Timer - start
+    If SecondsSince < 0 Then SecondsSince = SecondsSince + 86400
+End Function
+Sub ExpectTraceMask(mask)
+    Dim shell, start
+    Set shell = CreateObject("WScript.Shell")
+    shell.RegWrite TraceMaskValue, mask, "REG_DWORD"
+    start = Timer
+    ' Unsigned Automation types (TraceMask is VT_UI2) take part in no VBScript comparison.
+    Do While CLng(drv.TraceMask) <> mask And SecondsSince(start) < 20
+    Loop
+    Expect "TraceMask after the registry changed", CLng(drv.TraceMask), mask
+End Sub
+ExpectTraceMask 3
+ExpectTraceMask 0
 
 ' The failure path: a port with no device. The driver's result code reaches the script as the
 ' error number (0x80040000 with the code) with the description as its text and the ProgID as

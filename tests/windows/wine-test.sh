@@ -65,6 +65,8 @@ version=${version%-windows}
 say "package $zip"
 
 # ---- Wine, Xvfb and the virtual printer, ended on the way out ----
+# The programs' own files (trace files, journals) go to the current folder.
+cd "$work"
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C
 wine=$(command -v wine || echo /usr/lib/wine/wine64)
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
