@@ -7,6 +7,7 @@
 #pragma once
 
 #include <windows.h>
+#include <winuser.h>
 
 #include <string>
 
