@@ -21,7 +21,9 @@ int ValidateFault(const Fault& fault);
 // The kinds that send a reply with a broken layout.
 bool IsMalformedReply(FaultKind kind);
 // The reply payload as such a fault spoils it; other kinds leave it as it is.
-std::string SpoilReply(FaultKind kind, const std::string& payload);
+std::string SpoilReply(const Fault& fault, const std::string& payload);
+// The four kinds that break one field of the header.
+std::string SpoilReplyLayout(FaultKind kind, const std::string& payload);
 // What a device error does to the printer besides the code in its reply: the journal and control
 // unit errors block it, and the receipt may have been closed before the error struck.
 void StrikeDeviceError(const Fault& fault, PrinterState& state, Paper& paper);

@@ -39,6 +39,20 @@ enum class FaultKind {
     ShortStatusField,  // the status field has seven characters (the last one is missing)
     LongStatusField,   // the status field has nine characters (a "0" more)
     NoFirstFs,         // the FS after the echo is missing: the echo runs into the error field
+    TruncatedReply,    // only the first half of the reply is sent
+    GarbledReply,      // `bytes` (or, when empty, printable bytes drawn from `code`) instead of
+                       // the reply
+    EmptyFields,       // the echo and three empty fields
+    // The request is executed and its reply comes `periodMs` later, after the driver has given
+    // up waiting (more than its 550 ms start wait).
+    LateReply,
+    // The printer takes the request for a repeat of the last one it executed and answers it
+    // with that one's cached reply; nothing is executed (nothing at all before the first).
+    ReplayLast,
+    // The printer itself builds the reply with `bytes` as more data (too long for the driver's
+    // buffer, or for any frame, when long enough) and, being its own reply, caches it so: a
+    // repeat under the same character gets it again.
+    ExtraData,
 };
 
 // What became of the open receipt when a device error struck, as when the journal or the control
@@ -78,9 +92,8 @@ struct ReceivedFrame {
     std::string payload;  // between the sequence character and ETX (of an over-long frame: the
                           // part the printer kept before refusing it)
     bool checkOk = false;
-    // Same sequence character and text as the last executed request: answered from the cache.
-    // (A reconnecting driver starts again at 'Z', so another text under the same character is
-    // new work.)
+    // Same sequence character as the last executed request: answered from the cache, whatever
+    // the text.
     bool repeated = false;
 };
 
