@@ -176,7 +176,41 @@ std::optional<Fault> FaultQueue::Take(const std::string& code) {
         }
         return fault;
     }
-    return std::nullopt;
+    if (randomPercent_ == 0 || randomKinds_.empty() || NextRandom() % 100 >= randomPercent_) {
+        return std::nullopt;
+    }
+    const size_t pick = NextRandom() % randomKinds_.size();
+    ++randomCounts_[pick];
+    return randomKinds_[pick];
+}
+
+int FaultQueue::SetRandom(unsigned percent, uint32_t seed, const std::vector<Fault>& kinds) {
+    if (percent > 100) {
+        return -EINVAL;
+    }
+    for (const Fault& fault : kinds) {
+        if (ValidateFault(fault) != 0) {
+            return -EINVAL;
+        }
+    }
+    randomPercent_ = percent;
+    randomState_ = seed;
+    randomKinds_ = kinds;
+    for (Fault& fault : randomKinds_) {
+        fault.frames = 1;
+    }
+    randomCounts_.assign(kinds.size(), 0);
+    return 0;
+}
+
+uint32_t FaultQueue::NextRandom() {
+    // xorshift32: the same seed gives the same faults on every machine.
+    uint32_t x = randomState_ != 0 ? randomState_ : 0x9E3779B9u;
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    randomState_ = x;
+    return x;
 }
 
 }  // namespace emu

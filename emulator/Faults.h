@@ -5,9 +5,11 @@
 // Not thread-safe by itself: the engine guards it with its mutex.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Paper.h"
 #include "VirtualPrinter.h"
@@ -33,11 +35,20 @@ class FaultQueue {
     int Add(const Fault& fault);
     void Clear() { faults_.clear(); }
     size_t Size() const { return faults_.size(); }
-    // The fault for a request with this code, if any; its frame count goes down by one.
+    // The fault for a request with this code, if any; its frame count goes down by one. Without
+    // one, a random fault may be drawn.
     std::optional<Fault> Take(const std::string& code);
+    int SetRandom(unsigned percent, uint32_t seed, const std::vector<Fault>& kinds);
+    const std::vector<size_t>& RandomCounts() const { return randomCounts_; }
 
   private:
+    uint32_t NextRandom();
+
     std::deque<Fault> faults_;
+    unsigned randomPercent_ = 0;
+    uint32_t randomState_ = 0;
+    std::vector<Fault> randomKinds_;
+    std::vector<size_t> randomCounts_;
 };
 
 }  // namespace emu

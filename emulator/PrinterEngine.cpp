@@ -111,15 +111,15 @@ bool VirtualPrinter::Impl::HandleFrame(const FrameReceiver& receiver, FrameRecei
             Record({sequence, payload, true, repeated});
             const Request request = ParseRequest(payload);
             fault = faults.Take(request.code);
+            if (fault && fault->kind == FaultKind::ReplayLast &&
+                (!haveLast || ParseRequest(lastPayload).code == request.code)) {
+                fault.reset();  // nothing it could be mistaken for
+            }
             if (fault && (fault->kind == FaultKind::Silence || fault->kind == FaultKind::Nak)) {
                 // Refused before the printer looked at it: nothing executed, nothing cached.
             } else if (fault && fault->kind == FaultKind::ReplayLast) {
                 // Taken for a repeat: the last answer again, under this frame's character.
-                if (haveLast) {
-                    reply = lastReply;
-                } else {
-                    fault->kind = FaultKind::Silence;
-                }
+                reply = lastReply;
             } else if (fault && fault->kind == FaultKind::DeviceError) {
                 StrikeDeviceError(*fault, state, paper);
                 SaveIfChanged();

@@ -46,8 +46,9 @@ enum class FaultKind {
     // The request is executed and its reply comes `periodMs` later, after the driver has given
     // up waiting (more than its 550 ms start wait).
     LateReply,
-    // The printer takes the request for a repeat of the last one it executed and answers it
-    // with that one's cached reply; nothing is executed (nothing at all before the first).
+    // The printer takes a request of another command than the last one it executed for a repeat
+    // of that one and answers it with its cached reply; nothing is executed. Before the first
+    // reply, and for a request of the same command, the fault does nothing.
     ReplayLast,
     // The printer itself builds the reply with `bytes` as more data (too long for the driver's
     // buffer, or for any frame, when long enough) and, being its own reply, caches it so: a
@@ -183,6 +184,13 @@ class VirtualPrinter {
     int InjectFault(const Fault& fault);
     void ClearFaults();
     size_t PendingFaults() const;
+    // From now on every request frame with a good check byte that no injected fault takes is
+    // hit, with a chance of `percent` in 100 drawn from `seed`, by one of `kinds` (each of one
+    // frame), chosen evenly. 0 percent or no kinds stop it. 0, or -EINVAL for a percentage
+    // above 100 or a kind that cannot be carried out.
+    int SetRandomFaults(unsigned percent, uint32_t seed, const std::vector<Fault>& kinds);
+    // How many frames each of the random kinds hit so far, in the order of `kinds`.
+    std::vector<size_t> RandomFaultCounts() const;
 
     // What the printer received, oldest first (the last 65536 frames).
     std::vector<ReceivedFrame> Frames() const;

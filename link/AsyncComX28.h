@@ -56,6 +56,9 @@ class AsyncComX28 : public AsyncCom {
     // hand went out without a confirmed reply, the printer may hold it with its answer to that
     // request, so the new request takes the following character.
     void NewRequest();
+    // A frame went out under the character in hand and no reply to it was confirmed: the
+    // printer may or may not have executed it.
+    bool Unconfirmed() const { return m_unconfirmed; }
 
   private:
     // Drops (and traces) what arrived since the last exchange: a reply that came after its time

@@ -33,6 +33,9 @@ enum BrontalResult {
     kBrontalNoLink = -9003,
     kBrontalLinkFailed = -9004,
     kBrontalBadReply = -9005,
+    // A command that may have been executed: its attempts ran out without a reply to confirm
+    // it, and the printer could not say.
+    kBrontalUnconfirmed = -9009,
     kBrontalDeviceErrorBase = -9200,  // a device error e is reported as -(e) - 9200
 };
 
@@ -163,6 +166,9 @@ class CBrontal {
     int DeviceResult() const;
     WORD GetStatusWords(WORD* blocking) const;
     int IsLinked() const { return m_linked; }
+    // The last request went out and no valid reply to it came: whether the printer executed it
+    // is not known.
+    bool OutcomeUnknown() const { return m_link && m_link->Unconfirmed(); }
     // 0..127; -1 for a text shorter than 2 characters; -2 when no code matches.
     static int CommandIndex(LPCSTR text);
     // Closes and discards the link: 0.

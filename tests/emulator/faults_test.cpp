@@ -253,14 +253,38 @@ TEST_F(EmuFaultTest, ALateReplyComesAfterTheDriversStartWait) {
 }
 
 TEST_F(EmuFaultTest, ReplayLastAnswersANewRequestWithTheLastReply) {
+    // Nothing answered yet, then the same command: nothing to mistake it for.
+    Inject(MakeFault(FaultKind::ReplayLast, 2));
+    EXPECT_EQ(line->Exchange('Z', "gs"), GsReply('Z'));
+    EXPECT_EQ(line->Exchange('0', "gs"), GsReply('0'));
     Inject(MakeFault(FaultKind::ReplayLast));
-    // Nothing answered yet: nothing to replay.
-    EXPECT_TRUE(line->Exchange('Z', "gs", 700).empty());
-    EXPECT_TRUE(printer.Requests().empty());
-    ASSERT_EQ(line->Exchange('Z', "gs"), GsReply('Z'));
-    Inject(MakeFault(FaultKind::ReplayLast));
-    EXPECT_EQ(line->Exchange('0', "gn"), GsReply('0'));
-    EXPECT_EQ(printer.Requests(), std::vector<std::string>{"gs"});
+    EXPECT_EQ(line->Exchange('1', "gn"), GsReply('1'));
+    EXPECT_EQ(printer.Requests(), (std::vector<std::string>{"gs", "gs"}));
+}
+
+TEST_F(EmuFaultTest, RandomFaultsHitTheirShareOfFramesFromTheSeed) {
+    std::vector<Fault> kinds = {MakeFault(FaultKind::LostReply), MakeFault(FaultKind::Nak)};
+    ASSERT_EQ(printer.SetRandomFaults(30, 42, kinds), 0);
+    char sequence = 'Z';
+    size_t answered = 0;
+    for (int i = 0; i < 60; ++i) {
+        const std::string reply = line->Exchange(sequence, "gs", 600);
+        if (reply.size() > 1) {
+            ++answered;
+            sequence = sequence == 'Z' ? '0' : static_cast<char>(sequence + 1);
+        }
+    }
+    const std::vector<size_t> counts = printer.RandomFaultCounts();
+    ASSERT_EQ(counts.size(), 2u);
+    EXPECT_GT(counts[0], 0u);
+    EXPECT_GT(counts[1], 0u);
+    EXPECT_EQ(answered + counts[0] + counts[1], 60u);
+    EXPECT_LT(counts[0] + counts[1], 40u);
+
+    EXPECT_EQ(printer.SetRandomFaults(101, 1, kinds), -EINVAL);
+    kinds.push_back(MakeFault(FaultKind::SynBurst));  // without a period
+    EXPECT_EQ(printer.SetRandomFaults(5, 1, kinds), -EINVAL);
+    EXPECT_EQ(printer.SetRandomFaults(0, 1, {}), 0);
 }
 
 TEST_F(EmuFaultTest, ExtraDataStaysInTheCache) {
