@@ -204,8 +204,9 @@ TEST_F(Soak, EveryCommandAtMostOnceAndEveryOutcomeAsItWas) {
     for (unsigned n = 0; n < receipts && !HasFatalFailure(); ++n) {
         OneReceipt(n);
     }
-    ASSERT_EQ(printer_.SetRandomFaults(0, 0, {}), 0);
     const std::vector<size_t> counts = printer_.RandomFaultCounts();
+    ASSERT_EQ(counts.size(), kinds.size());
+    ASSERT_EQ(printer_.SetRandomFaults(0, 0, {}), 0);
     const size_t frames = frames_ + printer_.Frames().size();
 
     size_t faulted = 0;
