@@ -154,6 +154,9 @@ int CDrvKeltor::SettleReceiptCommand(int result, ReceiptEffect effect) {
         return trace.Done(kBrontalUnconfirmed);
     }
     const bool open = (status & kStatusReceiptOpen) != 0;
+    if (effect == ReceiptEffect::Totalled) {
+        return trace.Done(open && (status & kStatusReadyForTotal) ? 0 : result);
+    }
     if (effect == ReceiptEffect::Opened || effect == ReceiptEffect::Closed) {
         if (open != (effect == ReceiptEffect::Opened)) {
             return trace.Done(result);

@@ -16,6 +16,7 @@ enum class ReceiptEffect {
     Opened,     // "rb": a receipt is open
     LineAdded,  // "as": the receipt's total moved
     Paid,       // "rc", "rn": the paid amount moved
+    Totalled,   // "rt": the receipt is ready for its total
     Closed,     // "re": no receipt is open
 };
 

@@ -216,7 +216,9 @@ STDMETHODIMP CDrvKeltor::CompleteReceipt() {
                 total = AmountPair(m_cancellationAmount.int64);
                 total.value = -total.value;
             }
-            if (frame.Store(frame.Layer().CompleteReceipt(&total.value, &total.scale)) != 0) {
+            if (frame.Store(
+                    SettleReceiptCommand(frame.Layer().CompleteReceipt(&total.value, &total.scale),
+                                         ReceiptEffect::Totalled)) != 0) {
                 return DriverResultCode();
             }
         }
