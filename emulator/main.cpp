@@ -444,9 +444,11 @@ int main(int argc, char** argv) {
         return kExitFailure;
     }
     if (port <= 0) {
-        std::fprintf(stderr, "vprinter: cannot enter %s in the port map: %s\n",
+        const char* relocated = std::getenv("BRONTAL_REGISTRY_DIR");
+        std::fprintf(stderr, "vprinter: cannot enter %s in the port map: %s (the registry in %s)\n",
                      options.port > 0 ? ("COM" + std::to_string(options.port)).c_str() : "the port",
-                     RegistryErrorText(-port).c_str());
+                     RegistryErrorText(-port).c_str(),
+                     relocated && *relocated ? relocated : "/var/lib/brontal");
         return kExitFailure;
     }
     std::printf("COM%d %s\n", port, printer.DevicePath().c_str());
