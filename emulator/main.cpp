@@ -58,6 +58,7 @@ void PrintUsage(std::FILE* out) {
         "                  unblocked;\n"
         "                  reset: the printer wants a \"cr\" afterwards; permanent: errors 22\n"
         "                  and 48 to 50 block the printer for good\n"
+        "  --version       show the version\n"
         "  --help          show this text\n",
         out);
 }
@@ -206,6 +207,10 @@ int ParseOptions(int argc, char** argv, Options& options, bool& help) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             help = true;
             return kExitOk;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("vprinter %s\n", BRONTAL_VERSION_TEXT);
+            std::exit(kExitOk);
         }
     }
     for (int i = 1; i < argc; ++i) {

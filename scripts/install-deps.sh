@@ -6,6 +6,7 @@ packages=(
     build-essential cmake pkg-config clang-format
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libxml2-dev
+    help2man dpkg-dev
 )
 
 missing=()
