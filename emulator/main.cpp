@@ -193,11 +193,8 @@ const char* Expected(const std::string& option) {
     return "a value";
 }
 
-bool Refuse(const char* format, const std::string& a, const std::string& b = std::string()) {
-    std::fprintf(stderr, "vprinter: ");
-    std::fprintf(stderr, format, a.c_str(), b.c_str());
-    std::fprintf(stderr, " (see vprinter --help)\n");
-    return false;
+void Refuse(const std::string& message) {
+    std::fprintf(stderr, "vprinter: %s (see vprinter --help)\n", message.c_str());
 }
 
 // kExitOk to go on, or the exit code.
@@ -220,18 +217,18 @@ int ParseOptions(int argc, char** argv, Options& options, bool& help) {
                            option == "--restart-ms" || option == "--report-ms" ||
                            option == "--device-error";
         if (!known) {
-            Refuse(option.rfind("-", 0) == 0 ? "unknown option %s" : "unexpected argument \"%s\"",
-                   option);
+            Refuse(option.rfind("-", 0) == 0 ? "unknown option " + option
+                                             : "unexpected argument \"" + option + "\"");
             return kExitUsage;
         }
         if (i + 1 >= argc) {
-            Refuse("%s needs %s", option, Expected(option));
+            Refuse(option + " needs " + Expected(option));
             return kExitUsage;
         }
         const bool repeatable = option == "--set" || option == "--device-error";
         for (const std::string& earlier : given) {
             if (earlier == option && !repeatable) {
-                Refuse("%s is given twice", option);
+                Refuse(option + " is given twice");
                 return kExitUsage;
             }
         }
@@ -266,8 +263,7 @@ int ParseOptions(int argc, char** argv, Options& options, bool& help) {
             options.faults.push_back(fault);
         }
         if (!ok) {
-            Refuse(("%s takes " + std::string(Expected(option)) + ", not \"%s\"").c_str(), option,
-                   value);
+            Refuse(option + " takes " + Expected(option) + ", not \"" + value + "\"");
             return kExitUsage;
         }
     }

@@ -32,7 +32,7 @@ touch "$root/var/lib/dpkg/status"
 # The post-install step registers the component into the registry of this check.
 export BRONTAL_REGISTRY_DIR=$work/registry
 mkdir -p "$BRONTAL_REGISTRY_DIR"
-dpkg --root="$root" --log=/dev/null --force-script-chrootless --force-depends \
+dpkg --root="$root" --log=/dev/null --force-script-chrootless --force-depends --force-bad-path \
     --force-not-root -i "$deb" >"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log" >&2; fail "dpkg -i failed"; }
 
 libdir=$(cd "$root/usr/lib" && ls -d */brontal 2>/dev/null | head -n 1)
