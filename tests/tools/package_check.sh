@@ -35,8 +35,9 @@ mkdir -p "$BRONTAL_REGISTRY_DIR"
 dpkg --root="$root" --log=/dev/null --force-script-chrootless --force-depends --force-bad-path \
     --force-not-root -i "$deb" >"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log" >&2; fail "dpkg -i failed"; }
 
-libdir=$(cd "$root/usr/lib" && ls -d */brontal 2>/dev/null | head -n 1)
-for file in usr/bin/drvkeltor usr/bin/vprinter usr/bin/regsvr "usr/lib/$libdir/libBrontalOcx.so" \
+component=$(find "$root/usr/lib" -name libBrontalOcx.so | head -n 1)
+[ -n "$component" ] || fail "the component is not installed"
+for file in usr/bin/drvkeltor usr/bin/vprinter usr/bin/regsvr \
     usr/include/brontal/windows.h usr/include/brontal/IDrvKeltor.h \
     usr/share/bash-completion/completions/drvkeltor lib/udev/rules.d/70-brontal-serial.rules; do
     [ -e "$root/$file" ] || [ -e "$root/usr/$file" ] || fail "$file is not installed"
@@ -45,8 +46,7 @@ if command -v help2man >/dev/null; then
     [ -s "$root/usr/share/man/man1/drvkeltor.1.gz" ] || [ -s "$root/usr/share/man/man1/drvkeltor.1" ] ||
         fail "the man page of drvkeltor is not installed"
 fi
-grep -q "libBrontalOcx.so" "$BRONTAL_REGISTRY_DIR/machine.reg" 2>/dev/null ||
-    iconv -f UTF-16 -t UTF-8 "$BRONTAL_REGISTRY_DIR/machine.reg" | grep -q "$root/usr/lib/$libdir/libBrontalOcx.so" ||
+iconv -f UTF-16 -t UTF-8 "$BRONTAL_REGISTRY_DIR/machine.reg" 2>/dev/null | grep -qF "$component" ||
     fail "the post-install step did not register the component for the machine"
 
 version=$("$root/usr/bin/drvkeltor" --version) || fail "drvkeltor --version failed"
