@@ -105,7 +105,7 @@ echo "$paper" | awk '
     }'
 journals=$(ls "$demo"/[0-9]*.txt 2>/dev/null || true)
 if [ -n "$journals" ]; then
-    say "the electronic journal of each day was read and saved:"
+    say "the electronic journal of each day was read and saved (Windows-1251):"
     for file in $journals; do
         echo "    $file ($(wc -c <"$file") bytes)"
     done
