@@ -7,6 +7,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libxml2-dev
     clang-14 libclang-rt-14-dev
+    help2man dpkg-dev
 )
 
 missing=()

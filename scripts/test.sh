@@ -1,33 +1,52 @@
 #!/usr/bin/env bash
-# Installs what is missing, configures and builds with the sanitizers, and runs the whole suite.
-# With the default preset it then runs the stages CI adds: the fuzz targets for a bounded time,
-# the tests that start threads under ThreadSanitizer, and the receipts soak.
+# Installs what is missing, configures and builds with the sanitizers and runs the whole suite.
+# With the default preset it then runs the stages CI adds, each timed: the .deb tried in a fresh
+# root, the fuzz targets for a bounded time, the tests that start threads under ThreadSanitizer,
+# and the receipts soak.
 # Usage: scripts/test.sh [preset]   (default: asan; debug and release work too)
 #   BRONTAL_FUZZ_SECONDS (20): run time of each fuzz target; 0 skips the stage.
-#   BRONTAL_EXTRA_STAGES=0 skips the fuzz, ThreadSanitizer and soak stages.
+#   BRONTAL_EXTRA_STAGES=0 skips every stage after the suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-asan}"
 
+timings=()
 stage_start=0
 stage() {
     stage_start=$(date +%s)
     echo "== stage: $1"
 }
 stage_done() {
-    echo "== stage $1 took $(( $(date +%s) - stage_start )) s"
+    local took=$(( $(date +%s) - stage_start ))
+    timings+=("$(printf '%-28s %5d s' "$1" "$took")")
+    echo "== stage $1 took $took s"
 }
+summary() {
+    echo "== stage times"
+    printf '   %s\n' "${timings[@]}"
+}
+trap summary EXIT
 
+stage "install packages"
 scripts/install-deps.sh
-stage "build and test ($preset)"
+stage_done "install packages"
+
+stage "build ($preset)"
 cmake --preset "$preset"
 cmake --build --preset "$preset"
+stage_done "build ($preset)"
+
+stage "test ($preset)"
 ctest --preset "$preset"
-stage_done "build and test ($preset)"
+stage_done "test ($preset)"
 
 if [ "$preset" != asan ] || [ "${BRONTAL_EXTRA_STAGES:-1}" = 0 ]; then
     exit 0
 fi
+
+stage "package"
+tests/tools/package_check.sh "build/$preset"
+stage_done "package"
 
 fuzz_seconds="${BRONTAL_FUZZ_SECONDS:-20}"
 if [ "$fuzz_seconds" != 0 ]; then
