@@ -6,6 +6,9 @@ packages=(
     build-essential cmake pkg-config clang-format
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libxml2-dev
+    # The test utility: Qt 6 Widgets, and for its tests a virtual X server, its window lister
+    # and fonts with Cyrillic letters for the screenshots.
+    qt6-base-dev xvfb xauth x11-utils fonts-dejavu-core
 )
 
 missing=()
