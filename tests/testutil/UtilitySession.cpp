@@ -1,6 +1,7 @@
 #include "UtilitySession.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QApplication>
 #include <QDir>
 #include <QListWidget>
@@ -21,6 +22,14 @@ CMessageWatcher::~CMessageWatcher() {
 
 void CMessageWatcher::Poll() {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(widget);
+        if (dialog && dialog->isVisible() && !m_dialogs.empty() &&
+            dialog->objectName() == m_dialogs.front().first) {
+            auto handle = std::move(m_dialogs.front().second);
+            m_dialogs.erase(m_dialogs.begin());
+            handle(dialog);
+            continue;
+        }
         auto* box = qobject_cast<QMessageBox*>(widget);
         if (!box || !box->isVisible()) {
             continue;
@@ -107,6 +116,34 @@ CTabPage* UtilitySession::Page(const char* utf8Title) {
     return Page_(utf8Title);
 }
 
+void UtilitySession::CollectPaper() {
+    paper_ = work_.file("paper.txt");
+    printer_.Stop();
+    printer_.SetPaperFile(paper_);
+    ASSERT_EQ(printer_.Start(), 0);
+}
+
+void UtilitySession::ExpectNoMessages() {
+    EXPECT_TRUE(messages_->Texts().isEmpty()) << messages_->Texts().join(", ").toStdString();
+    messages_->Clear();
+}
+
+void ConnectedSession::SetUp() {
+    UtilitySession::SetUp();
+    if (HasFatalFailure()) {
+        return;
+    }
+    printer_.SetStatusWords(0x0080, 0);
+    CollectPaper();
+    ASSERT_TRUE(StartUtility());
+    ConnectFromPage();
+    ExpectNoMessages();
+}
+
+std::string UtilitySession::Paper() const {
+    return testsupport::Utf8(testsupport::ReadFileBytes(paper_));
+}
+
 std::vector<std::string> UtilitySession::CodesSince(size_t from) const {
     const std::vector<std::string> codes = Codes();
     return std::vector<std::string>(codes.begin() + static_cast<long>(std::min(from, codes.size())),
@@ -134,6 +171,28 @@ void UtilitySession::ConnectFromPage() {
     ASSERT_NE(connect, nullptr);
     connect->click();
     Settle();
+}
+
+}  // namespace utiltest
+
+#include <QAbstractButton>
+#include <QComboBox>
+
+namespace utiltest {
+
+void Click(QObject* parent, const char* name) {
+    if (auto* button = Child<QAbstractButton>(parent, name)) {
+        button->click();
+    }
+    Settle();
+}
+
+QStringList Entries(const QComboBox* list) {
+    QStringList entries;
+    for (int i = 0; list && i < list->count(); ++i) {
+        entries << list->itemText(i);
+    }
+    return entries;
 }
 
 }  // namespace utiltest

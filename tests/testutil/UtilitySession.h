@@ -6,15 +6,24 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "DrvKeltortestApp.h"
 #include "ToolRunner.h"
 
-class QWidget;
+class QComboBox;
+class QDialog;
 class QListWidget;
+class QWidget;
+
+// Texts in failure messages as text, not as code units.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << text.toStdString();
+}
 
 namespace utiltest {
 
@@ -28,16 +37,33 @@ class CMessageWatcher {
     void Clear() { m_texts.clear(); }
     // The next Yes/No box is answered Yes (true) or No.
     void AnswerNext(bool yes) { m_answers.push_back(yes); }
+    // The next dialog named `name` that opens is handed to `handle` (which ends it).
+    void OnDialog(const QString& name, std::function<void(QDialog*)> handle) {
+        m_dialogs.emplace_back(name, std::move(handle));
+    }
 
   private:
     void Poll();
     QTimer m_timer;
     QStringList m_texts;
     std::vector<bool> m_answers;
+    std::vector<std::pair<QString, std::function<void(QDialog*)>>> m_dialogs;
 };
 
 // A PNG of the widget as it shows now, in <build>/screenshots/testutil/<name>.png; the path.
 std::string SaveScreenshot(QWidget* widget, const std::string& name);
+
+// A child of `parent` by its object name (the test fails without it).
+template <class Widget>
+Widget* Child(QObject* parent, const char* name) {
+    Widget* child = parent ? parent->findChild<Widget*>(QString::fromLatin1(name)) : nullptr;
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
+// Clicks the button `name` of `parent` and runs what it posted.
+void Click(QObject* parent, const char* name);
+// The entries of a choice list.
+QStringList Entries(const QComboBox* list);
 
 // The texts of a list box, top to bottom.
 QStringList Items(const QListWidget* list);
@@ -61,14 +87,27 @@ class UtilitySession : public tooltest::ToolSession {
         CTabPage* page = Page_(utf8Title);
         return dynamic_cast<Page*>(page);
     }
+    // The printer's paper: everything printed from now on goes to a file of the test's.
+    void CollectPaper();
+    std::string Paper() const;  // UTF-8
+    // No message box was shown since the last look; forgets what was.
+    void ExpectNoMessages();
     // The codes of the requests the printer executed since `from`.
     std::vector<std::string> CodesSince(size_t from) const;
 
     std::unique_ptr<CDrvKeltortestApp> app_;
     std::unique_ptr<CMessageWatcher> messages_;
+    std::string paper_;
 
   private:
     CTabPage* Page_(const char* utf8Title);
+};
+
+// A fiscal printer without an electronic journal (a Z report is the day's end alone), its paper
+// collected, the utility started and connected to it from the connection page.
+class ConnectedSession : public UtilitySession {
+  protected:
+    void SetUp() override;
 };
 
 }  // namespace utiltest

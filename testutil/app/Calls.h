@@ -13,6 +13,13 @@ class CCalls {
     bool Ok() const { return SUCCEEDED(m_hr); }
     HRESULT Result() const { return m_hr; }
     CDrvKeltor& Driver() { return m_driver; }
+    // The action is refused before anything is sent, after its own message: nothing more is
+    // called and no driver failure is shown.
+    void Refuse() {
+        m_hr = E_ABORT;
+        m_refused = true;
+    }
+    bool Refused() const { return m_refused; }
     // Takes the result of a step made outside (a playback, an array call); the first failure
     // sticks.
     bool Step(HRESULT hr);
@@ -40,4 +47,5 @@ class CCalls {
 
     CDrvKeltor& m_driver;
     HRESULT m_hr = S_OK;
+    bool m_refused = false;
 };

@@ -43,26 +43,6 @@ void SetZero(VARIANT* value, VARTYPE type) {
     value->llVal = 0;
 }
 
-// Counts the calls into the driver, so that the host knows when the outermost one is over.
-class CDepth {
-  public:
-    CDepth(int& depth, const std::function<void()>& afterCall)
-        : m_depth(depth), m_afterCall(afterCall) {
-        ++m_depth;
-    }
-    ~CDepth() {
-        if (--m_depth == 0 && m_afterCall) {
-            m_afterCall();
-        }
-    }
-    CDepth(const CDepth&) = delete;
-    CDepth& operator=(const CDepth&) = delete;
-
-  private:
-    int& m_depth;
-    const std::function<void()>& m_afterCall;
-};
-
 }  // namespace
 
 HRESULT CDrvKeltor::CallDriver(DISPID dispid, WORD kind, VARTYPE returnType, VARIANT* result,
@@ -86,7 +66,7 @@ HRESULT CDrvKeltor::CallDriver(DISPID dispid, WORD kind, VARTYPE returnType, VAR
     VariantInit(&value);
     HRESULT hr;
     {
-        CDepth depth(m_depth, m_afterCall);
+        CCallScope scope(*this);
         hr = m_dispatch->Invoke(dispid, IID_NULL, 0, kind, &params, result ? &value : nullptr,
                                 &exception, &argumentError);
     }

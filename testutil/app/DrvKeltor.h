@@ -71,6 +71,22 @@ class CDrvKeltor {
 
     // True while a call into the driver runs (a progress dialog may run events meanwhile).
     bool Busy() const { return m_depth > 0; }
+    // Counts a call made past the wrapper (by another client of the same object) as one of its
+    // own for Busy and SetAfterCall.
+    class CCallScope {
+      public:
+        explicit CCallScope(CDrvKeltor& driver) : m_driver(driver) { ++m_driver.m_depth; }
+        ~CCallScope() {
+            if (--m_driver.m_depth == 0 && m_driver.m_afterCall) {
+                m_driver.m_afterCall();
+            }
+        }
+        CCallScope(const CCallScope&) = delete;
+        CCallScope& operator=(const CCallScope&) = delete;
+
+      private:
+        CDrvKeltor& m_driver;
+    };
     // Called when the outermost call has returned.
     void SetAfterCall(std::function<void()> afterCall) { m_afterCall = std::move(afterCall); }
 

@@ -1,6 +1,7 @@
 #include "DrvKeltortestApp.h"
 
 #include <QCoreApplication>
+#include <QFileDialog>
 
 #include "AnsiText.h"
 #include "Messages.h"
@@ -53,6 +54,22 @@ bool CDrvKeltortestApp::InitInstance() {
     m_dialog = std::make_unique<CDrvKeltortestDlg>(m_context);
     CDrvKeltortestDlg* dialog = m_dialog.get();
     m_context.refresh = [dialog] { dialog->RequestRefresh(); };
+    m_context.chooseFile = [](QWidget* parent, FileChoice choice, const QString& title,
+                              const QString& filter) {
+        return choice == FileChoice::Save
+                   ? QFileDialog::getSaveFileName(parent, title, QString(), filter)
+                   : QFileDialog::getOpenFileName(parent, title, QString(), filter);
+    };
+    m_context.chooseFolder = [](QWidget* parent, const QString& title) {
+        return QFileDialog::getExistingDirectory(parent, title);
+    };
+    m_context.settingsReloaded = [dialog] {
+        for (CTabPage* page : dialog->Pages()) {
+            if (page->IsCreated()) {
+                page->SettingsReloaded();
+            }
+        }
+    };
     m_presenter = std::make_unique<CProgressPresenter>(dialog);
     // 7. The pages, in the order of the tree.
     CreatePages(*dialog, m_context);

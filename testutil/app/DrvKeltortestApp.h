@@ -30,6 +30,7 @@ class CDrvKeltortestApp {
     CDrvKeltor* Driver() const { return m_driver.get(); }
     CSimpleXML* Settings() const { return m_settings.get(); }
     CProgressPresenter* Presenter() const { return m_presenter.get(); }
+    CPageContext& Context() { return m_context; }
 
   private:
     bool m_comInitialized = false;

@@ -13,13 +13,23 @@
 
 class CSimpleXML;
 class QGridLayout;
+class QLineEdit;
 class QPushButton;
+
+enum class FileChoice { Open, Save };
 
 // What every page shares.
 struct CPageContext {
     CDrvKeltor* driver = nullptr;    // null: the pages call nothing
     CSimpleXML* settings = nullptr;  // null: nothing is remembered
     std::function<void()> refresh;   // the main window re-reads the status panel (posted)
+    // The file and folder dialogs: a path, or empty when the person cancelled.
+    std::function<QString(QWidget* parent, FileChoice choice, const QString& title,
+                          const QString& filter)>
+        chooseFile;
+    std::function<QString(QWidget* parent, const QString& title)> chooseFolder;
+    // The settings document was loaded anew: every built page reads its lists from it again.
+    std::function<void()> settingsReloaded;
 };
 
 using MemberList = std::initializer_list<const DrvMember*>;
@@ -58,6 +68,15 @@ class CTabPage : public QWidget {
     // A button whose tooltip names `members` and whose click runs `body` in the page pattern.
     QPushButton* AddButton(int row, int column, const QString& text, MemberList members,
                            std::function<void(CCalls&)> body, int columnSpan = 1);
+    QPushButton* AddButton(QGridLayout* grid, int row, int column, const QString& text,
+                           MemberList members, std::function<void(CCalls&)> body,
+                           int columnSpan = 1);
+    // The money or number in `field`; refuses the action (naming the field) when it does not
+    // parse. False then, and for an action already failed.
+    bool Money(CCalls& calls, const QLineEdit* field, LONGLONG* value);
+    bool Number(CCalls& calls, const QLineEdit* field, LONG minimum, LONG maximum, LONG* value);
+    // Names the field whose text does not parse and puts the focus on it.
+    void RefuseField(CCalls& calls, const QLineEdit* field);
 
   private:
     QString m_title;

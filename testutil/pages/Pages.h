@@ -37,25 +37,11 @@ class CConnectionTab : public CTabPage {
     QCheckBox* m_suppress = nullptr;
 };
 
-// Pages whose controls come with their own source files.
-#define DECLARE_PAGE(Class)                                 \
-    class Class : public CTabPage {                         \
-      public:                                               \
-        Class(CPageContext& context, CTabPage* parentPage); \
-                                                            \
-      protected:                                            \
-        void Build() override;                              \
-    };
-DECLARE_PAGE(CReportTab)
-DECLARE_PAGE(CRegistrationTab)
-DECLARE_PAGE(CSessionStatsTab)
-DECLARE_PAGE(CReceiptStatsTab)
-DECLARE_PAGE(CCashierStatsTab)
-DECLARE_PAGE(CEcrSettingsTab)
-DECLARE_PAGE(CReceiptformTab)
-DECLARE_PAGE(CPaySettingsTab)
-DECLARE_PAGE(CDeptSettingsTab)
-DECLARE_PAGE(CCurrSettingsTab)
-DECLARE_PAGE(CDebugTab)
-DECLARE_PAGE(CSknoTab)
-#undef DECLARE_PAGE
+#include "DebugTab.h"
+#include "EcrSettingsTab.h"
+#include "ReceiptformTab.h"
+#include "RegistrationTab.h"
+#include "ReportTab.h"
+#include "SknoTab.h"
+#include "StatsPages.h"
+#include "TablePages.h"
