@@ -81,6 +81,43 @@ TEST_F(Pages, TheConnectionPageListsThePortMapsComPortsOnly) {
     SaveScreenshot(app_->MainDialog(), "page_connection");
 }
 
+TEST_F(Pages, WithNoPortListedConnectUsesPortZeroAndTheDriverSaysWhy) {
+    auto* page = Open<CConnectionTab>("Параметры связи");
+    page->PortList()->clear();
+    page->SuppressAutodetectBox()->setChecked(true);
+    Click(page, "connect");
+    ASSERT_EQ(messages_->Texts().size(), 1);
+    EXPECT_EQ(messages_->Texts().front(), app_->Driver()->ResultCodeDescription());
+    EXPECT_LT(app_->Driver()->ResultCode(), 0);
+    EXPECT_EQ(page->PortList()->currentText(), QStringLiteral("COM0"));
+}
+
+TEST_F(Pages, TheTraceFolderIsChosenInItsDialogAndSetInTheDriver) {
+    auto* debug = Open<CDebugTab>("Отладка");
+    ASSERT_NE(debug, nullptr);
+    QString title;
+    const QString folder = QString::fromStdString(work_.file(""));
+    app_->Context().chooseFolder = [&title, folder](QWidget*, const QString& asked) {
+        title = asked;
+        return folder;
+    };
+    Click(debug, "browseTrace");
+    EXPECT_EQ(title, Q("Выбор директория"));
+    EXPECT_TRUE(
+        Child<QLabel>(debug, "traceFile")->text().endsWith(QStringLiteral("/tracexch.txt")));
+    SetText(debug, "traceMask", QStringLiteral("8"));
+    Click(debug, "writeTrace");
+    ExpectNoMessages();
+    LONG mask = 0;
+    ASSERT_EQ(app_->Driver()->GetNumber(drvmember::TraceMask, &mask), S_OK);
+    EXPECT_EQ(mask, 8);
+    SetText(debug, "traceMask", QStringLiteral("0"));
+    SetText(debug, "tracePath", QString());
+    Click(debug, "readTrace");
+    EXPECT_EQ(Child<QLineEdit>(debug, "traceMask")->text(), QStringLiteral("8"));
+    EXPECT_FALSE(Child<QLineEdit>(debug, "tracePath")->text().isEmpty());
+}
+
 TEST_F(Pages, ASaleReceiptFromTheRegistrationPageIsPrinted) {
     CTabPage* page = Page("Регистрация");
     EXPECT_EQ(Entries(Child<QComboBox>(page, "receiptType")),
