@@ -8,6 +8,9 @@ packages=(
     libxml2-dev
     clang-14 libclang-rt-14-dev
     help2man dpkg-dev
+    # The test utility: Qt 6 Widgets, and for its tests a virtual X server, its window lister
+    # and fonts with Cyrillic letters for the screenshots.
+    qt6-base-dev xvfb xauth x11-utils fonts-dejavu-core
 )
 
 missing=()
