@@ -6,11 +6,16 @@ packages=(
     build-essential cmake pkg-config clang-format
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libxml2-dev
+    clang-14 libclang-rt-14-dev
+    help2man dpkg-dev
+    # The test utility: Qt 6 Widgets, and for its tests a virtual X server, its window lister
+    # and fonts with Cyrillic letters for the screenshots.
+    qt6-base-dev xvfb xauth x11-utils fonts-dejavu-core
     # The Windows build and its tests under Wine (tests/windows/wine-test.sh): the mingw-w64
     # cross compilers, widl (mingw-w64-tools) with Wine's IDL files (libwine-dev), Wine for
-    # 64-bit and, through i386 multiarch, 32-bit programs, and a display for its windows.
+    # 64-bit and, through i386 multiarch, 32-bit programs (its display is the xvfb above).
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
-    wine64 wine32:i386 libwine-dev xvfb
+    wine64 wine32:i386 libwine-dev
 )
 
 missing=()

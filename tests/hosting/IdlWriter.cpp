@@ -1,6 +1,7 @@
 #include "IdlWriter.h"
 
 #include "DispatchTable.h"
+#include "DrvKeltorMemberHelp.h"
 #include "IDrvKeltor.h"
 
 namespace client {
@@ -27,6 +28,18 @@ std::string IdlType(VARTYPE type) {
         default:
             return "?";
     }
+}
+
+// The member's description from the catalogue, as an IDL string.
+std::string HelpOf(const char* name) {
+    std::string quoted;
+    for (const char* c = DrvKeltorMemberHelp(name); *c; ++c) {
+        if (*c == '"' || *c == '\\') {
+            quoted += '\\';
+        }
+        quoted += *c;
+    }
+    return quoted;
 }
 
 std::string Braceless(const char* text) {
@@ -62,12 +75,12 @@ std::string DrvKeltorIdl() {
         const std::string id = std::to_string(member.dispid);
         // Object browsers show the help string beside each member.
         if (member.kind == MemberKind::Method) {
-            idl += "    [id(" + id + "), helpstring(\"method " + member.name + "\")] HRESULT " +
+            idl += "    [id(" + id + "), helpstring(\"" + HelpOf(member.name) + "\")] HRESULT " +
                    member.name + "();\n";
             continue;
         }
         const std::string type = IdlType(member.type);
-        const std::string help = "helpstring(\"property " + std::string(member.name) + "\")";
+        const std::string help = "helpstring(\"" + HelpOf(member.name) + "\")";
         const std::string get = "    [propget, id(" + id + "), " + help + "] HRESULT " +
                                 member.name + "([out, retval] " + type + "* pVal);\n";
         const std::string put = (member.access & kMemberPut)

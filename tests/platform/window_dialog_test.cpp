@@ -459,6 +459,44 @@ TEST(Presenter, HearsWhatTheShownDialogDoes) {
     EXPECT_TRUE(recorder.events.empty());
 }
 
+// The host runs its own events while the dialog waits with nothing to do; messages still come
+// first, and the dialog still ends when told to.
+TEST(Presenter, IdleCallsWhileTheLoopWaits) {
+    struct Idling {
+        int idles = 0;
+        int stepsSeen = 0;
+    } idling;
+    BRONTAL_PRESENTER presenter = {};
+    presenter.cbSize = sizeof presenter;
+    presenter.context = &idling;
+    presenter.Idle = [](void* self, HWND dialog) {
+        auto* state = static_cast<Idling*>(self);
+        ++state->idles;
+        if (state->idles == 1) {
+            PostMessageA(dialog, kStep, 0, 0);
+        } else if (state->idles == 3) {
+            EndDialog(dialog, 7);
+        }
+    };
+    ASSERT_TRUE(BrontalSetPresenter(&presenter));
+    TemplateBuilder builder;
+    builder.Progress(kBarId);
+    const INT_PTR result =
+        RunDialog(builder.Build(), [&idling](HWND, UINT message, WPARAM, LPARAM) -> INT_PTR {
+            if (message == kStep) {
+                // The message posted by the first idle call comes before the second one.
+                EXPECT_EQ(idling.idles, 1);
+                ++idling.stepsSeen;
+                return TRUE;
+            }
+            return message == WM_INITDIALOG ? TRUE : FALSE;
+        });
+    EXPECT_TRUE(BrontalSetPresenter(nullptr));
+    EXPECT_EQ(result, 7);
+    EXPECT_EQ(idling.idles, 3);
+    EXPECT_EQ(idling.stepsSeen, 1);
+}
+
 TEST(Presenter, RefusesWhatItCannotTake) {
     BRONTAL_PRESENTER presenter = {};
     presenter.cbSize = sizeof presenter - 1;

@@ -21,6 +21,7 @@
 #include <initguid.h>
 
 #include "BrontalOcxCatalogue.h"
+#include "DrvKeltorMemberHelp.h"
 #include "IDrvKeltor.h"
 
 namespace {
@@ -114,9 +115,8 @@ void CheckMember(const BrontalMemberInfo& row, const Described* member, ITypeInf
     if (member->name != row.name) {
         Failure("%s (DISPID %ld): named otherwise in the type information", row.name, row.dispid);
     }
-    const std::string help = std::string(row.isMethod ? "method " : "property ") + row.name;
-    if (member->help != help) {
-        Failure("%s: help string is not \"method/property <name>\"", row.name);
+    if (member->help != DrvKeltorMemberHelp(row.name)) {
+        Failure("%s: help string is not the catalogue's", row.name);
     }
     if (row.isMethod) {
         if (!member->method || member->hasGet || member->hasPut) {
