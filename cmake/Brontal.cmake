@@ -1,3 +1,11 @@
+# Narrow string literals of product sources are Windows-1251. Only GCC can compile them so; the
+# clang build of the fuzz targets keeps them UTF-8 (no fuzzed parser depends on a text).
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    set(BRONTAL_ANSI_TEXTS -fexec-charset=CP1251)
+else()
+    set(BRONTAL_ANSI_TEXTS "")
+endif()
+
 # brontal_layer(<name> DEPS <targets...>)
 # A layer is the static library of the *.cpp files in its folder. Its public include directory is
 # the folder itself, so sources include "AsyncComX28.h" and upper layers do the same.
@@ -10,7 +18,7 @@ function(brontal_layer name)
         target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
         target_link_libraries(${name} PUBLIC ${ARG_DEPS})
         # Texts inside the library are Windows-1251; sources stay readable UTF-8.
-        target_compile_options(${name} PRIVATE -fexec-charset=CP1251)
+        target_compile_options(${name} PRIVATE ${BRONTAL_ANSI_TEXTS})
     else()
         add_library(${name} INTERFACE)
         target_include_directories(${name} INTERFACE ${CMAKE_CURRENT_SOURCE_DIR})

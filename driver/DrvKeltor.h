@@ -18,6 +18,7 @@
 
 #include "Brontal.h"
 #include "IDrvKeltor.h"
+#include "ReceiptContext.h"
 
 // Texts inside the object are narrow strings of the ANSI code page (Windows-1251).
 using AnsiText = std::string;
@@ -88,6 +89,11 @@ class CDrvKeltor : public IDrvKeltor, public ISupportErrorInfo {
     // The cash paid so far in the open receipt, every currency added as it is; 0 when the
     // printer cannot tell.
     LONGLONG CalcCashPayedSum();
+    // A receipt command whose attempts ran out without a valid reply may have been executed:
+    // the printer's receipt tells. 0 when the command's `effect` shows there (the command
+    // layer's running total then follows the printer's), `result` when it does not, -9009 when
+    // the printer cannot say. Any other result is returned as it is.
+    int SettleReceiptCommand(int result, ReceiptEffect effect);
 
     // ---- connection and device status (ConnectionMethods.cpp) ----
 

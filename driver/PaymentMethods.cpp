@@ -66,7 +66,7 @@ int CDrvKeltor::PayCashSteps(CDeviceFrame& frame, BOOL payment, bool checkDocume
         result = layer.PayCash(payment, amount.value, amount.scale, m_amountCurrency.c_str(),
                                rate.value, rate.scale);
     }
-    return RefreshTotalsAfter(frame, result);
+    return RefreshTotalsAfter(frame, SettleReceiptCommand(result, ReceiptEffect::Paid));
 }
 
 STDMETHODIMP CDrvKeltor::PayCash() {
@@ -107,7 +107,9 @@ STDMETHODIMP CDrvKeltor::PayNoncash() {
         }
         const DecimalPair pair = AmountPair(amount);
         return RefreshTotalsAfter(
-            frame, frame.Layer().PayNoncash(TRUE, pair.value, pair.scale, m_noncashType));
+            frame, SettleReceiptCommand(
+                       frame.Layer().PayNoncash(TRUE, pair.value, pair.scale, m_noncashType),
+                       ReceiptEffect::Paid));
     });
 }
 
@@ -128,7 +130,9 @@ STDMETHODIMP CDrvKeltor::RepayNoncash() {
         }
         const DecimalPair pair = AmountPair(amount);
         return RefreshTotalsAfter(
-            frame, frame.Layer().PayNoncash(FALSE, pair.value, pair.scale, m_noncashType));
+            frame, SettleReceiptCommand(
+                       frame.Layer().PayNoncash(FALSE, pair.value, pair.scale, m_noncashType),
+                       ReceiptEffect::Paid));
     });
 }
 

@@ -143,6 +143,58 @@ int CDrvKeltor::RefreshReceiptTotals() {
     return trace.Done(0);
 }
 
+int CDrvKeltor::SettleReceiptCommand(int result, ReceiptEffect effect) {
+    if (result == 0 || !m_brontal || !m_brontal->OutcomeUnknown()) {
+        return result;
+    }
+    const CRoutineTrace trace("CDrvKeltor::SettleReceiptCommand");
+    CBrontal& layer = *m_brontal;
+    WORD status = 0;
+    if (layer.GetStatus(&status, nullptr) != 0) {
+        return trace.Done(kBrontalUnconfirmed);
+    }
+    const bool open = (status & kStatusReceiptOpen) != 0;
+    if (effect == ReceiptEffect::Totalled) {
+        return trace.Done(open && (status & kStatusReadyForTotal) ? 0 : result);
+    }
+    if (effect == ReceiptEffect::Opened || effect == ReceiptEffect::Closed) {
+        if (open != (effect == ReceiptEffect::Opened)) {
+            return trace.Done(result);
+        }
+        // The layer starts or ends its running total as the command would have.
+        layer.ResetTotal(effect == ReceiptEffect::Opened ? m_receiptType : 0, 0, 0);
+        return trace.Done(0);
+    }
+    DecimalPair total = {0, 1};
+    DecimalPair paid = {0, 1};
+    if (!open || layer.ReadReceiptTotals(&total, &paid) != 0) {
+        return trace.Done(kBrontalUnconfirmed);
+    }
+    if (effect == ReceiptEffect::Paid) {
+        // What was paid as the last refresh showed it.
+        const LONGLONG before = brontal::SaturatedAdd(
+            brontal::SaturatedSubtract(m_subtotal.int64, m_debt.int64), m_change.int64);
+        return trace.Done(MoneyFromPair(paid) != before ? 0 : result);
+    }
+    LONGLONG amount = 0;
+    DWORD scale = 1;
+    if (!layer.GetTotal(&amount, &scale)) {
+        return trace.Done(kBrontalUnconfirmed);
+    }
+    if (MoneyFromPair(total) == MoneyFromPair(amount, scale)) {
+        return trace.Done(result);
+    }
+    // The line is there: the layer goes on from the printer's total, kept positive for the
+    // kinds that count negative, as when a receipt is taken over at connect.
+    const int kind = layer.Total().kind;
+    const bool countsNegative = kind == 2 || kind == 5;
+    layer.ResetTotal(
+        kind,
+        countsNegative && total.value < 0 ? brontal::SaturatedNegate(total.value) : total.value,
+        total.scale);
+    return trace.Done(0);
+}
+
 int RefreshTotalsAfter(CDeviceFrame& frame, int result) {
     if (frame.Store(result) != 0) {
         return result;

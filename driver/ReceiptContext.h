@@ -11,6 +11,15 @@
 
 class CDeviceFrame;
 
+// What a receipt command leaves in the printer's receipt when it was executed.
+enum class ReceiptEffect {
+    Opened,     // "rb": a receipt is open
+    LineAdded,  // "as": the receipt's total moved
+    Paid,       // "rc", "rn": the paid amount moved
+    Totalled,   // "rt": the receipt is ready for its total
+    Closed,     // "re": no receipt is open
+};
+
 constexpr LONGLONG kMoneyUnit = 10000;
 
 // 12.5 -> (125, 10), 3 -> (3, 1), -2.75 -> (-275, 100). Exact.

@@ -45,7 +45,8 @@ int CDrvKeltor::BeginDocument(CDeviceFrame& frame, WORD type) {
     // The inputs set for the call that opens the document belong to its first line.
     ResetReceiptContext(false);
     m_receiptType = type;
-    return frame.Store(frame.Layer().BeginReceipt(type));
+    return frame.Store(
+        SettleReceiptCommand(frame.Layer().BeginReceipt(type), ReceiptEffect::Opened));
 }
 
 int CDrvKeltor::OpenDocumentIfNeeded(CDeviceFrame& frame, WORD type) {
@@ -71,11 +72,11 @@ int CDrvKeltor::SellLine(CDeviceFrame& frame, BOOL sale) {
     // Only a refund line may name its amount; the printer checks it against price x quantity.
     const DecimalPair amount =
         m_receiptType == 2 && m_amount.int64 > 0 ? AmountPair(m_amount.int64) : DecimalPair{0, 1};
-    return RefreshTotalsAfter(
-        frame, frame.Layer().SellArticle(
-                   sale, price.value, price.scale, m_article.c_str(), m_department, quantity.value,
-                   quantity.scale, m_quantityUnit.c_str(), amount.value, amount.scale,
-                   m_typeOfGoods, m_barcodeOfGoods.c_str(), m_forcePrintSingleQuantity != 0));
+    const int result = frame.Layer().SellArticle(
+        sale, price.value, price.scale, m_article.c_str(), m_department, quantity.value,
+        quantity.scale, m_quantityUnit.c_str(), amount.value, amount.scale, m_typeOfGoods,
+        m_barcodeOfGoods.c_str(), m_forcePrintSingleQuantity != 0);
+    return RefreshTotalsAfter(frame, SettleReceiptCommand(result, ReceiptEffect::LineAdded));
 }
 
 // ---- opening ----
@@ -103,16 +104,19 @@ STDMETHODIMP CDrvKeltor::OpenReceipt() {
             }
             const bool hasTexts = !m_restaurantOrder.empty() || !m_restaurantReservations.empty() ||
                                   !m_restaurantAccommodation.empty();
+            int opened = 0;
             if (m_receiptType == kAnnulmentReceipt) {
-                return layer.BeginReceipt(kAnnulmentReceipt, m_cancellationDocumentNumber,
-                                          m_cancellationMnemo.c_str());
-            }
-            if (IsTextsReceipt(m_receiptType) || (m_receiptType == kSaleReceipt && hasTexts)) {
-                return layer.BeginReceiptWithTexts(
+                opened = layer.BeginReceipt(kAnnulmentReceipt, m_cancellationDocumentNumber,
+                                            m_cancellationMnemo.c_str());
+            } else if (IsTextsReceipt(m_receiptType) ||
+                       (m_receiptType == kSaleReceipt && hasTexts)) {
+                opened = layer.BeginReceiptWithTexts(
                     m_receiptType, m_restaurantOrder.c_str(), m_restaurantReservations.c_str(),
                     m_restaurantAccommodation.c_str(), m_forcePrintControlTapeOnly != 0);
+            } else {
+                opened = layer.BeginReceipt(m_receiptType);
             }
-            return layer.BeginReceipt(m_receiptType);
+            return SettleReceiptCommand(opened, ReceiptEffect::Opened);
         }());
         frame.RefreshAfter();
     }
@@ -212,7 +216,9 @@ STDMETHODIMP CDrvKeltor::CompleteReceipt() {
                 total = AmountPair(m_cancellationAmount.int64);
                 total.value = -total.value;
             }
-            if (frame.Store(frame.Layer().CompleteReceipt(&total.value, &total.scale)) != 0) {
+            if (frame.Store(
+                    SettleReceiptCommand(frame.Layer().CompleteReceipt(&total.value, &total.scale),
+                                         ReceiptEffect::Totalled)) != 0) {
                 return DriverResultCode();
             }
         }
@@ -244,11 +250,13 @@ STDMETHODIMP CDrvKeltor::CloseReceipt() {
             if (m_change.int64 > 0) {
                 // The change goes back in cash before the receipt may end.
                 const DecimalPair change = AmountPair(m_change.int64);
-                if (frame.Store(layer.PayCash(FALSE, change.value, change.scale)) != 0) {
+                if (frame.Store(SettleReceiptCommand(
+                        layer.PayCash(FALSE, change.value, change.scale), ReceiptEffect::Paid)) !=
+                    0) {
                     return DriverResultCode();
                 }
             }
         }
-        return layer.EndReceipt();
+        return SettleReceiptCommand(layer.EndReceipt(), ReceiptEffect::Closed);
     });
 }

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <brontal_portmap.h>
+
 namespace emu {
 
 namespace {
@@ -99,6 +101,14 @@ int AddPortMapEntry(const std::string& devicePath, int n) {
                             static_cast<DWORD>(data.size() + 1));
     }
     RegCloseKey(key);
+    if (rc == ERROR_SUCCESS) {
+        // The entry lasts only as long as this process: one left behind by a printer that was
+        // killed would lead to a pseudo-terminal the system has given to someone else.
+        rc = BrontalClaimPortMapEntry(devicePath.c_str());
+        if (rc != ERROR_SUCCESS) {
+            RemovePortMapEntry(devicePath);
+        }
+    }
     return rc == ERROR_SUCCESS ? n : -rc;
 }
 

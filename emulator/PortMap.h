@@ -9,8 +9,9 @@ namespace emu {
 constexpr const char* kPortMapKey = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
 
 // Adds `devicePath` as COMn. n = 0 takes the first number from 1 up that no other device holds;
-// a given n already held by another device is refused with -ERROR_ALREADY_EXISTS. Returns n, or
-// a negative Windows error code.
+// a given n already held by another device is refused with -ERROR_ALREADY_EXISTS. The entry is
+// claimed for this process, so that the port map drops it once the process has ended, however it
+// ended. Returns n, or a negative Windows error code.
 int AddPortMapEntry(const std::string& devicePath, int n);
 // Removes the entry of `devicePath`; 0, or a negative Windows error code (a missing entry is
 // not an error).

@@ -105,14 +105,21 @@ bool VirtualPrinter::Impl::HandleFrame(const FrameReceiver& receiver, FrameRecei
             // A real printer refuses a spoiled packet and lets the driver send it again.
             Record({sequence, payload, false, false});
         } else {
-            // A new link starts again at 'Z', so only the same sequence character with the same
-            // text is a repeat; another command under a reused character is new work.
-            const bool repeated = haveLast && sequence == lastSequence && payload == lastPayload;
+            // The sequence character alone tells a repeat: whatever the text, a frame under the
+            // character of the last executed request is answered from the cache.
+            const bool repeated = haveLast && sequence == lastSequence;
             Record({sequence, payload, true, repeated});
             const Request request = ParseRequest(payload);
             fault = faults.Take(request.code);
+            if (fault && fault->kind == FaultKind::ReplayLast &&
+                (!haveLast || ParseRequest(lastPayload).code == request.code)) {
+                fault.reset();  // nothing it could be mistaken for
+            }
             if (fault && (fault->kind == FaultKind::Silence || fault->kind == FaultKind::Nak)) {
                 // Refused before the printer looked at it: nothing executed, nothing cached.
+            } else if (fault && fault->kind == FaultKind::ReplayLast) {
+                // Taken for a repeat: the last answer again, under this frame's character.
+                reply = lastReply;
             } else if (fault && fault->kind == FaultKind::DeviceError) {
                 StrikeDeviceError(*fault, state, paper);
                 SaveIfChanged();
@@ -137,6 +144,10 @@ bool VirtualPrinter::Impl::HandleFrame(const FrameReceiver& receiver, FrameRecei
                     restartUntil = Clock::now() + std::chrono::milliseconds(restartMs);
                 } else {
                     reply = std::move(outcome.reply);
+                    if (fault && fault->kind == FaultKind::ExtraData) {
+                        // The printer's own reply, so its cache keeps it as it was built.
+                        reply += kFs + fault->bytes;
+                    }
                     Remember(sequence, payload, reply);
                 }
             }
@@ -183,8 +194,15 @@ bool VirtualPrinter::Impl::HandleFrame(const FrameReceiver& receiver, FrameRecei
         case FaultKind::ShortStatusField:
         case FaultKind::LongStatusField:
         case FaultKind::NoFirstFs:
-            return Send(BuildFrame(sequence, SpoilReply(fault->kind, reply)));
+        case FaultKind::TruncatedReply:
+        case FaultKind::GarbledReply:
+        case FaultKind::EmptyFields:
+            return Send(BuildFrame(sequence, SpoilReply(*fault, reply)));
+        case FaultKind::LateReply:
+            return Pause(fault->periodMs) && Send(BuildFrame(sequence, reply));
         case FaultKind::DeviceError:
+        case FaultKind::ReplayLast:
+        case FaultKind::ExtraData:
             return Send(BuildFrame(sequence, reply));
         case FaultKind::Nak:
         case FaultKind::Silence:

@@ -309,6 +309,17 @@ void VirtualPrinter::ClearFaults() {
     impl_->faults.Clear();
 }
 
+int VirtualPrinter::SetRandomFaults(unsigned percent, uint32_t seed,
+                                    const std::vector<Fault>& kinds) {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    return impl_->faults.SetRandom(percent, seed, kinds);
+}
+
+std::vector<size_t> VirtualPrinter::RandomFaultCounts() const {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    return impl_->faults.RandomCounts();
+}
+
 size_t VirtualPrinter::PendingFaults() const {
     std::lock_guard<std::mutex> lock(impl_->mutex);
     return impl_->faults.Size();

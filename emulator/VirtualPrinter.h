@@ -39,6 +39,21 @@ enum class FaultKind {
     ShortStatusField,  // the status field has seven characters (the last one is missing)
     LongStatusField,   // the status field has nine characters (a "0" more)
     NoFirstFs,         // the FS after the echo is missing: the echo runs into the error field
+    TruncatedReply,    // only the first half of the reply is sent
+    GarbledReply,      // `bytes` (or, when empty, printable bytes drawn from `code`) instead of
+                       // the reply
+    EmptyFields,       // the echo and three empty fields
+    // The request is executed and its reply comes `periodMs` later, after the driver has given
+    // up waiting (more than its 550 ms start wait).
+    LateReply,
+    // The printer takes a request of another command than the last one it executed for a repeat
+    // of that one and answers it with its cached reply; nothing is executed. Before the first
+    // reply, and for a request of the same command, the fault does nothing.
+    ReplayLast,
+    // The printer itself builds the reply with `bytes` as more data (too long for the driver's
+    // buffer, or for any frame, when long enough) and, being its own reply, caches it so: a
+    // repeat under the same character gets it again.
+    ExtraData,
 };
 
 // What became of the open receipt when a device error struck, as when the journal or the control
@@ -78,9 +93,8 @@ struct ReceivedFrame {
     std::string payload;  // between the sequence character and ETX (of an over-long frame: the
                           // part the printer kept before refusing it)
     bool checkOk = false;
-    // Same sequence character and text as the last executed request: answered from the cache.
-    // (A reconnecting driver starts again at 'Z', so another text under the same character is
-    // new work.)
+    // Same sequence character as the last executed request: answered from the cache, whatever
+    // the text.
     bool repeated = false;
 };
 
@@ -170,6 +184,13 @@ class VirtualPrinter {
     int InjectFault(const Fault& fault);
     void ClearFaults();
     size_t PendingFaults() const;
+    // From now on every request frame with a good check byte that no injected fault takes is
+    // hit, with a chance of `percent` in 100 drawn from `seed`, by one of `kinds` (each of one
+    // frame), chosen evenly. 0 percent or no kinds stop it. 0, or -EINVAL for a percentage
+    // above 100 or a kind that cannot be carried out.
+    int SetRandomFaults(unsigned percent, uint32_t seed, const std::vector<Fault>& kinds);
+    // How many frames each of the random kinds hit so far, in the order of `kinds`.
+    std::vector<size_t> RandomFaultCounts() const;
 
     // What the printer received, oldest first (the last 65536 frames).
     std::vector<ReceivedFrame> Frames() const;

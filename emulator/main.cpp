@@ -1,6 +1,9 @@
 // vprinter: the virtual fiscal printer as a program. It opens a pseudo-terminal, enters it in
-// the port map as a COM port, prints "COMn /dev/pts/K" and serves until SIGINT or SIGTERM, then
-// takes its port-map entry out again.
+// the port map as a COM port, prints "COMn /dev/pts/K" and serves until it is told to stop
+// (SIGINT, SIGTERM, SIGHUP, or the end of its terminal's or pipe's input), then takes its
+// port-map entry out again. Should it be killed outright, the port map drops the entry of its
+// own accord (the entry is claimed for this process).
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -8,7 +11,13 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
+#include <sys/signalfd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <windows.h>
 
 #include "Faults.h"
 #include "PrinterState.h"
@@ -26,7 +35,9 @@ void PrintUsage(std::FILE* out) {
     std::fputs(
         "Usage: vprinter [options]\n"
         "A virtual fiscal printer on a pseudo-terminal, entered in the port map as a COM port.\n"
-        "Prints \"COMn /dev/pts/K\" once it serves; SIGINT or SIGTERM stop it.\n"
+        "Prints \"COMn /dev/pts/K\" once it serves. Ctrl-C, Ctrl-D on its terminal, SIGTERM,\n"
+        "SIGHUP or the end of a pipe on its standard input stop it; its port-map entry goes\n"
+        "with it (also when it is killed).\n"
         "\n"
         "  --port N        COM port number (1 to 255; default: the first free from 1)\n"
         "  --state FILE    keep the printer's state in FILE (loaded when it exists)\n"
@@ -47,6 +58,7 @@ void PrintUsage(std::FILE* out) {
         "                  unblocked;\n"
         "                  reset: the printer wants a \"cr\" afterwards; permanent: errors 22\n"
         "                  and 48 to 50 block the printer for good\n"
+        "  --version       show the version\n"
         "  --help          show this text\n",
         out);
 }
@@ -155,18 +167,72 @@ struct Options {
     std::vector<emu::Fault> faults;
 };
 
+// What each option takes, for the message that refuses a value.
+const char* Expected(const std::string& option) {
+    if (option == "--port") {
+        return "a COM port number from 1 to 255";
+    }
+    if (option == "--state" || option == "--paper") {
+        return "a file name";
+    }
+    if (option == "--status" || option == "--blocking") {
+        return "a word of 1 to 4 hexadecimal digits (0x may go before it)";
+    }
+    if (option == "--set") {
+        return "KEY=VALUE with a key of the state file and a value the printer can hold, on one "
+               "line";
+    }
+    if (option == "--restart-ms" || option == "--report-ms") {
+        return "milliseconds from 0 to 600000";
+    }
+    if (option == "--device-error") {
+        return "CODE[,cmd=XX][,frames=N][,closed|counted][,reset][,permanent] with a code from 0 "
+               "to "
+               "255, a two-letter command and N of at least 1";
+    }
+    return "a value";
+}
+
+void Refuse(const std::string& message) {
+    std::fprintf(stderr, "vprinter: %s (see vprinter --help)\n", message.c_str());
+}
+
 // kExitOk to go on, or the exit code.
 int ParseOptions(int argc, char** argv, Options& options, bool& help) {
+    std::vector<std::string> given;
     for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
-        if (option == "--help" || option == "-h") {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             help = true;
             return kExitOk;
         }
-        if (i + 1 >= argc) {
-            std::fprintf(stderr, "vprinter: %s needs a value (see --help)\n", option.c_str());
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("vprinter %s\n", BRONTAL_VERSION_TEXT);
+            std::exit(kExitOk);
+        }
+    }
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        const bool known = option == "--port" || option == "--state" || option == "--paper" ||
+                           option == "--status" || option == "--blocking" || option == "--set" ||
+                           option == "--restart-ms" || option == "--report-ms" ||
+                           option == "--device-error";
+        if (!known) {
+            Refuse(option.rfind("-", 0) == 0 ? "unknown option " + option
+                                             : "unexpected argument \"" + option + "\"");
             return kExitUsage;
         }
+        if (i + 1 >= argc) {
+            Refuse(option + " needs " + Expected(option));
+            return kExitUsage;
+        }
+        const bool repeatable = option == "--set" || option == "--device-error";
+        for (const std::string& earlier : given) {
+            if (earlier == option && !repeatable) {
+                Refuse(option + " is given twice");
+                return kExitUsage;
+            }
+        }
+        given.push_back(option);
         const char* value = argv[++i];
         bool ok = true;
         if (option == "--port") {
@@ -191,20 +257,104 @@ int ParseOptions(int argc, char** argv, Options& options, bool& help) {
             long ms = 0;
             ok = options.hasReport = ParseNumber(value, 0, 600000, ms);
             options.reportMs = static_cast<unsigned>(ms);
-        } else if (option == "--device-error") {
+        } else {
             emu::Fault fault;
             ok = ParseDeviceError(value, fault);
             options.faults.push_back(fault);
-        } else {
-            std::fprintf(stderr, "vprinter: unknown option %s (see --help)\n", option.c_str());
-            return kExitUsage;
         }
         if (!ok) {
-            std::fprintf(stderr, "vprinter: bad value for %s: %s\n", option.c_str(), value);
+            Refuse(option + " takes " + Expected(option) + ", not \"" + value + "\"");
             return kExitUsage;
         }
     }
     return kExitOk;
+}
+
+// A Windows error of the registry in words.
+std::string RegistryErrorText(long error) {
+    switch (error) {
+        case ERROR_ACCESS_DENIED:
+            return "permission denied: this user may not write the machine's registry (run "
+                   "vprinter as root, or give it a registry of its own with BRONTAL_REGISTRY_DIR)";
+        case ERROR_DISK_FULL:
+            return "the disk is full";
+        case ERROR_REGISTRY_CORRUPT:
+            return "the registry file is damaged";
+        case ERROR_CANTREAD:
+            return "the registry file cannot be read";
+        case ERROR_CANTWRITE:
+            return "the registry file cannot be written";
+        case ERROR_PATH_NOT_FOUND:
+            return "the registry folder cannot be made";
+        default:
+            return "registry error " + std::to_string(error);
+    }
+}
+
+// The file can be appended to (made when it is missing): so paper is never lost unseen.
+int CheckAppendable(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return -errno;
+    }
+    ::close(fd);
+    return 0;
+}
+
+// The signals that stop the printer, taken by a descriptor instead of handlers; blocked before
+// any thread starts, so that no thread of the printer is ever interrupted by them.
+int OpenStopSignals() {
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    sigaddset(&stop, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+    return ::signalfd(-1, &stop, SFD_CLOEXEC);
+}
+
+// Standard input is watched for its end when it is this process's terminal (Ctrl-D) or a pipe
+// (the program that started the printer has gone). Not a file or /dev/null, which end at once,
+// and not a terminal whose foreground belongs to someone else (started with '&').
+bool WatchInput() {
+    struct stat info {};
+    if (::fstat(STDIN_FILENO, &info) != 0) {
+        return false;
+    }
+    if (S_ISFIFO(info.st_mode)) {
+        return true;
+    }
+    return ::isatty(STDIN_FILENO) && ::tcgetpgrp(STDIN_FILENO) == ::getpgrp();
+}
+
+// Waits until the printer is told to stop.
+void ServeUntilStopped(int signals, bool watchInput) {
+    for (;;) {
+        pollfd fds[2] = {{signals, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+        const int rc = ::poll(fds, watchInput ? 2 : 1, -1);
+        if (rc < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return;
+        }
+        if (fds[0].revents & POLLIN) {
+            signalfd_siginfo info{};
+            if (::read(signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+                return;
+            }
+        }
+        if (watchInput && fds[1].revents != 0) {
+            char chunk[256];
+            const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
+            if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN && errno != EIO)) {
+                return;  // end of input, or a terminal that went away
+            }
+            if (n < 0 && errno == EIO) {
+                watchInput = false;  // a terminal we no longer own: keep serving
+            }
+        }
+    }
 }
 
 }  // namespace
@@ -221,22 +371,40 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
 
-    // The signals are taken by sigwait below; blocked before any thread starts, so that no
-    // thread of the printer is ever interrupted by them.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    // A reader that went away must not kill the printer before it takes its port-map entry out.
+    const int signals = OpenStopSignals();
+    if (signals < 0) {
+        std::fprintf(stderr, "vprinter: cannot take its stop signals: %s\n", std::strerror(errno));
+        return kExitFailure;
+    }
+    // A reader that went away must not kill the printer before it takes its port-map entry out,
+    // nor may a read of a terminal it lost stop it.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGTTIN, SIG_IGN);
 
     emu::VirtualPrinter printer;
     if (!options.stateFile.empty()) {
         rc = printer.SetStateFile(options.stateFile);
+        if (rc == 0) {
+            // Written once now: a state that cannot be kept is refused before any work is lost.
+            rc = emu::WriteStateFile(options.stateFile, printer.State());
+            if (rc != 0) {
+                std::fprintf(stderr, "vprinter: the state file %s cannot be written: %s\n",
+                             options.stateFile.c_str(), std::strerror(-rc));
+                return kExitFailure;
+            }
+        } else {
+            std::fprintf(stderr, "vprinter: the state file %s cannot be used: %s\n",
+                         options.stateFile.c_str(),
+                         rc == -EINVAL ? "it is not a state file of this printer (left as it is)"
+                                       : std::strerror(-rc));
+            return kExitFailure;
+        }
+    }
+    if (!options.paperFile.empty()) {
+        rc = CheckAppendable(options.paperFile);
         if (rc != 0) {
-            std::fprintf(stderr, "vprinter: cannot use state file %s: %s\n",
-                         options.stateFile.c_str(), std::strerror(-rc));
+            std::fprintf(stderr, "vprinter: the paper file %s cannot be written: %s\n",
+                         options.paperFile.c_str(), std::strerror(-rc));
             return kExitFailure;
         }
     }
@@ -247,7 +415,9 @@ int main(int argc, char** argv) {
     if (!options.stateItems.empty()) {
         rc = printer.MergeStateText(std::string(emu::kStateFormatLine) + "\n" + options.stateItems);
         if (rc != 0) {
-            std::fprintf(stderr, "vprinter: a --set value is not one the printer can hold\n");
+            std::fprintf(stderr,
+                         "vprinter: a --set value is not one the printer can hold (see the keys "
+                         "and values of a state file)\n");
             return kExitUsage;
         }
     }
@@ -266,20 +436,28 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vprinter: cannot open a pseudo-terminal: %s\n", std::strerror(-rc));
         return kExitFailure;
     }
-    int port = printer.RegisterPort(options.port);
+    const int port = printer.RegisterPort(options.port);
+    if (port == -static_cast<int>(ERROR_ALREADY_EXISTS)) {
+        std::fprintf(stderr,
+                     "vprinter: COM%d is taken in the port map by another device; choose another "
+                     "number with --port, or leave --port out to take the first free one\n",
+                     options.port);
+        return kExitFailure;
+    }
     if (port <= 0) {
-        std::fprintf(stderr, "vprinter: cannot enter %s in the port map (Windows error %d)\n",
+        const char* relocated = std::getenv("BRONTAL_REGISTRY_DIR");
+        std::fprintf(stderr, "vprinter: cannot enter %s in the port map: %s (the registry in %s)\n",
                      options.port > 0 ? ("COM" + std::to_string(options.port)).c_str() : "the port",
-                     -port);
+                     RegistryErrorText(-port).c_str(),
+                     relocated && *relocated ? relocated : "/var/lib/brontal");
         return kExitFailure;
     }
     std::printf("COM%d %s\n", port, printer.DevicePath().c_str());
     std::fflush(stdout);
 
-    int signal = 0;
-    while (sigwait(&stopSignals, &signal) != 0) {
-    }
+    ServeUntilStopped(signals, WatchInput());
     printer.Stop();
     printer.UnregisterPort();
+    ::close(signals);
     return kExitOk;
 }

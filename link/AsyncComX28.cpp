@@ -1,6 +1,8 @@
 #include "AsyncComX28.h"
 
 #include <cstring>
+#include <map>
+#include <mutex>
 
 #include "LinkTrace.h"
 #include "TickTimer.h"
@@ -35,6 +37,27 @@ BYTE NextSequence(BYTE sequence) {
     return sequence == 'Z' ? '0' : static_cast<BYTE>(sequence + 1);
 }
 
+// 43 characters in the cycle: after 42 given up in a row the next one would be the one the
+// printer confirmed last.
+constexpr int kMaxSkipped = 41;
+
+// What the links of this process left on each port: a new link to a printer must not start under
+// a character that the printer may still hold with its answer to an earlier request.
+struct PortSequence {
+    BYTE sequence = 0;
+    bool unconfirmed = false;
+    int skipped = 0;
+};
+std::mutex g_portSequencesMutex;
+std::map<int, PortSequence>& PortSequences() {
+    static std::map<int, PortSequence> sequences;
+    return sequences;
+}
+
+// Reads of stale input at a time, and how many before the rest is purged unseen.
+constexpr DWORD kDiscardChunk = 64;
+constexpr int kMaxDiscardReads = 64;
+
 void TraceBytes(const BYTE* bytes, DWORD count, int direction) {
     LinkTraceRawData(bytes, count, direction);
     LinkTracePacket(bytes, count, direction);
@@ -44,7 +67,56 @@ void TraceBytes(const BYTE* bytes, DWORD count, int direction) {
 
 AsyncComX28::AsyncComX28(int portNumber, DWORD baudRate, BYTE parity, BYTE dataBits, BYTE stopBits,
                          int noHandshake)
-    : AsyncCom(portNumber, baudRate, parity, dataBits, stopBits, noHandshake) {}
+    : AsyncCom(portNumber, baudRate, parity, dataBits, stopBits, noHandshake) {
+    std::lock_guard<std::mutex> lock(g_portSequencesMutex);
+    const auto found = PortSequences().find(portNumber);
+    if (found != PortSequences().end()) {
+        m_sequence = found->second.sequence;
+        m_unconfirmed = found->second.unconfirmed;
+        m_skipped = found->second.skipped;
+    }
+}
+
+void AsyncComX28::Remember() const {
+    std::lock_guard<std::mutex> lock(g_portSequencesMutex);
+    PortSequences()[m_portNumber] = PortSequence{m_sequence, m_unconfirmed, m_skipped};
+}
+
+void AsyncComX28::Confirm() {
+    if (m_sequence == 0) {
+        return;
+    }
+    m_sequence = NextSequence(m_sequence);
+    m_unconfirmed = false;
+    m_skipped = 0;
+    Remember();
+}
+
+void AsyncComX28::NewRequest() {
+    if (!m_unconfirmed) {
+        return;
+    }
+    if (m_skipped < kMaxSkipped) {
+        m_sequence = NextSequence(m_sequence);
+        ++m_skipped;
+    }
+    m_unconfirmed = false;
+    Remember();
+}
+
+void AsyncComX28::DiscardInput() {
+    BYTE stale[kDiscardChunk];
+    for (int i = 0; i < kMaxDiscardReads; ++i) {
+        DWORD got = 0;
+        // Open's time-outs make a read return at once with what is buffered.
+        if (!ReadFile(m_handle, stale, sizeof stale, &got, nullptr) || got == 0) {
+            return;
+        }
+        TraceBytes(stale, got, kLinkReceived);
+    }
+    // A line that keeps filling: what is left is not worth reading.
+    PurgeComm(m_handle, PURGE_RXCLEAR);
+}
 
 int AsyncComX28::Open() {
     if (AsyncCom::IsOpen()) {
@@ -72,6 +144,9 @@ int AsyncComX28::Write(const BYTE* payload, DWORD length, DWORD budgetMs) {
     if (m_sequence == 0) {
         m_sequence = kX28FirstSequence;
     }
+    if (AsyncCom::IsOpen()) {
+        DiscardInput();
+    }
 
     BYTE* frame = g_transmitFrame;
     const DWORD frameLength = length + kFrameOverhead;
@@ -84,8 +159,15 @@ int AsyncComX28::Write(const BYTE* payload, DWORD length, DWORD budgetMs) {
     const int written = AsyncCom::Write(frame, frameLength, budgetMs);
     // Half a frame is as good as none: the printer cannot answer it.
     if (written <= 0 || static_cast<DWORD>(written) != frameLength) {
+        // Part of it may have reached the printer.
+        if (written > 0) {
+            m_unconfirmed = true;
+            Remember();
+        }
         return kX28SendFailed;
     }
+    m_unconfirmed = true;
+    Remember();
     TraceBytes(frame, frameLength, kLinkSent);
     return written;
 }
@@ -185,15 +267,14 @@ int AsyncComX28::Read(BYTE* buffer, DWORD capacity, DWORD budgetMs) {
     TraceBytes(frame, length, kLinkReceived);
 
     // A reply to an earlier request (the printer answered a repeat late): the answer to ours may
-    // still come, so the sequence stays where it is. The frame holds at least STX, one byte and
-    // ETX here, and ETX is never a sequence character, so a short frame ends here too.
+    // still come. The frame holds at least STX, one byte and ETX here, and ETX is never a
+    // sequence character, so a short frame ends here too.
     if (frame[1] != m_sequence) {
         LinkTraceError(kX28OutOfSequence);
         return kX28OutOfSequence;
     }
-    // The printer has taken this sequence character, whatever the check byte says.
-    m_sequence = NextSequence(m_sequence);
-
+    // A spoiled reply proves nothing: the repeat under the same character brings the printer's
+    // answer again, from its cache if it did execute the request.
     if (CheckByte(frame + 1, length - 2) != check) {
         LinkTraceError(kX28BadCheckByte);
         return kX28BadCheckByte;

@@ -5,6 +5,13 @@
 // while the printer works), checks its sequence character and check byte and returns its
 // payload. The link never resends: repeating a request is the command layer's business.
 //
+// The printer answers a frame that repeats the sequence character of the last request it
+// executed from its cache, without executing it again. So a request is resent under its own
+// character until a valid reply to it arrives; the caller says when that happened (Confirm), and
+// only then does the character move on. A request that never got one leaves its character to
+// the printer: the next request (NewRequest) takes the following one. Links made later for the
+// same port continue from there instead of starting again at 'Z'.
+//
 // Thread-safety: the frame buffers are shared by all link objects of the process, so only one
 // exchange may run at a time in the whole process; callers serialise exchanges.
 #pragma once
@@ -39,9 +46,30 @@ class AsyncComX28 : public AsyncCom {
     // Frame length (payload + 4), or -8101, -8106.
     int Write(const BYTE* payload, DWORD length, DWORD budgetMs) override;
 
-    // The character the next request carries; 0 before the first frame.
+    // The character the next frame carries; 0 before the first frame.
     BYTE Sequence() const { return m_sequence; }
+    // The reply just read is the printer's answer under the character in hand (to this request,
+    // or from its cache to an earlier one): the printer holds this character now, and the next
+    // request takes the following one.
+    void Confirm();
+    // What is written from now on is another request than the last one. When the character in
+    // hand went out without a confirmed reply, the printer may hold it with its answer to that
+    // request, so the new request takes the following character.
+    void NewRequest();
+    // A frame went out under the character in hand and no reply to it was confirmed: the
+    // printer may or may not have executed it.
+    bool Unconfirmed() const { return m_unconfirmed; }
 
   private:
+    // Drops (and traces) what arrived since the last exchange: a reply that came after its time
+    // out, or the answer to a repeat, would be taken for the answer to the next request.
+    void DiscardInput();
+    void Remember() const;
+
     BYTE m_sequence = 0;
+    // A frame went out under m_sequence and no reply to it was confirmed.
+    bool m_unconfirmed = false;
+    // Characters given up without a confirmed reply since the last confirmed one. The printer
+    // holds one of them (or the confirmed one), so moving on stops short of coming round to it.
+    int m_skipped = 0;
 };

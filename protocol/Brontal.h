@@ -33,6 +33,9 @@ enum BrontalResult {
     kBrontalNoLink = -9003,
     kBrontalLinkFailed = -9004,
     kBrontalBadReply = -9005,
+    // A command that may have been executed: its attempts ran out without a reply to confirm
+    // it, and the printer could not say.
+    kBrontalUnconfirmed = -9009,
     kBrontalDeviceErrorBase = -9200,  // a device error e is reported as -(e) - 9200
 };
 
@@ -143,10 +146,12 @@ class CBrontal {
     // error is not a failure here: the caller turns it into DeviceResult().
     int Execute(LPSTR command, DWORD commandCapacity, LPSTR fields, DWORD fieldCapacity,
                 int expectReply);
-    // Bytes sent; -9002 (no command, text of 1024 bytes or more), -9003, -9004.
+    // Sends a new request. Bytes sent; -9002 (no command, text of 1024 bytes or more), -9003,
+    // -9004.
     int SendCommand(LPCSTR command, LPCSTR fields);
     // Payload length; -8107, -8108, -8109 from the link; -9003, -9004; -9005 when the reply does
-    // not follow the reply layout or its data does not fit `data`.
+    // not follow the reply layout, echoes another command than the one sent (the printer's
+    // cached answer to an earlier request) or its data does not fit `data`.
     int ReceiveReply(LPSTR echo, DWORD echoCapacity, LPSTR data, DWORD dataCapacity);
     // A raw command line: code, optionally FS and fields; replaced by the reply's data fields.
     int TransferCommandLine(LPSTR line, DWORD capacity);
@@ -161,6 +166,9 @@ class CBrontal {
     int DeviceResult() const;
     WORD GetStatusWords(WORD* blocking) const;
     int IsLinked() const { return m_linked; }
+    // The last request went out and no valid reply to it came: whether the printer executed it
+    // is not known.
+    bool OutcomeUnknown() const { return m_link && m_link->Unconfirmed(); }
     // 0..127; -1 for a text shorter than 2 characters; -2 when no code matches.
     static int CommandIndex(LPCSTR text);
     // Closes and discards the link: 0.
@@ -523,12 +531,26 @@ class CBrontal {
     DWORD LastDocumentNumber() const { return m_lastDocumentNumber; }
 
   private:
+    // What became of one reply read.
+    struct ReplyFacts {
+        bool answered = false;      // a whole reply to the request in hand: its header is taken
+        bool otherCommand = false;  // a whole reply echoing another command (the printer's cache)
+        bool dataTooLarge = false;  // answered, but its data does not fit the caller's buffer
+        int linkCode = 0;           // the link's failure, if it failed
+    };
+    static constexpr size_t kRequestCodeLength = 2;
+
     // One send and one receive without retries, as the recoveries make them; the data goes to
     // `data` (or is dropped).
     int Exchange(LPCSTR command, LPCSTR fields, LPSTR data, DWORD dataCapacity);
-    // ReceiveReply telling whether the header parsed and whether only the data did not fit.
+    // SendCommand; `repeat` sends the request in hand again under its own sequence character
+    // instead of starting a new one.
+    int Transmit(LPCSTR command, LPCSTR fields, bool repeat);
+    // ReceiveReply telling what the reply was.
     int ReceiveParsed(LPSTR echo, DWORD echoCapacity, LPSTR data, DWORD dataCapacity,
-                      bool* headerParsed, bool* dataTooLarge);
+                      ReplyFacts* facts);
+    // Whether an echo of `echoLength` bytes names the command last sent.
+    bool EchoAnswers(LPCSTR echo, size_t echoLength) const;
 
     std::unique_ptr<AsyncComX28> m_link;
     int m_linkPort = 0;
@@ -544,4 +566,6 @@ class CBrontal {
     int m_currentCurrency = 0;
     ReceiptTotal m_total = {};
     DWORD m_lastDocumentNumber = 0;
+    // The code of the request last sent, which its reply echoes.
+    char m_requestCode[kRequestCodeLength + 1] = {};
 };

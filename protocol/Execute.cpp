@@ -65,6 +65,10 @@ CBrontal::~CBrontal() {
 }
 
 int CBrontal::SendCommand(LPCSTR command, LPCSTR fields) {
+    return Transmit(command, fields, false);
+}
+
+int CBrontal::Transmit(LPCSTR command, LPCSTR fields, bool repeat) {
     if (!command || command[0] == '\0') {
         return kBrontalBadArguments;
     }
@@ -87,21 +91,27 @@ int CBrontal::SendCommand(LPCSTR command, LPCSTR fields) {
     if (!m_link->IsOpen()) {
         return kBrontalLinkFailed;
     }
+    if (!repeat) {
+        m_link->NewRequest();
+    }
+    // The reply must echo this code; the command never has fewer than two letters.
+    const size_t codeLength =
+        commandLength < kRequestCodeLength ? commandLength : kRequestCodeLength;
+    std::memcpy(m_requestCode, command, codeLength);
+    m_requestCode[codeLength] = '\0';
     const int written = m_link->Write(reinterpret_cast<const BYTE*>(g_commandText),
                                       static_cast<DWORD>(length), kSendBudgetMs);
     return written > 0 ? written : kBrontalLinkFailed;
 }
 
 int CBrontal::ReceiveReply(LPSTR echo, DWORD echoCapacity, LPSTR data, DWORD dataCapacity) {
-    bool headerParsed = false;
-    bool dataTooLarge = false;
-    return ReceiveParsed(echo, echoCapacity, data, dataCapacity, &headerParsed, &dataTooLarge);
+    ReplyFacts facts;
+    return ReceiveParsed(echo, echoCapacity, data, dataCapacity, &facts);
 }
 
 int CBrontal::ReceiveParsed(LPSTR echo, DWORD echoCapacity, LPSTR data, DWORD dataCapacity,
-                            bool* headerParsed, bool* dataTooLarge) {
-    *headerParsed = false;
-    *dataTooLarge = false;
+                            ReplyFacts* facts) {
+    *facts = ReplyFacts{};
     if (!m_link) {
         return kBrontalNoLink;
     }
@@ -111,6 +121,7 @@ int CBrontal::ReceiveParsed(LPSTR echo, DWORD echoCapacity, LPSTR data, DWORD da
     // One byte stays free for the terminator.
     const int got =
         m_link->Read(reinterpret_cast<BYTE*>(g_replyText), kReplyTextCapacity - 1, kReplyBudgetMs);
+    facts->linkCode = got < 0 ? got : 0;
     if (got == kX28Refused || got == kX28PacketTimeout || got == kX28OutOfSequence) {
         return got;
     }
@@ -127,7 +138,6 @@ int CBrontal::ReceiveParsed(LPSTR echo, DWORD echoCapacity, LPSTR data, DWORD da
         return kBrontalBadReply;
     }
     const size_t echoLength = static_cast<size_t>(static_cast<LPCSTR>(firstSeparator) - reply);
-    CopyCut(echo, echoCapacity, reply, echoLength);
 
     const size_t errorAt = echoLength + 1;
     unsigned error = 0;
@@ -144,16 +154,26 @@ int CBrontal::ReceiveParsed(LPSTR echo, DWORD echoCapacity, LPSTR data, DWORD da
     if (wordsLength != 8 || !ReadHexDigits(reply + wordsAt, 8, &words)) {
         return kBrontalBadReply;
     }
+    // A whole reply under our character: the printer holds the character now, whichever
+    // request the reply answers.
+    m_link->Confirm();
+    if (!EchoAnswers(reply, echoLength)) {
+        // The printer's cached answer to an earlier request under this character: ours was not
+        // executed, and neither the words nor the data are news.
+        facts->otherCommand = true;
+        return kBrontalBadReply;
+    }
+    facts->answered = true;
+    CopyCut(echo, echoCapacity, reply, echoLength);
     m_deviceError = static_cast<BYTE>(error);
     m_statusWord = static_cast<WORD>(words >> 16);
     m_blockingWord = static_cast<WORD>(words & 0xFFFF);
-    *headerParsed = true;
 
     if (wordsEnd) {
         const size_t dataAt = wordsAt + wordsLength + 1;
         const size_t dataLength = length - dataAt;
         if (!data || dataCapacity <= dataLength) {
-            *dataTooLarge = true;
+            facts->dataTooLarge = true;
             return kBrontalBadReply;
         }
         std::memcpy(data, reply + dataAt, dataLength);
@@ -162,6 +182,17 @@ int CBrontal::ReceiveParsed(LPSTR echo, DWORD echoCapacity, LPSTR data, DWORD da
         data[0] = '\0';
     }
     return got;
+}
+
+bool CBrontal::EchoAnswers(LPCSTR echo, size_t echoLength) const {
+    const size_t codeLength = std::strlen(m_requestCode);
+    if (echoLength < codeLength) {
+        return false;
+    }
+    char code[kRequestCodeLength + 1];
+    std::memcpy(code, echo, codeLength);
+    code[codeLength] = '\0';
+    return fiscal::SameTextNoCase(code, m_requestCode);
 }
 
 int CBrontal::Execute(LPSTR command, DWORD commandCapacity, LPSTR fields, DWORD fieldCapacity,
@@ -200,12 +231,14 @@ int CBrontal::Execute(LPSTR command, DWORD commandCapacity, LPSTR fields, DWORD 
 
     char echo[kReplyTextCapacity];
     int result = kBrontalBadArguments;
-    bool resend = true;
+    // Until a reply to it arrives, the request goes again under the same character, so that a
+    // printer that did execute it answers from its cache instead of doing it twice.
+    bool repeat = false;
+    bool listenOnly = false;
     for (DWORD attempt = 0; attempt < attempts; ++attempt) {
         m_linked = 0;
-        // After -8109 the printer has the request; its own answer may still be on the way.
-        if (resend) {
-            const int sent = SendCommand(request, requestFields);
+        if (!listenOnly) {
+            const int sent = Transmit(request, requestFields, repeat);
             if (sent <= 0) {
                 return sent;
             }
@@ -213,14 +246,13 @@ int CBrontal::Execute(LPSTR command, DWORD commandCapacity, LPSTR fields, DWORD 
         if (!expectReply) {
             return 0;
         }
-        bool headerParsed = false;
-        bool dataTooLarge = false;
-        result =
-            ReceiveParsed(echo, sizeof echo, fields, fieldCapacity, &headerParsed, &dataTooLarge);
+        ReplyFacts facts;
+        result = ReceiveParsed(echo, sizeof echo, fields, fieldCapacity, &facts);
         m_linked = result > 0 ? 1 : 0;
-        // Only the error of this very reply starts a recovery, never one left from an earlier one.
-        if (headerParsed) {
+        if (facts.answered) {
             CopyCut(command, commandCapacity, echo, std::strlen(echo));
+            // Only the error of this very reply starts a recovery, never one left from an
+            // earlier one.
             const BYTE error = m_deviceError;
             if (error == kDeviceErrorJournal) {
                 result = RecoverJournalError(commandIndex);
@@ -228,13 +260,25 @@ int CBrontal::Execute(LPSTR command, DWORD commandCapacity, LPSTR fields, DWORD 
                        error <= kDeviceErrorControlUnitLast) {
                 result = RecoverControlUnitError(commandIndex, error);
             }
+            // Data too large for the caller would be as large again.
+            if (!fiscal::IsRetryable(result) || facts.dataTooLarge) {
+                return result;
+            }
+            // The printer refused the command and the recovery's own exchanges moved on: it
+            // goes again as a request of its own.
+            repeat = false;
+            listenOnly = false;
+            continue;
         }
-        // Data too large for the caller would be as large again, and sending the command again
-        // would make the printer do it twice.
-        if (!fiscal::IsRetryable(result) || (dataTooLarge && result == kBrontalBadReply)) {
+        // A spoiled check byte says nothing of what the printer did: ask again.
+        if (!fiscal::IsRetryable(result) && facts.linkCode != kX28BadCheckByte) {
             return result;
         }
-        resend = result != kX28OutOfSequence;
+        // After -8109 the printer has the request; its own answer may still be on the way.
+        listenOnly = result == kX28OutOfSequence;
+        // A reply that echoes another command came from the printer's cache: this request was
+        // not executed and goes under the character that follows.
+        repeat = !facts.otherCommand;
     }
     return result;
 }

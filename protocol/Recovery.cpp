@@ -51,10 +51,12 @@ int CBrontal::RecoverJournalError(int commandIndex) {
         Sleep(kRestartWaitMs);
 
         bool resendPoll = true;
+        bool repeatPoll = false;  // a poll goes again under its own sequence character
         for (;;) {
             int poll = 0;
             if (resendPoll) {
-                poll = SendCommand("gs", nullptr);
+                poll = Transmit("gs", nullptr, repeatPoll);
+                repeatPoll = poll > 0;
                 if (poll <= 0) {
                     Sleep(kPollSendFailedWaitMs);
                 }

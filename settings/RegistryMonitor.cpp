@@ -69,8 +69,15 @@ int CBrontExtender::Initialize() {
     ResetEvent(g_armedEvent.load());
 
     HKEY settingsKey = nullptr;
-    const LONG status =
+    LONG status =
         RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKeyName, 0, kMonitorAccess, &settingsKey);
+    if (status == ERROR_FILE_NOT_FOUND) {
+        // Before the first save there is no key to watch; made now, it is watched from the start
+        // and a value written later by anyone reaches the running objects.
+        status = RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKeyName, 0, nullptr,
+                                 REG_OPTION_NON_VOLATILE, kMonitorAccess, nullptr, &settingsKey,
+                                 nullptr);
+    }
     if (status != ERROR_SUCCESS) {
         ReportSystemError("Ошибка доступа к реестру при запуске мониторинга", status);
         return status;
@@ -120,7 +127,7 @@ int CBrontExtender::UnInitialize() {
     return 0;
 }
 
-unsigned CBrontExtender::RegMonitorThread(void* settingsKey) {
+unsigned WINAPI CBrontExtender::RegMonitorThread(void* settingsKey) {
     HKEY key = static_cast<HKEY>(settingsKey);
     const HANDLE stop = g_stopEvent.load();
     const HANDLE change = CreateEventA(nullptr, TRUE, FALSE, nullptr);

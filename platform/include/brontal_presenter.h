@@ -28,7 +28,13 @@ typedef struct BRONTAL_PRESENTER {
                             int position);
     // The loop ended with `result` (before the dialog is destroyed).
     void (*DialogEnded)(void* context, HWND dialog, INT_PTR result);
+    // The shown dialog's loop has had nothing to do for BRONTAL_PRESENTER_IDLE_MS: a host with a
+    // window system of its own runs its pending events here, so that its windows keep painting
+    // while the dialog waits for its worker. Null: the loop sleeps until a message comes.
+    void (*Idle)(void* context, HWND dialog);
 } BRONTAL_PRESENTER;
+
+#define BRONTAL_PRESENTER_IDLE_MS 40
 
 // Installs a copy of `presenter`, replacing the one before; null removes it. Any callback may be
 // null. FALSE (ERROR_INVALID_PARAMETER) for a wrong cbSize.

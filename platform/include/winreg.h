@@ -60,17 +60,20 @@ typedef LONG LSTATUS;
 #define REG_NOTIFY_CHANGE_LAST_SET 0x00000004
 #define REG_NOTIFY_CHANGE_SECURITY 0x00000008
 
-WINBASEAPI LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
-                                        PHKEY phkResult);
+WINBASEAPI LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions,
+                                        REGSAM samDesired, PHKEY phkResult);
 WINBASEAPI LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass,
                                           DWORD dwOptions, REGSAM samDesired,
                                           const LPSECURITY_ATTRIBUTES lpSecurityAttributes,
                                           PHKEY phkResult, LPDWORD lpdwDisposition);
 WINBASEAPI LSTATUS WINAPI RegCloseKey(HKEY hKey);
+// Until undone with a null hNewHKey, the predefined hKey stands for the open key hNewHKey in this
+// process (installers redirect HKEY_CLASSES_ROOT so that a registration lands where they choose).
+WINBASEAPI LSTATUS WINAPI RegOverridePredefKey(HKEY hKey, HKEY hNewHKey);
 WINBASEAPI LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved,
                                            LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData);
-WINBASEAPI LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
-                                         const BYTE* lpData, DWORD cbData);
+WINBASEAPI LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved,
+                                         DWORD dwType, const BYTE* lpData, DWORD cbData);
 WINBASEAPI LSTATUS WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName,
                                         LPDWORD lpcchValueName, LPDWORD lpReserved, LPDWORD lpType,
                                         LPBYTE lpData, LPDWORD lpcbData);
@@ -91,5 +94,6 @@ WINBASEAPI LSTATUS WINAPI RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey);
 // its subtree) that the filter names, whether this process or another one made it; a write that
 // leaves the watched content as it was does not count. Closing hKey sets the event too, so close
 // the key before the event.
-WINBASEAPI LSTATUS WINAPI RegNotifyChangeKeyValue(HKEY hKey, BOOL bWatchSubtree, DWORD dwNotifyFilter,
-                                                  HANDLE hEvent, BOOL fAsynchronous);
+WINBASEAPI LSTATUS WINAPI RegNotifyChangeKeyValue(HKEY hKey, BOOL bWatchSubtree,
+                                                  DWORD dwNotifyFilter, HANDLE hEvent,
+                                                  BOOL fAsynchronous);

@@ -14,7 +14,6 @@ namespace {
 
 using ole::Integer;
 
-constexpr double kTwoTo63 = 9223372036854775808.0;
 // Automation dates run from 1 January 100 to 31 December 9999, both days included.
 constexpr double kDateLowerLimit = -657435.0;
 constexpr double kDateUpperLimit = 2958466.0;

@@ -109,6 +109,10 @@ WINBASEAPI LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Rese
     return ERROR_SUCCESS;
 }
 
+WINBASEAPI LSTATUS WINAPI RegOverridePredefKey(HKEY hKey, HKEY hNewHKey) {
+    return OverridePredefined(hKey, hNewHKey);
+}
+
 WINBASEAPI LSTATUS WINAPI RegCloseKey(HKEY hKey) {
     if (IsPredefined(hKey)) {
         return ERROR_SUCCESS;

@@ -37,9 +37,29 @@ bool IsPredefined(HKEY key) {
            value <= reinterpret_cast<ULONG_PTR>(HKEY_CLASSES_ROOT) + 0x6F;
 }
 
+// Predefined keys redirected by RegOverridePredefKey, by their number.
+struct Overrides {
+    std::mutex mutex;
+    std::map<ULONG_PTR, KeyHandle> keys;
+};
+Overrides& PredefinedOverrides() {
+    static auto* overrides = new Overrides;
+    return *overrides;
+}
+
 LSTATUS FindHandle(HKEY key, KeyHandle& handle) {
     const auto value = reinterpret_cast<ULONG_PTR>(key);
     if (IsPredefined(key)) {
+        {
+            Overrides& overrides = PredefinedOverrides();
+            std::lock_guard<std::mutex> guard(overrides.mutex);
+            const auto it = overrides.keys.find(value);
+            if (it != overrides.keys.end()) {
+                handle = it->second;
+                handle.id = value;
+                return ERROR_SUCCESS;
+            }
+        }
         handle = KeyHandle{};
         handle.id = value;
         handle.access = kAllRights;
@@ -63,6 +83,27 @@ LSTATUS FindHandle(HKEY key, KeyHandle& handle) {
         return ERROR_INVALID_HANDLE;
     }
     handle = it->second;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS OverridePredefined(HKEY key, HKEY target) {
+    if (!IsPredefined(key) ||
+        (key != HKEY_CLASSES_ROOT && key != HKEY_CURRENT_USER && key != HKEY_LOCAL_MACHINE)) {
+        return ERROR_INVALID_HANDLE;
+    }
+    Overrides& overrides = PredefinedOverrides();
+    if (!target) {
+        std::lock_guard<std::mutex> guard(overrides.mutex);
+        overrides.keys.erase(reinterpret_cast<ULONG_PTR>(key));
+        return ERROR_SUCCESS;
+    }
+    KeyHandle resolved;
+    const LSTATUS status = FindHandle(target, resolved);
+    if (status != ERROR_SUCCESS) {
+        return status;
+    }
+    std::lock_guard<std::mutex> guard(overrides.mutex);
+    overrides.keys[reinterpret_cast<ULONG_PTR>(key)] = resolved;
     return ERROR_SUCCESS;
 }
 

@@ -22,6 +22,9 @@ struct KeyHandle {
 // ERROR_INVALID_HANDLE for a handle that is not open (or never was); predefined keys other than
 // the three hives we keep give ERROR_ACCESS_DENIED (HKEY_USERS) or ERROR_INVALID_HANDLE.
 LSTATUS FindHandle(HKEY key, KeyHandle& handle);
+// RegOverridePredefKey: `key` (HKEY_CLASSES_ROOT, HKEY_CURRENT_USER or HKEY_LOCAL_MACHINE) stands
+// for the key `target` names now; a null target gives it back its own meaning.
+LSTATUS OverridePredefined(HKEY key, HKEY target);
 HKEY AddHandle(Root root, std::vector<Text> path, REGSAM access);
 // False when the handle was not open; predefined keys are never removed.
 bool RemoveHandle(HKEY key, ULONG_PTR& id);

@@ -3,6 +3,7 @@
 #include "registry_format.h"
 #include "registry_notify.h"
 #include "registry_serialcomm.h"
+#include "serial_portowner.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -353,10 +354,17 @@ LSTATUS ReadHive(Hive hive, Snapshot& root, FILETIME* written) {
     if (status != ERROR_SUCCESS) {
         return status;
     }
-    if (hive == Hive::Machine && !location.relocated) {
-        auto view = CloneKey(*root);
-        AddSystemSerialPorts(*view);
-        root = Snapshot(std::move(view));
+    if (hive == Hive::Machine) {
+        // The file keeps what was written; the view leaves out the ports of ended owners and,
+        // outside a relocated registry, adds the system's own ports.
+        if (!location.relocated || serial::HasPortOwners(*root)) {
+            auto view = CloneKey(*root);
+            serial::DropEndedPortOwners(*view);
+            if (!location.relocated) {
+                AddSystemSerialPorts(*view);
+            }
+            root = Snapshot(std::move(view));
+        }
     }
     return ERROR_SUCCESS;
 }
@@ -383,7 +391,15 @@ LSTATUS WriteHive(Hive hive, const std::function<LSTATUS(Key& root)>& mutate) {
         return status;
     }
     std::unique_ptr<Key> after = CloneKey(*before);
+    // Ports of ended owners are dropped before the change, as readers no longer see them (a new
+    // entry may take the name of one), and after it (an entry taken out leaves its claim).
+    if (hive == Hive::Machine && serial::HasPortOwners(*after)) {
+        serial::DropEndedPortOwners(*after);
+    }
     status = mutate(*after);
+    if (status == ERROR_SUCCESS && hive == Hive::Machine && serial::HasPortOwners(*after)) {
+        serial::DropEndedPortOwners(*after);
+    }
     if (status != ERROR_SUCCESS || SameContent(*before, *after)) {
         return status;
     }

@@ -2,6 +2,7 @@
 // dialog procedure.
 #include "window_manager.h"
 
+#include <brontal_presenter.h>
 #include <commctrl.h>
 
 #include <cstring>
@@ -282,9 +283,20 @@ WINBASEAPI INT_PTR WINAPI DialogBoxIndirectParamA(HINSTANCE, LPCDLGTEMPLATEA hDi
 
     for (;;) {
         MSG message;
-        if (!NextMessage(queue, &message, nullptr, 0, 0, true, true,
-                         [dialog] { return DialogGone(dialog); })) {
-            break;
+        const bool idle = shown && PresenterWantsIdle();
+        if (!NextMessage(
+                queue, &message, nullptr, 0, 0, true, true, [dialog] { return DialogGone(dialog); },
+                idle ? BRONTAL_PRESENTER_IDLE_MS : -1)) {
+            bool gone = true;
+            if (idle) {
+                std::lock_guard<std::mutex> lock(WindowLock());
+                gone = DialogGone(dialog);
+            }
+            if (gone) {
+                break;
+            }
+            PresentIdle(dialog);
+            continue;
         }
         if (CallMessageFilter(MSGF_DIALOGBOX, &message) != 0) {
             continue;
@@ -331,4 +343,11 @@ WINBASEAPI BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult) {
     // The loop may be asleep in its queue when another thread ends it.
     window->queue->wakeup.notify_all();
     return TRUE;
+}
+
+WINBASEAPI INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE hInstance,
+                                                  LPCDLGTEMPLATEW hDialogTemplate, HWND hWndParent,
+                                                  DLGPROC lpDialogFunc, LPARAM dwInitParam) {
+    return DialogBoxIndirectParamA(hInstance, hDialogTemplate, hWndParent, lpDialogFunc,
+                                   dwInitParam);
 }

@@ -109,9 +109,11 @@ LRESULT ProgressProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 
 // Handles sent messages and takes the first posted one that matches the filter (null window and
 // 0, 0 match everything). With `wait`, sleeps until there is one or `stop` (called with the lock
-// held) says true. False when none was taken.
+// held) says true, or, with a `patienceMs` of 0 or more, until that long passed without either.
+// False when none was taken.
 bool NextMessage(const std::shared_ptr<ThreadQueue>& queue, MSG* message, HWND hwnd, UINT first,
-                 UINT last, bool wait, bool remove, const std::function<bool()>& stop);
+                 UINT last, bool wait, bool remove, const std::function<bool()>& stop,
+                 int patienceMs = -1);
 
 // The calling thread's message-filter hooks; nonzero drops the message.
 LRESULT CallMessageFilter(int code, MSG* message);
@@ -122,5 +124,8 @@ void PresentShown(HWND dialog);
 void PresentCaption(HWND dialog, const std::string& caption);
 void PresentProgress(HWND dialog, HWND bar, const ProgressState& state);
 void PresentEnded(HWND dialog, INT_PTR result);
+// Whether the presenter wants to hear of idle loops, and telling it of one.
+bool PresenterWantsIdle();
+void PresentIdle(HWND dialog);
 
 }  // namespace brontal::window

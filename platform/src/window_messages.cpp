@@ -6,6 +6,8 @@
 // do not deadlock, and only then takes a posted message.
 #include "window_manager.h"
 
+#include <chrono>
+
 namespace brontal::window {
 
 namespace {
@@ -87,7 +89,10 @@ LRESULT CallWindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 }
 
 bool NextMessage(const std::shared_ptr<ThreadQueue>& queue, MSG* message, HWND hwnd, UINT first,
-                 UINT last, bool wait, bool remove, const std::function<bool()>& stop) {
+                 UINT last, bool wait, bool remove, const std::function<bool()>& stop,
+                 int patienceMs) {
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(patienceMs < 0 ? 0 : patienceMs);
     std::unique_lock<std::mutex> lock(WindowLock());
     for (;;) {
         HandleSent(queue, lock);
@@ -106,7 +111,11 @@ bool NextMessage(const std::shared_ptr<ThreadQueue>& queue, MSG* message, HWND h
         if (!wait) {
             return false;
         }
-        queue->wakeup.wait(lock);
+        if (patienceMs < 0) {
+            queue->wakeup.wait(lock);
+        } else if (queue->wakeup.wait_until(lock, deadline) == std::cv_status::timeout) {
+            wait = false;  // one more look at the queue, then give up
+        }
     }
 }
 

@@ -82,6 +82,18 @@ void PresentEnded(HWND dialog, INT_PTR result) {
     }
 }
 
+bool PresenterWantsIdle() {
+    BRONTAL_PRESENTER presenter;
+    return Current(&presenter) && presenter.Idle;
+}
+
+void PresentIdle(HWND dialog) {
+    BRONTAL_PRESENTER presenter;
+    if (Current(&presenter) && presenter.Idle) {
+        presenter.Idle(presenter.context, dialog);
+    }
+}
+
 }  // namespace brontal::window
 
 using namespace brontal::window;

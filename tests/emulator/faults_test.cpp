@@ -216,6 +216,91 @@ TEST_F(EmuFaultTest, MalformedRepliesKeepTheDataAndLastForTheirFrames) {
     EXPECT_EQ(printer.PendingFaults(), 0u);
 }
 
+TEST_F(EmuFaultTest, TruncatedGarbledAndEmptyRepliesAreExecutedOnce) {
+    Inject(MakeFault(FaultKind::TruncatedReply));
+    EXPECT_EQ(line->Exchange('Z', "gs"), emutest::Frame('Z', kGsReplyPayload.substr(0, 7)));
+    EXPECT_EQ(line->Exchange('Z', "gs"), GsReply('Z'));
+
+    Fault garbled = MakeFault(FaultKind::GarbledReply);
+    garbled.bytes = "#%";
+    Inject(garbled);
+    EXPECT_EQ(line->Exchange('0', "gs"), emutest::Frame('0', "#%"));
+    garbled.bytes.clear();
+    garbled.code = 7;
+    Inject(garbled);
+    const std::string drawn = line->Exchange('1', "gs");
+    ASSERT_EQ(drawn.size(), 16u);                                         // twelve bytes in a frame
+    EXPECT_EQ(drawn.find_first_of(std::string{'\x02', '\x03'}, 1), 14u);  // only the ETX
+
+    Inject(MakeFault(FaultKind::EmptyFields));
+    EXPECT_EQ(line->Exchange('2', "gs"), emutest::Frame('2', std::string("gs") + FS + FS + FS));
+    EXPECT_EQ(printer.Requests().size(), 4u);
+
+    garbled.bytes = std::string("a\x03");
+    EXPECT_EQ(printer.InjectFault(garbled), -EINVAL);
+}
+
+TEST_F(EmuFaultTest, ALateReplyComesAfterTheDriversStartWait) {
+    Fault late = MakeFault(FaultKind::LateReply);
+    late.periodMs = 800;
+    Inject(late);
+    ASSERT_TRUE(line->Write(emutest::Frame('Z', "gs")));
+    EXPECT_TRUE(line->ReadFor(600).empty());
+    EXPECT_EQ(line->ReadAnswer(), GsReply('Z'));
+    EXPECT_EQ(printer.Requests().size(), 1u);
+    late.periodMs = 0;
+    EXPECT_EQ(printer.InjectFault(late), -EINVAL);
+}
+
+TEST_F(EmuFaultTest, ReplayLastAnswersANewRequestWithTheLastReply) {
+    // Nothing answered yet, then the same command: nothing to mistake it for.
+    Inject(MakeFault(FaultKind::ReplayLast, 2));
+    EXPECT_EQ(line->Exchange('Z', "gs"), GsReply('Z'));
+    EXPECT_EQ(line->Exchange('0', "gs"), GsReply('0'));
+    Inject(MakeFault(FaultKind::ReplayLast));
+    EXPECT_EQ(line->Exchange('1', "gn"), GsReply('1'));
+    EXPECT_EQ(printer.Requests(), (std::vector<std::string>{"gs", "gs"}));
+}
+
+TEST_F(EmuFaultTest, RandomFaultsHitTheirShareOfFramesFromTheSeed) {
+    std::vector<Fault> kinds = {MakeFault(FaultKind::LostReply), MakeFault(FaultKind::Nak)};
+    ASSERT_EQ(printer.SetRandomFaults(30, 42, kinds), 0);
+    char sequence = 'Z';
+    size_t answered = 0;
+    for (int i = 0; i < 60; ++i) {
+        const std::string reply = line->Exchange(sequence, "gs", 600);
+        if (reply.size() > 1) {
+            ++answered;
+            sequence = sequence == 'Z' ? '0' : static_cast<char>(sequence + 1);
+        }
+    }
+    const std::vector<size_t> counts = printer.RandomFaultCounts();
+    ASSERT_EQ(counts.size(), 2u);
+    EXPECT_GT(counts[0], 0u);
+    EXPECT_GT(counts[1], 0u);
+    EXPECT_EQ(answered + counts[0] + counts[1], 60u);
+    EXPECT_LT(counts[0] + counts[1], 40u);
+
+    EXPECT_EQ(printer.SetRandomFaults(101, 1, kinds), -EINVAL);
+    kinds.push_back(MakeFault(FaultKind::SynBurst));  // without a period
+    EXPECT_EQ(printer.SetRandomFaults(5, 1, kinds), -EINVAL);
+    EXPECT_EQ(printer.SetRandomFaults(0, 1, {}), 0);
+}
+
+TEST_F(EmuFaultTest, ExtraDataStaysInTheCache) {
+    Fault extra = MakeFault(FaultKind::ExtraData);
+    extra.bytes = std::string(40, 'x');
+    Inject(extra);
+    const std::string spoiled = emutest::Frame('Z', kGsReplyPayload + FS + std::string(40, 'x'));
+    EXPECT_EQ(line->Exchange('Z', "gs"), spoiled);
+    // Its own reply: the repeat gets it again, and the request is not executed twice.
+    EXPECT_EQ(line->Exchange('Z', "gs"), spoiled);
+    EXPECT_EQ(line->Exchange('0', "gs"), GsReply('0'));
+    EXPECT_EQ(printer.Requests().size(), 2u);
+    extra.bytes.clear();
+    EXPECT_EQ(printer.InjectFault(extra), -EINVAL);
+}
+
 TEST_F(EmuFaultTest, DeviceErrorsOtherThanJournalAndUnitLeaveTheWordsAlone) {
     Fault f = MakeFault(FaultKind::DeviceError);
     f.code = 21;

@@ -17,7 +17,12 @@ using linktest::Frame;
 using linktest::PtyPeer;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kPeerPort = 8;
+// Each test takes a port number of its own: the links of a process remember the sequence they
+// left on a port, and a test must not start where the one before it stopped.
+int FreshPort() {
+    static int next = 8;
+    return next++;
+}
 constexpr DWORD kReplyBudgetMs = 2000;
 
 // ---- recorded trace calls ----
@@ -104,7 +109,7 @@ class X28PeerTest : public TracedTest {
     void SetUp() override {
         TracedTest::SetUp();
         ASSERT_TRUE(peer.ok());
-        ASSERT_TRUE(peer.Map(kPeerPort));
+        ASSERT_TRUE(peer.Map(port));
         ASSERT_EQ(link.Open(), 0);
     }
 
@@ -115,8 +120,9 @@ class X28PeerTest : public TracedTest {
         g_calls.clear();
     }
 
+    const int port = FreshPort();
     PtyPeer peer;
-    AsyncComX28 link{kPeerPort, 9600, 0, 8, 0, 1};
+    AsyncComX28 link{port, 9600, 0, 8, 0, 1};
     BYTE reply[1024] = {};
 };
 
@@ -156,6 +162,9 @@ TEST_F(X28PeerTest, LargestReplyIsAccepted) {
     EXPECT_EQ(link.Read(reply, sizeof reply, kReplyBudgetMs), 1020);
     EXPECT_EQ(Text(reply, 1020), payload);
     EXPECT_EQ(g_calls, Both(Frame('Z', payload), 0));
+    // Only the caller knows whether the reply answers its request.
+    EXPECT_EQ(link.Sequence(), 'Z');
+    link.Confirm();
     EXPECT_EQ(link.Sequence(), '0');
 }
 
@@ -190,11 +199,10 @@ TEST_F(X28PeerTest, TooSmallBufferGetsNoPayload) {
     EXPECT_EQ(link.Read(small, sizeof small, kReplyBudgetMs), kX28BadArguments);
     EXPECT_EQ(Text(small, 4), "####");
     EXPECT_EQ(g_calls, Both(frame, 0) + ErrorEntry(kX28BadArguments));
-    // The reply itself was good, so its sequence character was used up.
-    EXPECT_EQ(link.Sequence(), '0');
+    EXPECT_EQ(link.Sequence(), 'Z');
 
     SendRequest();
-    ASSERT_TRUE(peer.Send(Frame('0', "x")));
+    ASSERT_TRUE(peer.Send(Frame('Z', "x")));
     EXPECT_EQ(link.Read(nullptr, 0, kReplyBudgetMs), kX28BadArguments);
 }
 
@@ -202,6 +210,7 @@ TEST_F(X28PeerTest, ReplyToAnEarlierRequestIsSkipped) {
     SendRequest();
     ASSERT_TRUE(peer.Send(Frame('Z', "first")));
     ASSERT_EQ(link.Read(reply, sizeof reply, kReplyBudgetMs), 5);
+    link.Confirm();
     SendRequest();
     // The printer repeats its answer to 'Z' late, then answers '0'.
     ASSERT_TRUE(peer.Send(Frame('Z', "first") + Frame('0', "second")));
@@ -210,6 +219,7 @@ TEST_F(X28PeerTest, ReplyToAnEarlierRequestIsSkipped) {
     EXPECT_EQ(link.Sequence(), '0');
     EXPECT_EQ(link.Read(reply, sizeof reply, kReplyBudgetMs), 6);
     EXPECT_EQ(Text(reply, 6), "second");
+    link.Confirm();
     EXPECT_EQ(link.Sequence(), '1');
 }
 
@@ -258,6 +268,46 @@ TEST_F(X28PeerTest, LateReplyIsAPacketTimeoutAndCanStillBeRead) {
     peer.Join();
     EXPECT_EQ(link.Read(reply, sizeof reply, kReplyBudgetMs), 4);
     EXPECT_EQ(Text(reply, 4), "late");
+}
+
+TEST_F(X28PeerTest, InputLeftFromAnEarlierExchangeIsDroppedBeforeTheNextFrame) {
+    SendRequest();
+    EXPECT_EQ(link.Read(reply, sizeof reply, 300), kX28PacketTimeout);
+    // The answer comes after the time-out, and the request goes again.
+    ASSERT_TRUE(peer.Send(Frame('Z', "late")));
+    ASSERT_EQ(peer.Receive(1, 100), "");
+    Sleep(50);
+    g_calls.clear();
+    ASSERT_GT(WriteText(link, "gs"), 0);
+    EXPECT_EQ(g_calls.front(), (TraceCall{'r', Frame('Z', "late"), 0}));
+    ASSERT_EQ(peer.ReceiveFrame(2000), Frame('Z', "gs"));
+    ASSERT_TRUE(peer.Send(Frame('Z', "fresh")));
+    EXPECT_EQ(link.Read(reply, sizeof reply, kReplyBudgetMs), 5);
+    EXPECT_EQ(Text(reply, 5), "fresh");
+}
+
+TEST_F(X28PeerTest, UnansweredRequestsNeverComeRoundToTheLastConfirmedCharacter) {
+    SendRequest();
+    ASSERT_TRUE(peer.Send(Frame('Z', "ok")));
+    ASSERT_EQ(link.Read(reply, sizeof reply, kReplyBudgetMs), 2);
+    link.Confirm();
+    // The printer holds 'Z'; every request after it goes unanswered.
+    std::vector<BYTE> used;
+    for (int i = 0; i < 45; ++i) {
+        link.NewRequest();
+        ASSERT_GT(WriteText(link, "gs"), 0);
+        used.push_back(link.Sequence());
+        ASSERT_EQ(peer.ReceiveFrame(2000).size(), 6u);
+    }
+    EXPECT_EQ(used.front(), '0');
+    EXPECT_EQ(used[41], 'Y');
+    EXPECT_EQ(used[42], 'Y');
+    EXPECT_EQ(used.back(), 'Y');
+    // A confirmed reply starts the count again.
+    ASSERT_TRUE(peer.Send(Frame('Y', "ok")));
+    ASSERT_EQ(link.Read(reply, sizeof reply, kReplyBudgetMs), 2);
+    link.Confirm();
+    EXPECT_EQ(link.Sequence(), 'Z');
 }
 
 TEST_F(X28PeerTest, NakRefusesTheRequest) {
@@ -317,7 +367,7 @@ class X28PrinterTest : public TracedTest {
     void SetUp() override {
         TracedTest::SetUp();
         ASSERT_EQ(printer.Start(), 0);
-        const int port = printer.RegisterPort();
+        const int port = printer.RegisterPort(FreshPort());
         ASSERT_GT(port, 0);
         link = std::make_unique<AsyncComX28>(port, 9600, 0, 8, 0, 1);
         ASSERT_EQ(link->Open(), 0);
@@ -328,20 +378,27 @@ class X28PrinterTest : public TracedTest {
         TracedTest::TearDown();
     }
 
-    // One "gs" exchange: the reply payload, or the failure code as text.
-    int Exchange(std::string& payload) {
+    // One "gs" exchange as the command layer makes it: a new request, or with `repeat` the
+    // last one again under its character; a reply confirms it.
+    int Exchange(std::string& payload, bool repeat = false) {
+        if (!repeat) {
+            link->NewRequest();
+        }
         const int written = WriteText(*link, "gs");
         if (written < 0) {
             return written;
         }
         const int got = link->Read(reply, sizeof reply, kReplyBudgetMs);
         payload = Text(reply, got);
+        if (got > 0) {
+            link->Confirm();
+        }
         return got;
     }
 
-    void ExpectGoodExchange() {
+    void ExpectGoodExchange(bool repeat = false) {
         std::string payload;
-        const int got = Exchange(payload);
+        const int got = Exchange(payload, repeat);
         EXPECT_GT(got, 0);
         EXPECT_EQ(payload.substr(0, 2), "gs");
     }
@@ -413,7 +470,7 @@ TEST_F(X28PrinterTest, SilenceThenTheRepeatedRequestIsAnswered) {
     std::string payload;
     EXPECT_EQ(Exchange(payload), kX28PacketTimeout);
     EXPECT_EQ(link->Sequence(), 'Z');
-    ExpectGoodExchange();
+    ExpectGoodExchange(true);
     EXPECT_EQ(printer.Frames().back().sequence, 'Z');
 }
 
@@ -423,7 +480,7 @@ TEST_F(X28PrinterTest, LostReplyThenTheRepeatIsAnsweredFromTheCache) {
     printer.InjectFault(fault);
     std::string payload;
     EXPECT_EQ(Exchange(payload), kX28PacketTimeout);
-    ExpectGoodExchange();
+    ExpectGoodExchange(true);
     const std::vector<emu::ReceivedFrame> frames = printer.Frames();
     ASSERT_EQ(frames.size(), 2u);
     EXPECT_TRUE(frames[1].repeated);
@@ -437,7 +494,7 @@ TEST_F(X28PrinterTest, NakThenTheRequestIsSentAgain) {
     std::string payload;
     EXPECT_EQ(Exchange(payload), kX28Refused);
     EXPECT_EQ(link->Sequence(), 'Z');
-    ExpectGoodExchange();
+    ExpectGoodExchange(true);
     EXPECT_EQ(link->Sequence(), '0');
 }
 
@@ -461,12 +518,12 @@ TEST_F(X28PrinterTest, WrongSequenceDoesNotAdvance) {
     ASSERT_FALSE(g_calls.empty());
     EXPECT_EQ(g_calls.back(), (TraceCall{'e', "", kX28OutOfSequence}));
     EXPECT_EQ(link->Sequence(), 'Z');
-    ExpectGoodExchange();
+    ExpectGoodExchange(true);
     EXPECT_EQ(printer.Frames().back().sequence, 'Z');
     EXPECT_EQ(link->Sequence(), '0');
 }
 
-TEST_F(X28PrinterTest, BadCheckByteStillAdvances) {
+TEST_F(X28PrinterTest, BadCheckByteKeepsTheCharacterForTheRepeat) {
     emu::Fault fault;
     fault.kind = emu::FaultKind::BadCheckByte;
     printer.InjectFault(fault);
@@ -474,11 +531,50 @@ TEST_F(X28PrinterTest, BadCheckByteStillAdvances) {
     EXPECT_EQ(Exchange(payload), kX28BadCheckByte);
     ASSERT_FALSE(g_calls.empty());
     EXPECT_EQ(g_calls.back(), (TraceCall{'e', "", kX28BadCheckByte}));
-    EXPECT_EQ(link->Sequence(), '0');
+    EXPECT_EQ(link->Sequence(), 'Z');
+    ExpectGoodExchange(true);
+    const std::vector<emu::ReceivedFrame> frames = printer.Frames();
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[1].sequence, 'Z');
+    EXPECT_TRUE(frames[1].repeated);
+    EXPECT_EQ(printer.Requests().size(), 1u);
+}
+
+TEST_F(X28PrinterTest, ANewRequestAfterAnUnansweredOneTakesTheNextCharacter) {
+    emu::Fault fault;
+    fault.kind = emu::FaultKind::LostReply;
+    printer.InjectFault(fault);
+    std::string payload;
+    EXPECT_EQ(Exchange(payload), kX28PacketTimeout);
+    // The printer holds 'Z' with its answer to the lost one.
     ExpectGoodExchange();
     const std::vector<emu::ReceivedFrame> frames = printer.Frames();
     ASSERT_EQ(frames.size(), 2u);
     EXPECT_EQ(frames[1].sequence, '0');
+    EXPECT_FALSE(frames[1].repeated);
+    EXPECT_EQ(printer.Requests().size(), 2u);
+    EXPECT_EQ(link->Sequence(), '1');
+}
+
+TEST_F(X28PrinterTest, ALaterLinkToThePortContinuesTheSequence) {
+    ExpectGoodExchange();
+    emu::Fault fault;
+    fault.kind = emu::FaultKind::Silence;
+    printer.InjectFault(fault);
+    std::string payload;
+    EXPECT_EQ(Exchange(payload), kX28PacketTimeout);
+    const int port = printer.PortNumber();
+    link.reset();
+    link = std::make_unique<AsyncComX28>(port, 9600, 0, 8, 0, 1);
+    ASSERT_EQ(link->Open(), 0);
+    // '0' went out unanswered: the printer may hold it, so the new link starts after it.
+    EXPECT_EQ(link->Sequence(), '0');
+    ExpectGoodExchange();
+    EXPECT_EQ(printer.Frames().back().sequence, '1');
+
+    // Another port knows nothing of this one.
+    AsyncComX28 other(port + 1, 9600, 0, 8, 0, 1);
+    EXPECT_EQ(other.Sequence(), 0);
 }
 
 TEST_F(X28PrinterTest, TooSmallBufferThenTheNextExchange) {

@@ -160,7 +160,7 @@ TEST_F(ComRuntime, RegsvrExitCodes) {
     // Bad usage is 1, as for regsvr32, and says how to call it.
     RunResult usage = RunRegsvr({});
     EXPECT_EQ(usage.exitCode, 1);
-    EXPECT_NE(usage.output.find("Usage: regsvr [-u] [-s] <library>"), std::string::npos)
+    EXPECT_NE(usage.output.find("Usage: regsvr [-u] [-s] [-m] <library>"), std::string::npos)
         << usage.output;
     EXPECT_EQ(RunRegsvr({"-x", kComponent}).exitCode, 1);
     EXPECT_EQ(RunRegsvr({kComponent, kComponent}).exitCode, 1);

@@ -291,9 +291,10 @@ TEST_F(Journal, ABlockKeepsItsZeroBytesAndEndsAtTheFieldSeparator) {
 }
 
 TEST_F(Journal, ABlockIsFoundBehindAnEchoOfAnyLength) {
-    // The block starts after the reply's own header, however long its echo is.
+    // The block starts after the reply's own header, however long its echo is; the echo names
+    // the command in either case.
     Play({RawPayload("jgjgjgjgjgjg" + FS + "00" + FS + "00C00000" + FS + "abc"),
-          RawPayload("J" + FS + "00" + FS + "00C00000" + FS + "xyz" + FS)});
+          RawPayload("JG" + FS + "00" + FS + "00C00000" + FS + "xyz" + FS)});
     char block[16];
     std::memset(block, 'X', sizeof block);
     DWORD length = 0;

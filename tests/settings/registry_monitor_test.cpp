@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "LinkTrace.h"
 #include "Settings.h"
@@ -72,13 +74,19 @@ class RegistryMonitorTest : public ::testing::Test {
     settingstest::ScopedWorkDir work;
 };
 
-TEST_F(RegistryMonitorTest, WithoutTheKeyTheMonitorStaysStopped) {
-    EXPECT_EQ(CBrontExtender::Initialize(), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(ExtenderSettings.baud, 9600u);
-    StoreWord("Communication", "Baud", 19200);
-    // Not -1: the failed start left no monitor behind.
-    EXPECT_EQ(CBrontExtender::Initialize(), 0);
-    EXPECT_EQ(ExtenderSettings.baud, 19200u);
+TEST_F(RegistryMonitorTest, WithoutTheKeyTheMonitorMakesItAndFollowsLaterChanges) {
+    ASSERT_EQ(CBrontExtender::Initialize(), 0);
+    EXPECT_EQ(ExtenderSettings.cmdRetryCount, 11u);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKeyName, 0, KEY_QUERY_VALUE, &key),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    // A fresh machine: the first values arrive after the driver objects started.
+    ASSERT_EQ(WriteFromAnotherProcess("Fiscal", "CmdRetryCount", 2), 0);
+    EXPECT_TRUE(WaitFor([] { return ExtenderSettings.cmdRetryCount == 2; }));
+    StoreWord("Fiscal", "MinBill", 50);
+    EXPECT_TRUE(WaitFor([] { return ExtenderSettings.minBill == 50; }));
+    EXPECT_EQ(CBrontExtender::Initialize(), -1);
 }
 
 TEST_F(RegistryMonitorTest, OneMonitorPerProcess) {
@@ -181,24 +189,29 @@ TEST_F(RegistryMonitorTest, InitializeInstallsTheExchangeTraceAsTheLinksHooks) {
 }
 
 TEST_F(RegistryMonitorTest, ErrorLogIsSilentUnlessAskedFor) {
+    // A hive that cannot be read: the key can be neither opened nor made.
+    const std::string hive = registry.path() + "/user.reg";
+    ASSERT_EQ(mkdir(hive.c_str(), 0700), 0);
     for (const char* value : {"", "0"}) {
         setenv("BRONTAL_ERRLOG", value, 1);
-        EXPECT_EQ(CBrontExtender::Initialize(), ERROR_FILE_NOT_FOUND);
+        EXPECT_EQ(CBrontExtender::Initialize(), ERROR_CANTREAD);
         EXPECT_FALSE(testsupport::FileExists(work.file("bronterr.log"))) << value;
     }
     unsetenv("BRONTAL_ERRLOG");
-    EXPECT_EQ(CBrontExtender::Initialize(), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(CBrontExtender::Initialize(), ERROR_CANTREAD);
     EXPECT_FALSE(testsupport::FileExists(work.file("bronterr.log")));
 
     setenv("BRONTAL_ERRLOG", "yes", 1);
-    EXPECT_EQ(CBrontExtender::Initialize(), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(CBrontExtender::Initialize(), ERROR_CANTREAD);
     const std::string log = ErrorLog();
     EXPECT_NE(log.find("]CBrontExtender::Initialize() try...\r\n"), std::string::npos);
     EXPECT_NE(log.find(Cp1251("]Ошибка доступа к реестру при запуске мониторинга: \r\n\tкод: "
-                              "2(0x2) - The system cannot find the file specified.\r\n")),
+                              "1012(0x3f4) - The configuration registry key could not be "
+                              "read.\r\n")),
               std::string::npos)
         << log;
 
+    ASSERT_EQ(rmdir(hive.c_str()), 0);
     StoreWord("", "PrintEJ", 1);
     ASSERT_EQ(CBrontExtender::Initialize(), 0);
     EXPECT_EQ(CBrontExtender::UnInitialize(), 0);

@@ -71,7 +71,10 @@ class TraceLinkTest : public ::testing::Test {
     }
 
     // One "gs" exchange; the reply payload in `payload`.
+    // One request as the command layer makes it: a new character unless the last one was
+    // answered, and the answer confirmed.
     int Exchange(std::string& payload) {
+        link->NewRequest();
         const int written = link->Write(reinterpret_cast<const BYTE*>("gs"), 2, 1000);
         if (written < 0) {
             return written;
@@ -79,6 +82,9 @@ class TraceLinkTest : public ::testing::Test {
         BYTE reply[1024] = {};
         const int got = link->Read(reply, sizeof reply, kReplyBudgetMs);
         payload = got > 0 ? std::string(reinterpret_cast<const char*>(reply), got) : "";
+        if (got > 0) {
+            link->Confirm();
+        }
         return got;
     }
 
@@ -149,13 +155,16 @@ TEST_F(TraceLinkTest, SynWhileThePrinterWorksThenABadCheckByte) {
     emu::Fault corrupt;
     corrupt.kind = emu::FaultKind::BadCheckByte;
     ASSERT_EQ(printer.InjectFault(corrupt), 0);
+    const BYTE next = link->Sequence();  // moved on after the answered exchange
     EXPECT_EQ(Exchange(payload), kX28BadCheckByte);
     lines = TraceLines();
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[lines.size() - 3], kErrorRule);
     EXPECT_EQ(lines[lines.size() - 2], "Err: -8105(0xffffe057)");
     EXPECT_EQ(lines[lines.size() - 1], kErrorRule);
-    EXPECT_EQ(lines[lines.size() - 4].substr(0, 17), "{stamp}<<[STX:30]");
+    char stx[32];
+    std::snprintf(stx, sizeof stx, "{stamp}<<[STX:%02X]", next);
+    EXPECT_EQ(lines[lines.size() - 4].substr(0, 17), stx);
 }
 
 TEST_F(TraceLinkTest, WithMaskZeroOnlyLinkErrorsAreWritten) {

@@ -1,7 +1,7 @@
 #include "ToolRunner.h"
 
 #include <fcntl.h>
-#include <spawn.h>
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,19 +43,10 @@ bool WaitForTool(pid_t child, int* status) {
 
 }  // namespace
 
-ToolResult RunDrvkeltor(const std::vector<std::string>& arguments, const std::string& input) {
-    testsupport::TempDir scratch;
-    const std::string inFile = scratch.file("in.txt");
-    const std::string outFile = scratch.file("out.txt");
-    const std::string errFile = scratch.file("err.txt");
+RunningTool::RunningTool(const std::vector<std::string>& arguments, const std::string& input,
+                         int asUser) {
+    const std::string inFile = scratch_.file("in.txt");
     testsupport::WriteFileBytes(inFile, input);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, inFile.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
     const std::string program = DrvkeltorPath();
     std::vector<std::string> words = {program};
     words.insert(words.end(), arguments.begin(), arguments.end());
@@ -64,18 +55,57 @@ ToolResult RunDrvkeltor(const std::vector<std::string>& arguments, const std::st
         argv.push_back(word.data());
     }
     argv.push_back(nullptr);
+    const std::string outFile = scratch_.file("out.txt");
+    const std::string errFile = scratch_.file("err.txt");
+    pid_ = fork();
+    if (pid_ == 0) {
+        const int in = open(inFile.c_str(), O_RDONLY);
+        const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 ||
+            dup2(err, 2) < 0) {
+            _exit(127);
+        }
+        if (asUser > 0 && (setgroups(0, nullptr) != 0 || setgid(static_cast<gid_t>(asUser)) != 0 ||
+                           setuid(static_cast<uid_t>(asUser)) != 0)) {
+            _exit(127);
+        }
+        execve(program.c_str(), argv.data(), environ);
+        _exit(errno == EACCES ? 126 : 127);
+    }
+}
+
+RunningTool::~RunningTool() {
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+void RunningTool::Signal(int signal) const {
+    if (pid_ > 0) {
+        kill(pid_, signal);
+    }
+}
+
+ToolResult RunningTool::Finish() {
     ToolResult result;
-    pid_t child = 0;
-    if (posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
+    if (pid_ > 0) {
         int status = 0;
-        if (WaitForTool(child, &status) && WIFEXITED(status)) {
+        const bool ended = WaitForTool(pid_, &status);
+        pid_ = -1;
+        if (ended && WIFEXITED(status)) {
             result.exitCode = WEXITSTATUS(status);
         }
     }
-    posix_spawn_file_actions_destroy(&actions);
-    result.out = testsupport::ReadFileBytes(outFile);
-    result.err = testsupport::ReadFileBytes(errFile);
+    result.out = testsupport::ReadFileBytes(scratch_.file("out.txt"));
+    result.err = testsupport::ReadFileBytes(scratch_.file("err.txt"));
     return result;
+}
+
+ToolResult RunDrvkeltor(const std::vector<std::string>& arguments, const std::string& input) {
+    RunningTool tool(arguments, input);
+    return tool.Finish();
 }
 
 std::vector<std::string> Lines(const std::string& text) {

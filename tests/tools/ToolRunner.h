@@ -23,6 +23,28 @@ struct ToolResult {
 std::string DrvkeltorPath();
 ToolResult RunDrvkeltor(const std::vector<std::string>& arguments, const std::string& input = "");
 
+// drvkeltor started and left running, for a test that acts on it meanwhile (a signal). Whatever
+// the test does, the destructor leaves no process behind.
+class RunningTool {
+  public:
+    // `asUser` > 0: the program runs under that user id (and its group), for a test run as root
+    // that needs a user the system refuses things.
+    RunningTool(const std::vector<std::string>& arguments, const std::string& input = "",
+                int asUser = 0);
+    ~RunningTool();
+    RunningTool(const RunningTool&) = delete;
+    RunningTool& operator=(const RunningTool&) = delete;
+
+    bool Started() const { return pid_ > 0; }
+    void Signal(int signal) const;
+    // Waits for its end (ending it if it hangs) and takes its output.
+    ToolResult Finish();
+
+  private:
+    testsupport::TempDir scratch_;
+    int pid_ = -1;
+};
+
 // The lines of a text, without their line feeds.
 std::vector<std::string> Lines(const std::string& text);
 

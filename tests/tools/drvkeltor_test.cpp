@@ -17,7 +17,10 @@ constexpr int kExitNoDriver = 3;
 
 class DrvkeltorTest : public ToolSession {};
 
-TEST_F(DrvkeltorTest, HelpListsEveryMemberWithItsTypeAndAccess) {
+// The members come from the catalogue the client carries, each with its line of help, also
+// where no component is registered.
+TEST(DrvkeltorHelp, ListsEveryMemberWithItsTypeAccessAndHelpWithoutARegistry) {
+    testsupport::ScopedRegistryDir registry;
     const ToolResult run = RunDrvkeltor({"--help"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("Usage: drvkeltor"), std::string::npos);
@@ -25,43 +28,65 @@ TEST_F(DrvkeltorTest, HelpListsEveryMemberWithItsTypeAndAccess) {
     EXPECT_NE(run.out.find("3  Картофель свежий, 6.71 x 3.261 кг"), std::string::npos);
     EXPECT_NE(run.out.find("Members of BrontalOcx.DrvKeltor (337):"), std::string::npos);
 
-    static const std::regex row(R"(^  (\w+) +(method|(\w+(\[\])?) +(get|put|get/put))$)");
+    static const std::regex method(R"(^  (\w+) +(\S.*)$)");
+    static const std::regex property(R"(^  (\w+) +(\w+(\[\])?) +(get|put|get/put) +(\S.*)$)");
     std::vector<std::string> names;
     std::map<std::string, std::string> rows;
+    std::map<std::string, std::string> help;
+    enum { kBefore, kMethods, kProperties } section = kBefore;
     for (const std::string& line : Lines(run.out)) {
+        if (line.rfind("Methods (", 0) == 0) {
+            section = kMethods;
+        } else if (line.rfind("Properties (", 0) == 0) {
+            section = kProperties;
+        }
         std::smatch match;
-        if (std::regex_match(line, match, row)) {
+        if (section == kProperties && std::regex_match(line, match, property)) {
             names.push_back(match[1]);
-            rows[match[1]] = match[2];
+            rows[match[1]] = match[2].str() + " " + match[4].str();
+            help[match[1]] = match[5];
+        } else if (section == kMethods && std::regex_match(line, match, method)) {
+            names.push_back(match[1]);
+            rows[match[1]] = "method";
+            help[match[1]] = match[2];
         }
     }
     EXPECT_EQ(names.size(), 337u);
-    EXPECT_EQ(names.front(), "ComPort");
+    EXPECT_EQ(names.front(), "Connect");  // the methods first, then the properties
     EXPECT_EQ(names.back(), "QuantityPrecision");
-    const auto shown = [&](const std::string& name) {
-        const std::string text = rows[name];
-        return std::regex_replace(text, std::regex(" +"), " ");
-    };
-    EXPECT_EQ(shown("Price"), "CY get/put");
-    EXPECT_EQ(shown("Subtotal"), "CY get");
-    EXPECT_EQ(shown("ResultCode"), "I2 get");
-    EXPECT_EQ(shown("ComPort2"), "I4 get/put");
-    EXPECT_EQ(shown("DateTime"), "DATE get/put");
-    EXPECT_EQ(shown("ElectronicJournalCRC"), "UI4 get/put");
-    EXPECT_EQ(shown("Article"), "BSTR get/put");
-    EXPECT_EQ(shown("StringTableItems"), "BSTR[] get/put");
-    EXPECT_EQ(shown("IntegerTableItems"), "UI2[] get/put");
-    EXPECT_EQ(shown("IntegerTableItems2"), "I4[] get/put");
-    EXPECT_EQ(shown("Sale"), "method");
-    EXPECT_EQ(shown("CloseReceipt"), "method");
+    for (const std::string& name : names) {
+        EXPECT_GE(help[name].size(), 10u) << name << " has no help";
+    }
+    EXPECT_EQ(rows["Price"], "CY get/put");
+    EXPECT_EQ(rows["Subtotal"], "CY get");
+    EXPECT_EQ(rows["ResultCode"], "I2 get");
+    EXPECT_EQ(rows["ComPort2"], "I4 get/put");
+    EXPECT_EQ(rows["DateTime"], "DATE get/put");
+    EXPECT_EQ(rows["ElectronicJournalCRC"], "UI4 get/put");
+    EXPECT_EQ(rows["StringTableItems"], "BSTR[] get/put");
+    EXPECT_EQ(rows["IntegerTableItems2"], "I4[] get/put");
+    EXPECT_EQ(rows["Sale"], "method");
+    EXPECT_EQ(help["Price"], "Price of the next sale or storno line");
+    EXPECT_EQ(help["ComPort2"], "As ComPort, as a 32-bit number");
+
+    const ToolResult names2 = RunDrvkeltor({"--list-members"});
+    EXPECT_EQ(Lines(names2.out).size(), 337u);
+    EXPECT_EQ(Lines(names2.out).front(), "ComPort");
+}
+
+TEST(DrvkeltorUsage, NoArgumentsIsAUsageErrorAndTheVersionIsShown) {
+    const ToolResult bare = RunDrvkeltor({});
+    EXPECT_EQ(bare.exitCode, kExitUsage);
+    EXPECT_TRUE(bare.out.empty());
+    EXPECT_EQ(bare.err.rfind("Usage: drvkeltor", 0), 0u) << bare.err;
+    const ToolResult version = RunDrvkeltor({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(std::regex_match(version.out, std::regex("drvkeltor [0-9]+\\.[0-9]+\\.[0-9]+\n")))
+        << version.out;
 }
 
 TEST(DrvkeltorWithoutComponent, SaysSoAndExitsThree) {
     testsupport::ScopedRegistryDir registry;
-    const ToolResult help = RunDrvkeltor({"--help"});
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_NE(help.out.find("Usage: drvkeltor"), std::string::npos);
-    EXPECT_NE(help.out.find("members cannot be listed"), std::string::npos);
     const ToolResult run = RunDrvkeltor({"Price=1"});
     EXPECT_EQ(run.exitCode, kExitNoDriver);
     EXPECT_TRUE(run.out.empty()) << run.out;
@@ -109,9 +134,10 @@ TEST_F(DrvkeltorTest, AScriptFileSellsOnThePrinter) {
     const ToolResult run = RunDrvkeltor({"--no-progress", "-f", script});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(Lines(run.out),
-              (std::vector<std::string>{"Connect: 0", "OpenReceipt: 0", "Sale: 0", "Subtotal=17.40",
-                                        "CompleteReceipt: 0", "PayCash: 0", "Change=2.60",
-                                        "CloseReceipt: 0", "StateReceiptOpen=0"}));
+              (std::vector<std::string>{
+                  "Connect: 0 (success)", "OpenReceipt: 0 (success)", "Sale: 0 (success)",
+                  "Subtotal=17.40", "CompleteReceipt: 0 (success)", "PayCash: 0 (success)",
+                  "Change=2.60", "CloseReceipt: 0 (success)", "StateReceiptOpen=0"}));
     const std::vector<std::string> requests = Requests();
     // The line goes with its quantity, at whatever precision the settings give it.
     const std::string sale = "as\x1C" + Cp1251("Хлеб нарочанский") +
@@ -137,15 +163,16 @@ TEST_F(DrvkeltorTest, AFailingMethodEndsTheRunUnlessToldToGoOn) {
     // which reads as blocked until it does.
     const ToolResult stop = RunDrvkeltor({"Sale", "?Price"});
     EXPECT_EQ(stop.exitCode, kExitFailed);
-    EXPECT_EQ(Lines(stop.out),
-              std::vector<std::string>{"Sale: -9003 Драйвер: не задан COM-порт. ФР заблокирован"});
+    const std::string noPort =
+        " Драйвер: не задан COM-порт. ФР заблокирован (no port is set: set ComPort and BaudRate, "
+        "then call Connect)";
+    EXPECT_EQ(Lines(stop.out), std::vector<std::string>{"Sale: -9003" + noPort});
 
     const ToolResult go = RunDrvkeltor({"--keep-going", "Sale", "PayCash", "?ResultCode"});
     EXPECT_EQ(go.exitCode, 0);
-    EXPECT_EQ(Lines(go.out), (std::vector<std::string>{
-                                 "Sale: -9003 Драйвер: не задан COM-порт. ФР заблокирован",
-                                 "PayCash: -9003 Драйвер: не задан COM-порт. ФР заблокирован",
-                                 "ResultCode=-9003"}));
+    EXPECT_EQ(Lines(go.out),
+              (std::vector<std::string>{"Sale: -9003" + noPort, "PayCash: -9003" + noPort,
+                                        "ResultCode=-9003"}));
 }
 
 TEST_F(DrvkeltorTest, APositiveResultIsASuccess) {
@@ -155,25 +182,27 @@ TEST_F(DrvkeltorTest, APositiveResultIsASuccess) {
                       "ReceiptType=10", "OpenReceipt", "StringToPrint=строка", "PrintLine"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(Lines(run.out),
-              (std::vector<std::string>{"Connect: 0", "OpenReceipt: 0", "PrintLine: 19"}));
+              (std::vector<std::string>{"Connect: 0 (success)", "OpenReceipt: 0 (success)",
+                                        "PrintLine: 19 (success, with note 19)"}));
 }
 
 TEST_F(DrvkeltorTest, APortScanShowsItsProgressOnStandardErrorOnly) {
     const std::string port = "COM" + std::to_string(port_);
-    const ToolResult run = RunDrvkeltor({"ComPort=0", "BaudRate=0", "Connect", "?ComPort"});
+    const ToolResult run =
+        RunDrvkeltor({"--progress", "ComPort=0", "BaudRate=0", "Connect", "?ComPort"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(Lines(run.out),
-              (std::vector<std::string>{"Connect: 0", "ComPort=" + std::to_string(port_)}));
+    EXPECT_EQ(Lines(run.out), (std::vector<std::string>{"Connect: 0 (success)",
+                                                        "ComPort=" + std::to_string(port_)}));
     // One line redrawn in place: the port being tried and a bar.
     EXPECT_NE(run.err.find('\r'), std::string::npos);
     EXPECT_NE(run.err.find(port + " 9600 ["), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("%"), std::string::npos) << run.err;
 
-    const ToolResult quiet =
-        RunDrvkeltor({"--no-progress", "ComPort=0", "BaudRate=0", "Connect", "?ComPort"});
+    // Standard error is no terminal here: no bar unless asked for, only where the printer was.
+    const ToolResult quiet = RunDrvkeltor({"ComPort=0", "BaudRate=0", "Connect", "?ComPort"});
     EXPECT_EQ(quiet.exitCode, 0);
     EXPECT_EQ(quiet.out, run.out);
-    EXPECT_TRUE(quiet.err.empty()) << quiet.err;
+    EXPECT_EQ(quiet.err, "drvkeltor: the printer was found on " + port + " at 9600 baud\n");
 }
 
 TEST_F(DrvkeltorTest, ItemsThatCannotRunEndItWithUsageStatus) {
@@ -204,10 +233,13 @@ TEST_F(DrvkeltorTest, ItemsThatCannotRunEndItWithUsageStatus) {
         EXPECT_EQ(run.exitCode, kExitUsage) << c.arguments.front();
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     }
-    // Nothing after the bad item runs.
-    const ToolResult run = RunDrvkeltor({"Price=1", "Bogus", "?Price"});
+    // Nothing runs, not even what comes before the bad item; every bad item is named.
+    const ToolResult run = RunDrvkeltor({"?Price", "Bogus", "Price=x", "?Price"});
     EXPECT_EQ(run.exitCode, kExitUsage);
     EXPECT_TRUE(run.out.empty()) << run.out;
+    EXPECT_NE(run.err.find("argument 2: the driver has no member Bogus"), std::string::npos);
+    EXPECT_NE(run.err.find("argument 3: Price (CY): \"x\" is not an amount"), std::string::npos);
+    EXPECT_NE(run.err.find("nothing was called"), std::string::npos) << run.err;
 }
 
 TEST_F(DrvkeltorTest, ARefusedPutIsAFailure) {

@@ -54,8 +54,10 @@ TEST(SalesTestParameters, PresetsAreTheFourArticles) {
     EXPECT_EQ(defaults.receiptsPerDay, 5);
     EXPECT_EQ(defaults.salesPerReceipt, 1);
     EXPECT_FALSE(defaults.printText);
-    EXPECT_EQ(defaults.article, u"Пакет фасов. бесплантый");
-    // An index outside the list keeps the first preset.
+    // The free bag of preset 0 would total 0, which no printer takes as a payment.
+    EXPECT_EQ(defaults.article, u"Кофе Якобс-Монарх клас.");
+    EXPECT_EQ(defaults.price, 65400);
+    // An index outside the list keeps the default preset.
     EXPECT_EQ(salestest::DefaultParameters(7).article, defaults.article);
     EXPECT_EQ(salestest::DefaultParameters(3).unit, u"кг");
 }
@@ -274,7 +276,7 @@ TEST_F(SalesRun, TheCommandLineRunsItOnTheObjectOfItsItems) {
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(Lines(run.out),
               (std::vector<std::string>{
-                  "Connect: 0", "salestest: the receipt left open was cancelled",
+                  "Connect: 0 (success)", "salestest: the receipt left open was cancelled",
                   "salestest: day 1, receipt 1 closed", "salestest: day 1 closed by its Z report",
                   "salestest: done, 1 receipts, 1 Z reports"}));
     const std::vector<std::string> codes = Codes();
@@ -302,6 +304,54 @@ TEST_F(SalesRun, TheCommandLineReportsWhereItStopped) {
     EXPECT_NE(run.out.find("salestest: 0 receipts, 0 Z reports before it stopped"),
               std::string::npos)
         << run.out;
+    // OpenReceipt opened the day before it failed: the day is open, no receipt is.
+    EXPECT_NE(run.err.find("no receipt is left open"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("the day is open; a Z report closes it"), std::string::npos) << run.err;
+}
+
+TEST_F(SalesRun, TheDefaultRunPassesOnTheVirtualPrinter) {
+    driver_.reset();
+    const ToolResult run =
+        RunDrvkeltor({PortItem(), "BaudRate=9600", "SuppressAutodetect=1", "Connect", "salestest"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(Lines(run.out).back(), "salestest: done, 10 receipts, 2 Z reports") << run.out;
+    EXPECT_TRUE(run.err.empty()) << run.err;
+    EXPECT_EQ(Count(Codes(), "re"), 10u);
+    EXPECT_EQ(Count(Codes(), "ze"), 2u);
+    const emu::PrinterState state = printer_.State();
+    EXPECT_EQ(state.status & 0x0003, 0) << "a day or a receipt was left open";
+}
+
+TEST_F(SalesRun, AFailedRunSaysWhatItLeftOpen) {
+    emu::Fault fault;
+    fault.kind = emu::FaultKind::DeviceError;
+    fault.code = 17;  // out of paper
+    fault.command = "rt";
+    ASSERT_EQ(printer_.InjectFault(fault), 0);
+    SalesTestReport report;
+    EXPECT_EQ(salestest::RunSalesTest(*driver_, OneOfEach(), &report), DISP_E_EXCEPTION);
+    EXPECT_EQ(report.failure.member, "CompleteReceipt");
+    EXPECT_TRUE(report.stateKnown);
+    EXPECT_TRUE(report.receiptLeftOpen);
+    EXPECT_TRUE(report.dayLeftOpen);
+}
+
+TEST_F(SalesRun, AStopAskedForEndsItBeforeTheNextCall) {
+    salestest::SalesTestObserver observer;
+    int closed = 0;
+    observer.context = &closed;
+    observer.receiptClosed = [](LPVOID context, int, int) { ++*static_cast<int*>(context); };
+    observer.stopRequested = [](LPVOID context) { return *static_cast<int*>(context) == 1; };
+    SalesTestParameters parameters = OneOfEach();
+    parameters.receiptsPerDay = 3;
+    SalesTestReport report;
+    EXPECT_EQ(salestest::RunSalesTest(*driver_, parameters, &report, observer), E_ABORT);
+    EXPECT_TRUE(report.stopped);
+    EXPECT_EQ(report.receiptsClosed, 1);
+    EXPECT_EQ(Count(Codes(), "rb"), 1u) << Printable(Requests());
+    EXPECT_TRUE(report.stateKnown);
+    EXPECT_FALSE(report.receiptLeftOpen);
+    EXPECT_TRUE(report.dayLeftOpen);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "SalesCommand.h"
 
+#include "Explain.h"
+#include "Interrupt.h"
 #include "Script.h"
 #include "Values.h"
 
@@ -30,6 +32,10 @@ void DayClosed(LPVOID context, int day) {
     std::fflush(static_cast<std::FILE*>(context));
 }
 
+bool StopRequested(LPVOID) {
+    return Interrupted();
+}
+
 bool Count(const std::string& text, int low, int high, int* count) {
     LONGLONG number = 0;
     if (!ParseInteger(text, low, high, &number)) {
@@ -46,8 +52,8 @@ void PrintSalesUsage(std::FILE* out) {
                  "  --days N          days, each ended by a Z report (1 to 100, default 2)\n"
                  "  --receipts N      receipts a day (1 to 1000, default 5)\n"
                  "  --sales N         sales a receipt (1 to 10000, default 1)\n"
-                 "  --article N       the article preset (0 to %d, default 0):\n",
-                 salestest::kArticlePresetCount - 1);
+                 "  --article N       the article preset (0 to %d, default %d):\n",
+                 salestest::kArticlePresetCount - 1, salestest::kDefaultArticlePreset);
     for (int i = 0; i < salestest::kArticlePresetCount; ++i) {
         const salestest::ArticlePreset& preset = salestest::kArticlePresets[i];
         const std::string unit = salestest::Utf8FromWide(preset.unit);
@@ -131,18 +137,29 @@ int RunSalesCommand(salestest::CDispatchClient& driver,
     observer.receiptClosed = ReceiptClosed;
     observer.dayClosed = DayClosed;
     observer.context = out;
+    observer.stopRequested = StopRequested;
     salestest::SalesTestReport report;
     const HRESULT hr = salestest::RunSalesTest(driver, parameters, &report, observer);
     if (FAILED(hr)) {
         const salestest::DispatchFailure& failure = report.failure;
-        const HRESULT shown = failure.hr == DISP_E_EXCEPTION ? failure.scode : failure.hr;
-        std::fprintf(err, "drvkeltor: salestest stopped: %s failed (%s)%s%s\n",
-                     failure.member.c_str(), HresultText(shown).c_str(),
-                     failure.description.empty() ? "" : ": ",
-                     salestest::Utf8FromWide(failure.description).c_str());
+        if (report.stopped) {
+            std::fprintf(err, "drvkeltor: salestest interrupted; the call in progress finished\n");
+        } else {
+            const HRESULT shown = failure.hr == DISP_E_EXCEPTION ? failure.scode : failure.hr;
+            LONG code = 0;
+            const bool known = SUCCEEDED(driver.GetNumber("ResultCode", &code)) && code < 0;
+            std::fprintf(err, "drvkeltor: salestest stopped: %s failed (%s)%s%s%s%s%s\n",
+                         failure.member.c_str(), HresultText(shown).c_str(),
+                         failure.description.empty() ? "" : ": ",
+                         salestest::Utf8FromWide(failure.description).c_str(), known ? " (" : "",
+                         known ? ExplainResult(code, UserLanguage()).c_str() : "",
+                         known ? ")" : "");
+        }
         std::fprintf(out, "salestest: %d receipts, %d Z reports before it stopped\n",
                      report.receiptsClosed, report.zReports);
-        return kExitFailed;
+        std::fflush(out);
+        ReportOpenWork(driver, err);
+        return report.stopped ? kExitInterrupted : kExitFailed;
     }
     std::fprintf(out, "salestest: done, %d receipts, %d Z reports\n", report.receiptsClosed,
                  report.zReports);

@@ -1,4 +1,4 @@
-// regsvr [-u] [-s] <library>
+// regsvr [-u] [-s] [-m] <library>
 // Exit codes as regsvr32's: 0 done, 1 bad usage, 3 the library cannot be loaded, 4 it has no such
 // entry point, 5 the entry point failed.
 #include <windows.h>
@@ -13,9 +13,11 @@ enum ExitCode { kDone = 0, kBadUsage = 1, kLoadFailed = 3, kNoEntryPoint = 4, kC
 
 void PrintUsage() {
     std::fprintf(stderr,
-                 "Usage: regsvr [-u] [-s] <library>\n"
+                 "Usage: regsvr [-u] [-s] [-m] <library>\n"
                  "  -u  unregister (call DllUnregisterServer)\n"
-                 "  -s  silent: no messages\n");
+                 "  -s  silent: no messages\n"
+                 "  -m  for every user of the machine: the classes go to (or leave)\n"
+                 "      HKEY_LOCAL_MACHINE\\Software\\Classes instead of the user's own\n");
 }
 
 bool IsOption(const char* arg, char letter) {
@@ -60,12 +62,15 @@ const char* LoadErrorText(DWORD error) {
 int main(int argc, char** argv) {
     bool unregister = false;
     bool silent = false;
+    bool machine = false;
     const char* library = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (IsOption(argv[i], 'u')) {
             unregister = true;
         } else if (IsOption(argv[i], 's')) {
             silent = true;
+        } else if (IsOption(argv[i], 'm')) {
+            machine = true;
         } else if (argv[i][0] == '-' || library) {
             PrintUsage();
             return kBadUsage;
@@ -105,9 +110,30 @@ int main(int argc, char** argv) {
         return kNoEntryPoint;
     }
 
+    HKEY machineClasses = nullptr;
+    if (machine) {
+        const LSTATUS status =
+            RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Classes", 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &machineClasses, nullptr);
+        if (status != ERROR_SUCCESS ||
+            RegOverridePredefKey(HKEY_CLASSES_ROOT, machineClasses) != ERROR_SUCCESS) {
+            if (!silent) {
+                std::fprintf(stderr,
+                             "The machine's classes cannot be written (error %ld); -m needs the "
+                             "rights of an administrator (root).\n",
+                             static_cast<long>(status));
+            }
+            FreeLibrary(module);
+            return kCallFailed;
+        }
+    }
     // Registration may create objects or register type libraries: give it an apartment.
     const HRESULT init = CoInitialize(nullptr);
     const HRESULT hr = entry();
+    if (machineClasses) {
+        RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+        RegCloseKey(machineClasses);
+    }
     if (SUCCEEDED(init)) {
         CoUninitialize();
     }

@@ -39,7 +39,8 @@ WideText CurrentFolder() {
 // Runs the steps of one call after the other; the first failure sticks.
 class CRun {
   public:
-    CRun(CDispatchClient& driver, SalesTestReport& report) : m_driver(driver), m_report(report) {}
+    CRun(CDispatchClient& driver, SalesTestReport& report, const SalesTestObserver& observer)
+        : m_driver(driver), m_report(report), m_observer(observer) {}
 
     bool Ok() const { return SUCCEEDED(m_hr); }
     HRESULT Result() const { return m_hr; }
@@ -73,6 +74,11 @@ class CRun {
         if (FAILED(m_hr)) {
             return;
         }
+        if (m_observer.stopRequested && m_observer.stopRequested(m_observer.context)) {
+            m_hr = E_ABORT;
+            m_report.stopped = true;
+            return;
+        }
         m_hr = action();
         if (FAILED(m_hr)) {
             m_report.failure = m_driver.LastFailure();
@@ -81,14 +87,29 @@ class CRun {
 
     CDispatchClient& m_driver;
     SalesTestReport& m_report;
+    const SalesTestObserver& m_observer;
     HRESULT m_hr = S_OK;
 };
+
+// What the last call left on the printer, from the status word the driver keeps (no exchange).
+void NoteWhatIsLeftOpen(CDispatchClient& driver, SalesTestReport& report) {
+    constexpr LONG kUnknown = 0xFFFF;  // no call has reached the printer
+    constexpr LONG kDayOpen = 0x0001;
+    constexpr LONG kReceiptOpen = 0x0002;
+    LONG status = kUnknown;
+    if (FAILED(driver.GetNumber("Status", &status)) || status == kUnknown) {
+        return;
+    }
+    report.stateKnown = true;
+    report.dayLeftOpen = (status & kDayOpen) != 0;
+    report.receiptLeftOpen = (status & kReceiptOpen) != 0;
+}
 
 }  // namespace
 
 void UsePreset(SalesTestParameters& parameters, int index) {
     if (index < 0 || index >= kArticlePresetCount) {
-        index = 0;
+        index = kDefaultArticlePreset;
     }
     const ArticlePreset& preset = kArticlePresets[index];
     parameters.article = preset.name;
@@ -143,7 +164,7 @@ HRESULT RunSalesTest(CDispatchClient& driver, const SalesTestParameters& paramet
         out.failure.hr = E_INVALIDARG;
         return E_INVALIDARG;
     }
-    CRun run(driver, out);
+    CRun run(driver, out, observer);
 
     // Start from a closed day: a receipt left open is cancelled, an open day gets its Z report.
     if (run.GetNumber("StateReceiptOpen") != 0 && run.Ok()) {
@@ -197,6 +218,11 @@ HRESULT RunSalesTest(CDispatchClient& driver, const SalesTestParameters& paramet
                 observer.dayClosed(observer.context, day);
             }
         }
+    }
+    if (!run.Ok()) {
+        const DispatchFailure failure = out.failure;
+        NoteWhatIsLeftOpen(driver, out);
+        out.failure = failure;  // reading the state must not hide what failed
     }
     return run.Ok() ? S_OK : run.Result();
 }

@@ -1,0 +1,230 @@
+// The vprinter program as a user runs it: its port-map entry goes with it however it ends, also
+// when it is killed (then a pseudo-terminal the system hands out again is not taken for it), and
+// what it cannot do is said in words before it serves.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <vector>
+
+#include "ToolRunner.h"
+
+namespace tooltest {
+namespace {
+
+const std::string kVprinter = std::string(BRONTAL_BINARY_DIR) + "/bin/vprinter";
+
+// One vprinter child with its standard input on a pipe the test holds. The destructor ends and
+// reaps it by its id, whatever the test did.
+class Vprinter {
+  public:
+    explicit Vprinter(const std::vector<std::string>& arguments) {
+        int in[2];
+        int out[2];
+        int err[2];
+        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
+            return;
+        }
+        std::vector<std::string> words = {kVprinter};
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& word : words) {
+            argv.push_back(word.data());
+        }
+        argv.push_back(nullptr);
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(in[0], 0);
+            dup2(out[1], 1);
+            dup2(err[1], 2);
+            execv(kVprinter.c_str(), argv.data());
+            _exit(127);
+        }
+        close(in[0]);
+        close(out[1]);
+        close(err[1]);
+        in_ = in[1];
+        out_ = out[0];
+        err_ = err[0];
+    }
+    ~Vprinter() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        for (const int fd : {in_, out_, err_}) {
+            if (fd >= 0) {
+                close(fd);
+            }
+        }
+    }
+
+    // "COMn /dev/pts/K" split; false when it did not come.
+    bool Announcement(int* port, std::string* device) {
+        const std::string line = ReadAll(out_, true);
+        const size_t space = line.find(' ');
+        if (line.rfind("COM", 0) != 0 || space == std::string::npos) {
+            return false;
+        }
+        *port = std::atoi(line.c_str() + 3);
+        *device = line.substr(space + 1, line.find('\n') - space - 1);
+        return true;
+    }
+    void CloseInput() {
+        close(in_);
+        in_ = -1;
+    }
+    void Signal(int signal) const { kill(pid_, signal); }
+    // The exit status, -1 when it did not end normally within a while.
+    int Wait() {
+        for (int i = 0; i < 1000; ++i) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            usleep(10000);
+        }
+        return -1;
+    }
+    std::string Errors() { return ReadAll(err_, false); }
+
+  private:
+    // What the pipe holds: up to the first line feed, or all until its end.
+    static std::string ReadAll(int fd, bool line) {
+        std::string text;
+        char c = 0;
+        while (true) {
+            pollfd entry = {fd, POLLIN, 0};
+            if (poll(&entry, 1, 10000) <= 0 || read(fd, &c, 1) != 1) {
+                return text;
+            }
+            text += c;
+            if (line && c == '\n') {
+                return text;
+            }
+        }
+    }
+
+    pid_t pid_ = -1;
+    int in_ = -1;
+    int out_ = -1;
+    int err_ = -1;
+};
+
+bool InPortMap(const std::string& device) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    DWORD type = 0;
+    const bool found =
+        RegQueryValueExA(key, device.c_str(), nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return found;
+}
+
+class VprinterProgram : public client::ComponentTest {};
+
+// The printer is killed outright; the system gives its pseudo-terminal number to the next
+// program that asks (here the test). The driver must not talk to that program on the old COM.
+TEST_F(VprinterProgram, APseudoTerminalReusedAfterAKilledPrinterIsNotFollowed) {
+    int port = 0;
+    std::string device;
+    {
+        Vprinter printer({});
+        ASSERT_TRUE(printer.Announcement(&port, &device));
+        ASSERT_TRUE(InPortMap(device));
+        printer.Signal(SIGKILL);
+        printer.Wait();
+    }
+    // Pseudo-terminals are numbered from the lowest free one: a few tries give the old name.
+    std::vector<int> masters;
+    int reused = -1;
+    for (int i = 0; i < 8 && reused < 0; ++i) {
+        const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        ASSERT_GE(master, 0);
+        masters.push_back(master);
+        grantpt(master);
+        unlockpt(master);
+        if (std::string(ptsname(master)) == device) {
+            reused = master;
+        }
+    }
+    EXPECT_FALSE(InPortMap(device));
+    const ToolResult run = RunDrvkeltor(
+        {"ComPort=" + std::to_string(port), "BaudRate=9600", "SuppressAutodetect=1", "Connect"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("COM" + std::to_string(port) + ": no such device"), std::string::npos)
+        << run.err;
+    if (reused >= 0) {
+        char byte = 0;
+        EXPECT_EQ(read(reused, &byte, 1), -1) << "the driver wrote to another program's terminal";
+    }
+    for (const int master : masters) {
+        close(master);
+    }
+}
+
+TEST_F(VprinterProgram, ItsEntryGoesOnSighupAndAtTheEndOfItsInput) {
+    for (const bool hangUp : {true, false}) {
+        Vprinter printer({});
+        int port = 0;
+        std::string device;
+        ASSERT_TRUE(printer.Announcement(&port, &device));
+        ASSERT_TRUE(InPortMap(device));
+        if (hangUp) {
+            printer.Signal(SIGHUP);
+        } else {
+            printer.CloseInput();
+        }
+        EXPECT_EQ(printer.Wait(), 0) << (hangUp ? "SIGHUP" : "end of input");
+        EXPECT_FALSE(InPortMap(device)) << (hangUp ? "SIGHUP" : "end of input");
+    }
+}
+
+TEST_F(VprinterProgram, WhatItCannotDoIsSaidBeforeItServes) {
+    testsupport::TempDir dir;
+    struct Case {
+        std::vector<std::string> arguments;
+        int exitCode;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{"--paper", dir.file("none/paper.txt")},
+         1,
+         "the paper file " + dir.file("none/paper.txt") + " cannot be written: No such file"},
+        {{"--state", dir.file("none/state.txt")},
+         1,
+         "the state file " + dir.file("none/state.txt") + " cannot be written: No such file"},
+        {{"--port", "0"}, 2, "--port takes a COM port number from 1 to 255, not \"0\""},
+        {{"--port", "3", "--port", "4"}, 2, "--port is given twice"},
+        {{"COM3"}, 2, "unexpected argument \"COM3\""},
+        {{"--status"}, 2, "--status needs a word of 1 to 4 hexadecimal digits"},
+    };
+    for (const Case& c : cases) {
+        Vprinter printer(c.arguments);
+        EXPECT_EQ(printer.Wait(), c.exitCode) << c.message;
+        EXPECT_NE(printer.Errors().find("vprinter: " + c.message), std::string::npos) << c.message;
+    }
+    // A registry that cannot be written is named as such, not by its number.
+    testsupport::WriteFileBytes(dir.file("not-a-folder"), "");
+    setenv("BRONTAL_REGISTRY_DIR", dir.file("not-a-folder").c_str(), 1);
+    Vprinter printer({});
+    EXPECT_EQ(printer.Wait(), 1);
+    const std::string errors = printer.Errors();
+    EXPECT_NE(errors.find("cannot enter the port in the port map: the registry file cannot be "
+                          "read (the registry in " +
+                          dir.file("not-a-folder") + ")"),
+              std::string::npos)
+        << errors;
+    EXPECT_EQ(errors.find("Windows error"), std::string::npos) << errors;
+}
+
+}  // namespace
+}  // namespace tooltest
