@@ -30,6 +30,9 @@ constexpr Explanation kExplanations[] = {
     {-9005, "The exchange with the printer failed: its reply could not be read."},
     {-9006, "The driver's settings could not be read."},
     {-9007, "The driver's settings could not be saved."},
+    {-9009,
+     "The printer did not confirm the command: its replies were lost and its state could not "
+     "be read."},
     {-9201,
      "The printer refused the command: commands came in the wrong order (for example a "
      "receipt is already open, or none is)."},
@@ -88,7 +91,9 @@ std::string ExplainResultCode(long code) {
 }
 
 bool IsLinkFailure(long code) {
-    return (code <= -8101 && code >= -8199) || code == -9003 || code == -9004 || code == -9005;
+    // -9009: the command's replies and the status read after them were lost.
+    return (code <= -8101 && code >= -8199) || code == -9003 || code == -9004 || code == -9005 ||
+           code == -9009;
 }
 
 bool IsTimeout(long code) {

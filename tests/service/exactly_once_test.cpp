@@ -42,8 +42,11 @@ class ExactlyOnceTest : public ServiceTest {
 };
 
 TEST_F(ExactlyOnceTest, ReplyLostDuringTheCloseIsReportedCommittedAfterReconnecting) {
-    // Every attempt of the close loses its reply; the first one closed the receipt.
+    // Every attempt of the close loses its reply (the first one closed the receipt), and so does
+    // every attempt of the status read the driver settles an unanswered close with: only the
+    // service's reconnection can tell.
     InjectFault(emu::FaultKind::LostReply, 3, "re");
+    InjectFault(emu::FaultKind::LostReply, 3, "gs");
     const Reply reply = Post("/printers/main/receipts", Sale("Хлеб", "1.20", "2"), "lost-close");
     ASSERT_EQ(reply.status, 200) << reply.text;
     EXPECT_EQ(reply.body["outcome"], "committed");
@@ -66,6 +69,18 @@ TEST_F(ExactlyOnceTest, ReplyLostDuringTheCloseIsReportedCommittedAfterReconnect
         std::string::npos)
         << metrics;
     EXPECT_NE(metrics.find("brontald_reconnects_total{printer=\"main\"} 1"), std::string::npos);
+}
+
+TEST_F(ExactlyOnceTest, ReplyLostDuringTheCloseIsSettledByTheDriverFromThePrinterState) {
+    // The printer's status after the lost replies shows the receipt closed: no reconnection.
+    InjectFault(emu::FaultKind::LostReply, 3, "re");
+    const Reply reply = Post("/printers/main/receipts", Sale("Хлеб", "1.20", "2"), "settled");
+    ASSERT_EQ(reply.status, 200) << reply.text;
+    EXPECT_EQ(reply.body["outcome"], "committed");
+    EXPECT_EQ(reply.body["receipt_number"], 1);
+    EXPECT_EQ(CommittedWith("Хлеб"), 1);
+    EXPECT_EQ(Get("/metrics").text.find("brontald_reconnects_total{printer=\"main\"} 1"),
+              std::string::npos);
 }
 
 TEST_F(ExactlyOnceTest, LinkLostDuringThePaymentIsNotCommittedAndTheReceiptCancelled) {
