@@ -231,17 +231,17 @@ printf '%s\n' ComPort=5 BaudRate=9600 SuppressAutodetect=1 Connect ReceiptType=1
     >"$work/receipt.txt"
 got=$(run "$drvkeltor64" --no-progress -f "$(winpath "$work/receipt.txt")") ||
     fail "drvkeltor.exe receipt: $got"
-expected='Connect: 0
-OpenReceipt: 0
-Sale: 0
-Sale: 0
+expected='Connect: 0 (success)
+OpenReceipt: 0 (success)
+Sale: 0 (success)
+Sale: 0 (success)
 Subtotal=20.55
-CompleteReceipt: 0
-PayCash: 0
+CompleteReceipt: 0 (success)
+PayCash: 0 (success)
 Change=4.45
-CloseReceipt: 0
-PrintXReport: 0
-PrintZReport: 0'
+CloseReceipt: 0 (success)
+PrintXReport: 0 (success)
+PrintZReport: 0 (success)'
 [ "$got" = "$expected" ] || fail "drvkeltor.exe receipt printed: $got"
 for line in 'Хлеб ржаной' '  2 x 8.70' 'Молоко' 'ИТОГ                                      =20.55' \
     'НАЛИЧНЫМИ                                  25.00' 'СДАЧА                                       4.45' \
@@ -253,7 +253,7 @@ say "drvkeltor.exe: receipt, X and Z reports on the paper ($(elapsed))"
 # ---- a port scan behind the progress window finds the printer and keeps its port ----
 run "$drvkeltor64" ComPort=0 BaudRate=0 SuppressAutodetect=0 Connect ?ComPort ?BaudRate \
     >"$work/scan.out" 2>"$work/scan.err" || fail "drvkeltor.exe scan: $(cat "$work/scan.out")"
-[ "$(tr -d '\r' <"$work/scan.out")" = $'Connect: 0\nComPort=5\nBaudRate=9600' ] ||
+[ "$(tr -d '\r' <"$work/scan.out")" = $'Connect: 0 (success)\nComPort=5\nBaudRate=9600' ] ||
     fail "the scan found: $(cat "$work/scan.out")"
 for caption in 'Сканирование портов: COM6 9600' 'Сканирование портов: COM5 9600'; do
     grep -q -F "$caption" "$work/scan.err" || fail "the progress line never showed \"$caption\""
@@ -270,7 +270,7 @@ size=$(run "$drvkeltor32" --no-progress "${connect[@]}" RequestSessionElectronic
 got=$(run "$drvkeltor32" "${connect[@]}" ElectronicJournalReadOffset=0 \
     "ElectronicJournalReadSize=$size" "ElectronicJournalSavePath=$(winpath "$work/journal")" \
     ReadElectronicJournal 2>"$work/journal.err") || fail "drvkeltor.exe (32-bit) journal: $got"
-[ "$got" = $'Connect: 0\nReadElectronicJournal: 0' ] || fail "journal read printed: $got"
+[ "$got" = $'Connect: 0 (success)\nReadElectronicJournal: 0 (success)' ] || fail "journal read printed: $got"
 grep -q -F 'Чтение электронного журнала [' "$work/journal.err" ||
     fail "the journal read showed no progress: $(cat "$work/journal.err")"
 [ "$(stat -c %s "$work/journal/00000001.txt")" = "$size" ] || fail "the saved journal is not whole"
