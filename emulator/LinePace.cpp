@@ -28,6 +28,14 @@ LineDirection::Clock::duration LineDirection::WireTime(uint64_t bytes, unsigned 
     return std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(ns));
 }
 
+uint64_t LineDirection::BytesIn(Clock::duration elapsed, unsigned baud) {
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count();
+    if (ns <= 0) {
+        return 0;
+    }
+    return static_cast<uint64_t>(ns) * baud / (1000000000ULL * kBitsPerByte);
+}
+
 LineDirection::Clock::time_point LineDirection::Take(Clock::time_point start, uint64_t bytes,
                                                      unsigned baud) {
     free_ = start + WireTime(bytes, baud);

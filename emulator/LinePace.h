@@ -28,6 +28,8 @@ class LineDirection {
 
     // The time `bytes` bytes take on the wire at `baud` (which must not be 0).
     static Clock::duration WireTime(uint64_t bytes, unsigned baud);
+    // How many whole bytes cross the wire at `baud` in `elapsed`.
+    static uint64_t BytesIn(Clock::duration elapsed, unsigned baud);
 
     // When bytes ready at `ready` start: at once, or when the line is done with the ones before.
     Clock::time_point Start(Clock::time_point ready) const { return ready > free_ ? ready : free_; }

@@ -340,11 +340,18 @@ bool VirtualPrinter::Impl::Send(const std::string& bytes) {
         pacedBaud = pace.baud;
         const Clock::time_point start = outbound.Start(begin);
         outbound.Take(start, bytes.size(), pace.baud);
+        const size_t fifo = pace.fifoBytes;
         for (size_t done = 0; serving && done < bytes.size();) {
-            const size_t group = std::min<size_t>(pace.fifoBytes, bytes.size() - done);
-            serving = PauseUntil(start + LineDirection::WireTime(done + group, pace.baud)) &&
-                      Write(bytes.data() + done, group);
-            done += group;
+            const size_t group = std::min(bytes.size(), done + fifo);
+            serving = PauseUntil(start + LineDirection::WireTime(group, pace.baud));
+            // Woken late, the printer hands over every whole group that has crossed by now at
+            // once, as a UART's buffer would have them, instead of falling further behind.
+            const uint64_t crossed = LineDirection::BytesIn(Clock::now() - start, pace.baud);
+            const size_t due = crossed >= bytes.size()
+                                   ? bytes.size()
+                                   : std::max(group, static_cast<size_t>(crossed / fifo * fifo));
+            serving = serving && Write(bytes.data() + done, due - done);
+            done = due;
         }
     }
     sendingNs += std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - begin).count();
