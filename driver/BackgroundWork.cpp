@@ -9,12 +9,12 @@
 #include <new>
 
 #include "DrvKeltorResult.h"
+#include "DrvKeltorText.h"
 #include "ProgressDialog.h"
 #include "RoutineTrace.h"
 
 namespace {
 
-constexpr DWORD kCaptionCapacity = 256;
 // More room than this is needed after the text for the number to be shown.
 constexpr size_t kNumberRoom = 16;
 // Gives the user time to read the caption; the port scan waits this long per attempt.
@@ -153,9 +153,9 @@ int UpdateProgress(HWND dialog, LPCSTR text, DWORD number) {
     int result;
     if (text && *text) {
         char caption[kCaptionCapacity] = {};
-        GetWindowTextA(dialog, caption, sizeof caption);
+        GetCaption(dialog, caption, sizeof caption);
         ComposeProgressCaption(caption, sizeof caption, text, number);
-        SetWindowTextA(dialog, caption);
+        SetCaption(dialog, caption);
         result = PostMessageA(bar, PBM_STEPIT, 0, 0);
         Sleep(kProgressPauseMs);
     } else if (number >= 2) {
@@ -179,15 +179,15 @@ void NotifyProgressDone(WorkDescriptor* work) {
     trace.Done(0);
 }
 
-unsigned AutodetectThread(void* work) {
+unsigned WINAPI AutodetectThread(void* work) {
     return RunWorker(work, "CDrvKeltor::AutodetectThread", ScanPorts);
 }
 
-unsigned ReadEJThread(void* work) {
+unsigned WINAPI ReadEJThread(void* work) {
     return RunWorker(work, "CDrvKeltor::ReadEJThread", ReadJournalBlocks);
 }
 
-unsigned WriteFileThread(void* work) {
+unsigned WINAPI WriteFileThread(void* work) {
     return RunWorker(work, "CDrvKeltor::WriteFileThread", WriteFileBlocks);
 }
 

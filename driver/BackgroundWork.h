@@ -71,9 +71,9 @@ void ComposeProgressCaption(LPSTR caption, DWORD capacity, LPCSTR text, DWORD nu
 void NotifyProgressDone(WorkDescriptor* work);
 
 // Worker bodies (thread entry points); each returns the descriptor's result.
-unsigned AutodetectThread(void* work);
-unsigned ReadEJThread(void* work);
-unsigned WriteFileThread(void* work);
+unsigned WINAPI AutodetectThread(void* work);
+unsigned WINAPI ReadEJThread(void* work);
+unsigned WINAPI WriteFileThread(void* work);
 
 // Destroys the progress window of work running on `device` (an object released from inside the
 // dialog's loop) and waits until its worker has finished with the device.

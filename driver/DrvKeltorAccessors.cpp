@@ -46,6 +46,16 @@ HRESULT PutText(LPCSTR name, AnsiText& text, BSTR value) {
     return trace.Done(AnsiFromBstr(value, text));
 }
 
+HRESULT GetPath(LPCSTR name, const AnsiText& path, BSTR* out) {
+    const CMemberTrace trace(name);
+    return trace.Done(BstrFromPath(path.c_str(), out));
+}
+
+HRESULT PutPath(LPCSTR name, AnsiText& path, BSTR value) {
+    const CMemberTrace trace(name);
+    return trace.Done(PathFromBstr(value, path));
+}
+
 enum class Shown { Value, Result };
 
 template <class Out>
@@ -91,6 +101,14 @@ HRESULT GetWord(LPCSTR name, WORD word, Out* out) {
 #define DRV_PUT_TEXT(name, type, member)                    \
     DRV_PUTTER(name, type) {                                \
         return PutText(DRV_PUT_NAME(name), member, newVal); \
+    }
+#define DRV_GET_PATH(name, type, member)                  \
+    DRV_GETTER(name, type) {                              \
+        return GetPath(DRV_GET_NAME(name), member, pVal); \
+    }
+#define DRV_PUT_PATH(name, type, member)                    \
+    DRV_PUTTER(name, type) {                                \
+        return PutPath(DRV_PUT_NAME(name), member, newVal); \
     }
 #define DRV_GET_WORD(name, type, member)                  \
     DRV_GETTER(name, type) {                              \

@@ -168,13 +168,13 @@ STDMETHODIMP CDrvKeltor::get_TracePath(BSTR* pVal) {
     const CMemberTrace trace("CDrvKeltor::get_TracePath");
     char path[kTracePathCapacity] = {};
     GetTracePath(path, sizeof path);
-    return trace.Done(BstrFromAnsi(path, pVal));
+    return trace.Done(BstrFromPath(path, pVal));
 }
 
 STDMETHODIMP CDrvKeltor::put_TracePath(BSTR newVal) {
     const CMemberTrace trace("CDrvKeltor::put_TracePath");
     AnsiText path;
-    const HRESULT hr = AnsiFromBstr(newVal, path);
+    const HRESULT hr = PathFromBstr(newVal, path);
     if (FAILED(hr)) {
         return trace.Done(hr);
     }

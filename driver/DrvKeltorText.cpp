@@ -6,7 +6,7 @@
 
 namespace {
 
-HRESULT BstrFromBytes(LPCSTR text, size_t length, BSTR* wide) {
+HRESULT BstrFromBytes(UINT codePage, LPCSTR text, size_t length, BSTR* wide) {
     if (!wide) {
         return E_POINTER;
     }
@@ -15,7 +15,8 @@ HRESULT BstrFromBytes(LPCSTR text, size_t length, BSTR* wide) {
         return E_OUTOFMEMORY;
     }
     const int count = static_cast<int>(length);
-    const int wideLength = count == 0 ? 0 : MultiByteToWideChar(CP_ACP, 0, text, count, nullptr, 0);
+    const int wideLength =
+        count == 0 ? 0 : MultiByteToWideChar(codePage, 0, text, count, nullptr, 0);
     if (count != 0 && wideLength <= 0) {
         return E_FAIL;
     }
@@ -23,7 +24,7 @@ HRESULT BstrFromBytes(LPCSTR text, size_t length, BSTR* wide) {
     if (!result) {
         return E_OUTOFMEMORY;
     }
-    if (wideLength > 0 && MultiByteToWideChar(CP_ACP, 0, text, count, result, wideLength) <= 0) {
+    if (wideLength > 0 && MultiByteToWideChar(codePage, 0, text, count, result, wideLength) <= 0) {
         SysFreeString(result);
         return E_FAIL;
     }
@@ -32,9 +33,7 @@ HRESULT BstrFromBytes(LPCSTR text, size_t length, BSTR* wide) {
     return S_OK;
 }
 
-}  // namespace
-
-HRESULT AnsiFromBstr(BSTR wide, std::string& text) {
+HRESULT BytesFromBstr(UINT codePage, BSTR wide, std::string& text) {
     const UINT length = SysStringLen(wide);
     if (length == 0) {
         text.clear();
@@ -45,13 +44,14 @@ HRESULT AnsiFromBstr(BSTR wide, std::string& text) {
     }
     const int count = static_cast<int>(length);
     const int ansiLength =
-        WideCharToMultiByte(CP_ACP, 0, wide, count, nullptr, 0, nullptr, nullptr);
+        WideCharToMultiByte(codePage, 0, wide, count, nullptr, 0, nullptr, nullptr);
     if (ansiLength <= 0) {
         return E_FAIL;
     }
     try {
         std::string converted(static_cast<size_t>(ansiLength), '\0');
-        WideCharToMultiByte(CP_ACP, 0, wide, count, converted.data(), ansiLength, nullptr, nullptr);
+        WideCharToMultiByte(codePage, 0, wide, count, converted.data(), ansiLength, nullptr,
+                            nullptr);
         text.swap(converted);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
@@ -59,16 +59,61 @@ HRESULT AnsiFromBstr(BSTR wide, std::string& text) {
     return S_OK;
 }
 
-HRESULT BstrFromAnsi(const std::string& text, BSTR* wide) {
-    return BstrFromBytes(text.data(), text.size(), wide);
-}
-
-HRESULT BstrFromAnsi(LPCSTR text, BSTR* wide) {
+HRESULT BstrFromString(UINT codePage, LPCSTR text, BSTR* wide) {
     size_t length = 0;
     if (text) {
         while (text[length] != '\0') {
             ++length;
         }
     }
-    return BstrFromBytes(text ? text : "", length, wide);
+    return BstrFromBytes(codePage, text ? text : "", length, wide);
+}
+
+}  // namespace
+
+HRESULT AnsiFromBstr(BSTR wide, std::string& text) {
+    return BytesFromBstr(kDriverTextCodePage, wide, text);
+}
+
+HRESULT BstrFromAnsi(const std::string& text, BSTR* wide) {
+    return BstrFromBytes(kDriverTextCodePage, text.data(), text.size(), wide);
+}
+
+HRESULT BstrFromAnsi(LPCSTR text, BSTR* wide) {
+    return BstrFromString(kDriverTextCodePage, text, wide);
+}
+
+HRESULT PathFromBstr(BSTR wide, std::string& path) {
+    return BytesFromBstr(CP_ACP, wide, path);
+}
+
+HRESULT BstrFromPath(LPCSTR path, BSTR* wide) {
+    return BstrFromString(CP_ACP, path, wide);
+}
+
+BOOL SetCaption(HWND window, LPCSTR text) {
+    BSTR wide = nullptr;
+    if (FAILED(BstrFromString(kDriverTextCodePage, text, &wide))) {
+        return FALSE;
+    }
+    const BOOL done = SetWindowTextW(window, wide);
+    SysFreeString(wide);
+    return done;
+}
+
+int GetCaption(HWND window, LPSTR text, int capacity) {
+    if (!text || capacity <= 0) {
+        return 0;
+    }
+    text[0] = '\0';
+    WCHAR wide[kCaptionCapacity] = {};
+    const int length =
+        GetWindowTextW(window, wide, capacity < kCaptionCapacity ? capacity : kCaptionCapacity);
+    if (length <= 0) {
+        return 0;
+    }
+    const int count = WideCharToMultiByte(kDriverTextCodePage, 0, wide, length, text, capacity - 1,
+                                          nullptr, nullptr);
+    text[count > 0 ? count : 0] = '\0';
+    return count > 0 ? count : 0;
 }

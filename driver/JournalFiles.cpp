@@ -33,7 +33,8 @@ bool JournalFilePath(DWORD identifier, LPCSTR path, LPSTR file, DWORD capacity) 
     int written = 0;
     if (IsFolder(path)) {
         written = std::snprintf(file, capacity, "%s%s%08u.txt", path,
-                                EndsInSeparator(path, length) ? "" : "/", identifier);
+                                EndsInSeparator(path, length) ? "" : "/",
+                                static_cast<unsigned>(identifier));
     } else {
         written = std::snprintf(file, capacity, "%s", path);
     }

@@ -145,7 +145,7 @@ int CDrvKeltor::PrintJournalData(CDeviceFrame& frame) {
     const AnsiText& text = m_electronicJournalData;
     char portion[kPrintPortionLength + 1];
     for (size_t start = 0; start < text.size(); start += kPrintPortionLength) {
-        const size_t end = std::min(text.size(), start + kPrintPortionLength);
+        const size_t end = std::min<size_t>(text.size(), start + kPrintPortionLength);
         DWORD length = 0;
         for (size_t i = start; i < end; ++i) {
             if (text[i] != '\r') {

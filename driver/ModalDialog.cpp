@@ -20,7 +20,9 @@ INT_PTR CModalDialog::DoModal(HWND parent) {
     }
     m_outer = t_current;
     t_current = this;
-    const INT_PTR result = DialogBoxIndirectParamA(nullptr, dialogTemplate, parent, DialogProc,
+    // A Unicode window: its caption keeps the driver's Russian texts whatever the system's ANSI
+    // code page.
+    const INT_PTR result = DialogBoxIndirectParamW(nullptr, dialogTemplate, parent, DialogProc,
                                                    reinterpret_cast<LPARAM>(this));
     t_current = m_outer;
     m_outer = nullptr;

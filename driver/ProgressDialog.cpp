@@ -8,6 +8,7 @@
 #include <new>
 
 #include "DrvKeltorResult.h"
+#include "DrvKeltorText.h"
 #include "RoutineTrace.h"
 
 namespace {
@@ -63,7 +64,7 @@ LPCSTR CaptionOf(DWORD kind) {
     }
 }
 
-using WorkerBody = unsigned (*)(void*);
+using WorkerBody = unsigned(WINAPI*)(void*);
 
 WorkerBody WorkerOf(DWORD kind) {
     switch (kind) {
@@ -113,6 +114,11 @@ std::vector<DWORD> BuildProgressDialogTemplate() {
 }
 
 const DLGTEMPLATE* CProgressDialog::Template() {
+    // The bar's window class belongs to the common controls, which register it on request.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+    if (!InitCommonControlsEx(&controls)) {
+        return nullptr;
+    }
     if (m_template.empty()) {
         m_template = BuildProgressDialogTemplate();
     }
@@ -136,7 +142,7 @@ BOOL CProgressDialog::OnInitDialog() {
     SendMessageA(bar, PBM_SETRANGE32, m_work->progressMinimum, m_work->progressMaximum);
     SendMessageA(bar, PBM_SETSTEP, m_work->progressStep, 0);
     if (LPCSTR caption = CaptionOf(m_work->kind)) {
-        SetWindowTextA(m_hWnd, caption);
+        SetCaption(m_hWnd, caption);
     }
     if (!StartWorker()) {
         // Nothing would ever end the dialog: it ends at once with the failure.

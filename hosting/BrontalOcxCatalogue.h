@@ -1,5 +1,6 @@
-// The member catalogue of IDrvKeltor as libBrontalOcx lists it for tools, which have no type
-// library to read at run time: every member with its DISPID, Automation type and access.
+// The member catalogue of IDrvKeltor as the component library lists it for tools, the same on
+// Linux, whose library carries no type library, and on Windows: every member with its DISPID,
+// Automation type and access.
 //
 // A client header: a tool loads the registered library itself (the InprocServer32 path of the
 // class) and asks GetProcAddress for kMemberCatalogueExport.

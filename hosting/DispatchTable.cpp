@@ -11,14 +11,14 @@ namespace {
 template <class Entry>
 struct GetterValue;
 template <class T>
-struct GetterValue<HRESULT (IDrvKeltor::*)(T*)> {
+struct GetterValue<HRESULT (STDMETHODCALLTYPE IDrvKeltor::*)(T*)> {
     using Type = T;
 };
 
 template <class Entry>
 struct PutterValue;
 template <class T>
-struct PutterValue<HRESULT (IDrvKeltor::*)(T)> {
+struct PutterValue<HRESULT (STDMETHODCALLTYPE IDrvKeltor::*)(T)> {
     using Type = T;
 };
 

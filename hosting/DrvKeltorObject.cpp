@@ -5,6 +5,7 @@
 
 #include "BrontalOcxModule.h"
 #include "DispatchTable.h"
+#include "TypeLibrary.h"
 
 HRESULT CDrvKeltorObject::Create(IUnknown* outer, REFIID riid, void** object) {
     if (!object) {
@@ -90,15 +91,12 @@ STDMETHODIMP CDrvKeltorObject::GetTypeInfoCount(UINT* count) {
     if (!count) {
         return E_INVALIDARG;
     }
-    *count = 0;
+    *count = DrvKeltorTypeInfoCount();
     return S_OK;
 }
 
-STDMETHODIMP CDrvKeltorObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-    if (info) {
-        *info = nullptr;
-    }
-    return DISP_E_BADINDEX;
+STDMETHODIMP CDrvKeltorObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
+    return GetDrvKeltorTypeInfo(index, info);
 }
 
 STDMETHODIMP CDrvKeltorObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,

@@ -24,7 +24,8 @@ class CDrvKeltorObject final : public CDrvKeltor {
     STDMETHOD_(ULONG, AddRef)() override;
     STDMETHOD_(ULONG, Release)() override;
 
-    // ---- IDispatch: no type information at run time; calls go through the dispatch table ----
+    // ---- IDispatch: calls go through the dispatch table; type information comes from the
+    // library's type library where it carries one ----
     STDMETHOD(GetTypeInfoCount)(UINT* count) override;
     STDMETHOD(GetTypeInfo)(UINT index, LCID locale, ITypeInfo** info) override;
     STDMETHOD(GetIDsOfNames)

@@ -1,10 +1,14 @@
 // Registration of the component under HKEY_CLASSES_ROOT: the application identifier script, then
-// the class script, then a check that the type library and the factory entries read back.
+// the class script and the type library, then a check that the type library and the factory
+// entries read back.
+#include <olectl.h>
+
 #include <cstring>
 #include <string>
 
 #include "BrontalOcxModule.h"
 #include "IDrvKeltor.h"
+#include "TypeLibrary.h"
 
 namespace {
 
@@ -112,8 +116,11 @@ HRESULT RegisterBrontalOcx(LPCSTR modulePath) {
     if (FAILED(hr)) {
         return hr;
     }
-    // No type library object is loaded at run time: the class's TypeLib entry is its
-    // registration, and the factory is reached through InprocServer32. Both must read back.
+    if (FAILED(RegisterDrvKeltorTypeLibrary())) {
+        return SELFREG_E_TYPELIB;
+    }
+    // The class's TypeLib entry names the type library, and the factory is reached through
+    // InprocServer32: both must read back.
     if (ReadDefault(std::string(kClassKey) + "\\TypeLib") != BRONTALOCX_LIBID_TEXT) {
         return SELFREG_E_TYPELIB;
     }
@@ -133,5 +140,5 @@ HRESULT UnregisterBrontalOcx() {
             return FromStatus(status);
         }
     }
-    return S_OK;
+    return FAILED(UnregisterDrvKeltorTypeLibrary()) ? SELFREG_E_TYPELIB : S_OK;
 }

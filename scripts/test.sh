@@ -2,7 +2,7 @@
 # Installs what is missing, configures and builds with the sanitizers and runs the whole suite.
 # With the default preset it then runs the stages CI adds, each timed: the .deb tried in a fresh
 # root, the fuzz targets for a bounded time, the tests that start threads under ThreadSanitizer,
-# and the receipts soak.
+# the receipts soak, and the Windows build tested under Wine.
 # Usage: scripts/test.sh [preset]   (default: asan; debug and release work too)
 #   BRONTAL_FUZZ_SECONDS (20): run time of each fuzz target; 0 skips the stage.
 #   BRONTAL_EXTRA_STAGES=0 skips every stage after the suite.
@@ -88,3 +88,9 @@ stage_done "ThreadSanitizer"
 stage soak
 ctest --preset soak --no-tests=error
 stage_done soak
+
+stage "Windows under Wine"
+# Both widths cross-built, registered and driven by real Windows clients against this build's
+# virtual printer.
+tests/windows/wine-test.sh "build/$preset/bin/vprinter"
+stage_done "Windows under Wine"

@@ -127,7 +127,7 @@ int CBrontExtender::UnInitialize() {
     return 0;
 }
 
-unsigned CBrontExtender::RegMonitorThread(void* settingsKey) {
+unsigned WINAPI CBrontExtender::RegMonitorThread(void* settingsKey) {
     HKEY key = static_cast<HKEY>(settingsKey);
     const HANDLE stop = g_stopEvent.load();
     const HANDLE change = CreateEventA(nullptr, TRUE, FALSE, nullptr);

@@ -136,7 +136,7 @@ class CBrontExtender {
     // Stops the monitor (the stop event, then at most 5000 ms) and frees its state: always 0.
     static int UnInitialize();
     // The monitor thread: its argument is the open settings key, which it owns and closes.
-    static unsigned RegMonitorThread(void* settingsKey);
+    static unsigned WINAPI RegMonitorThread(void* settingsKey);
 
     CBrontExtender() = delete;
 };

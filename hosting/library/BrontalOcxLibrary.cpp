@@ -1,25 +1,9 @@
-// The exports of libBrontalOcx and its version resource.
+// The exports of the component library (libBrontalOcx.so, BrontalOcx.dll).
 #include <windows.h>
-
-#include <versionresource.h>
+#include <olectl.h>
 
 #include "BrontalOcxCatalogue.h"
 #include "BrontalOcxModule.h"
-
-BRONTAL_VERSION_RESOURCE(BRONTAL_VERSION_MAJOR, BRONTAL_VERSION_MINOR, BRONTAL_VERSION_PATCH, 0,
-                         BRONTAL_VERSION_MAJOR, BRONTAL_VERSION_MINOR, BRONTAL_VERSION_PATCH, 0,
-                         VFT_DLL, 0x0419, 1251,
-                         "CompanyName\0"
-                         "Orvane\0"
-                         "FileDescription\0"
-                         "BrontalOcx\0"
-                         "FileVersion\0" BRONTAL_VERSION_TEXT
-                         "\0"
-                         "InternalName\0"
-                         "BrontalOcx\0"
-                         "ProductName\0"
-                         "BrontalOcx\0"
-                         "ProductVersion\0" BRONTAL_VERSION_TEXT "\0");
 
 namespace {
 

@@ -7,6 +7,17 @@
 
 #define PBS_SMOOTH 0x01
 
+typedef struct tagINITCOMMONCONTROLSEX {
+    DWORD dwSize;  // sizeof(INITCOMMONCONTROLSEX)
+    DWORD dwICC;   // ICC_* classes to register
+} INITCOMMONCONTROLSEX, *LPINITCOMMONCONTROLSEX;
+
+#define ICC_PROGRESS_CLASS 0x00000020
+
+// Registers the control classes asked for, as Windows needs before a dialog holds one. The
+// progress bar is always registered here; FALSE only for a wrong dwSize or a null argument.
+WINBASEAPI BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX* picce);
+
 // Range 0 to 100, step 10 and position 0 when created. A position is kept within the range;
 // a step past the maximum starts again from the minimum.
 #define PBM_SETPOS (WM_USER + 2)   // wParam: position; the previous position

@@ -64,6 +64,7 @@ typedef struct {
 } DLGITEMTEMPLATE;
 #pragma pack(pop)
 typedef const DLGTEMPLATE* LPCDLGTEMPLATEA;
+typedef const DLGTEMPLATE* LPCDLGTEMPLATEW;
 typedef DLGTEMPLATE* LPDLGTEMPLATEA;
 static_assert(sizeof(DLGTEMPLATE) == 18 && sizeof(DLGITEMTEMPLATE) == 18, "Windows layout");
 
@@ -132,6 +133,11 @@ static_assert(sizeof(DLGTEMPLATE) == 18 && sizeof(DLGITEMTEMPLATE) == 18, "Windo
 WINBASEAPI INT_PTR WINAPI DialogBoxIndirectParamA(HINSTANCE hInstance,
                                                   LPCDLGTEMPLATEA hDialogTemplate, HWND hWndParent,
                                                   DLGPROC lpDialogFunc, LPARAM dwInitParam);
+// The same dialog. On Windows it is a Unicode window, whose texts keep every character; here a
+// window has no such kind (texts are ANSI, the wide functions convert them).
+WINBASEAPI INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE hInstance,
+                                                  LPCDLGTEMPLATEW hDialogTemplate, HWND hWndParent,
+                                                  DLGPROC lpDialogFunc, LPARAM dwInitParam);
 // Sets the end code of a modal dialog; its loop ends once the current message is handled.
 WINBASEAPI BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult);
 WINBASEAPI HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem);
@@ -149,6 +155,10 @@ WINBASEAPI LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwN
 WINBASEAPI BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString);
 WINBASEAPI int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount);
 WINBASEAPI int WINAPI GetWindowTextLengthA(HWND hWnd);
+// The same texts as UTF-16, converted with the ANSI code page (a character it lacks becomes '?').
+// GetWindowTextW copies at most nMaxCount - 1 characters and a terminator.
+WINBASEAPI BOOL WINAPI SetWindowTextW(HWND hWnd, LPCWSTR lpString);
+WINBASEAPI int WINAPI GetWindowTextW(HWND hWnd, LPWSTR lpString, int nMaxCount);
 
 WINBASEAPI LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 // Like SendMessageA on the window's own thread; to another thread's window it queues the message

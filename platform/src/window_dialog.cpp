@@ -344,3 +344,10 @@ WINBASEAPI BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult) {
     window->queue->wakeup.notify_all();
     return TRUE;
 }
+
+WINBASEAPI INT_PTR WINAPI DialogBoxIndirectParamW(HINSTANCE hInstance,
+                                                  LPCDLGTEMPLATEW hDialogTemplate, HWND hWndParent,
+                                                  DLGPROC lpDialogFunc, LPARAM dwInitParam) {
+    return DialogBoxIndirectParamA(hInstance, hDialogTemplate, hWndParent, lpDialogFunc,
+                                   dwInitParam);
+}

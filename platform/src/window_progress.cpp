@@ -82,3 +82,7 @@ LRESULT ProgressProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 }  // namespace brontal::window
+
+WINBASEAPI BOOL WINAPI InitCommonControlsEx(const INITCOMMONCONTROLSEX* picce) {
+    return picce && picce->dwSize == sizeof(INITCOMMONCONTROLSEX) ? TRUE : FALSE;
+}

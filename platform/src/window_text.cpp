@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+
+#include "codepage.h"
 
 namespace brontal::window {
 
@@ -68,4 +71,29 @@ WINBASEAPI int WINAPI GetWindowTextLengthA(HWND hWnd) {
         return 0;
     }
     return static_cast<int>(SendMessageA(hWnd, WM_GETTEXTLENGTH, 0, 0));
+}
+
+WINBASEAPI BOOL WINAPI SetWindowTextW(HWND hWnd, LPCWSTR lpString) {
+    std::string text;
+    for (LPCWSTR unit = lpString; unit && *unit; ++unit) {
+        unsigned char byte = 0;
+        if (!brontal::codepage::UnicodeToCp1251(*unit, &byte)) {
+            byte = '?';
+        }
+        text.push_back(static_cast<char>(byte));
+    }
+    return SetWindowTextA(hWnd, text.c_str());
+}
+
+WINBASEAPI int WINAPI GetWindowTextW(HWND hWnd, LPWSTR lpString, int nMaxCount) {
+    if (!lpString || nMaxCount <= 0) {
+        return 0;
+    }
+    std::string text(static_cast<size_t>(nMaxCount), '\0');
+    const int count = GetWindowTextA(hWnd, text.data(), nMaxCount);
+    for (int i = 0; i < count; ++i) {
+        lpString[i] = brontal::codepage::Cp1251ToUnicode(static_cast<unsigned char>(text[i]));
+    }
+    lpString[count] = 0;
+    return count;
 }

@@ -1,6 +1,7 @@
 #include "IdlWriter.h"
 
 #include "DispatchTable.h"
+#include "DrvKeltorMemberHelp.h"
 #include "IDrvKeltor.h"
 
 namespace client {
@@ -18,7 +19,8 @@ std::string IdlType(VARTYPE type) {
         case VT_I4:
             return (type & VT_ARRAY) ? "SAFEARRAY(LONG)" : "LONG";
         case VT_CY:
-            return "CY";
+            // CY would be typed as the structure it is; CURRENCY is the Automation type.
+            return "CURRENCY";
         case VT_DATE:
             return "DATE";
         case VT_BSTR:
@@ -26,6 +28,18 @@ std::string IdlType(VARTYPE type) {
         default:
             return "?";
     }
+}
+
+// The member's description from the catalogue, as an IDL string.
+std::string HelpOf(const char* name) {
+    std::string quoted;
+    for (const char* c = DrvKeltorMemberHelp(name); *c; ++c) {
+        if (*c == '"' || *c == '\\') {
+            quoted += '\\';
+        }
+        quoted += *c;
+    }
+    return quoted;
 }
 
 std::string Braceless(const char* text) {
@@ -59,16 +73,19 @@ std::string DrvKeltorIdl() {
     for (std::size_t i = 0; i < kDrvKeltorMemberCount; ++i) {
         const DispatchMember& member = kDrvKeltorMembers[i];
         const std::string id = std::to_string(member.dispid);
+        // Object browsers show the help string beside each member.
         if (member.kind == MemberKind::Method) {
-            idl += "    [id(" + id + ")] HRESULT " + member.name + "();\n";
+            idl += "    [id(" + id + "), helpstring(\"" + HelpOf(member.name) + "\")] HRESULT " +
+                   member.name + "();\n";
             continue;
         }
         const std::string type = IdlType(member.type);
-        const std::string get = "    [propget, id(" + id + ")] HRESULT " + member.name +
-                                "([out, retval] " + type + "* pVal);\n";
+        const std::string help = "helpstring(\"" + HelpOf(member.name) + "\")";
+        const std::string get = "    [propget, id(" + id + "), " + help + "] HRESULT " +
+                                member.name + "([out, retval] " + type + "* pVal);\n";
         const std::string put = (member.access & kMemberPut)
-                                    ? "    [propput, id(" + id + ")] HRESULT " + member.name +
-                                          "([in] " + type + " newVal);\n"
+                                    ? "    [propput, id(" + id + "), " + help + "] HRESULT " +
+                                          member.name + "([in] " + type + " newVal);\n"
                                     : std::string();
         idl += (member.access & kMemberPutFirst) ? put + get : get + put;
     }

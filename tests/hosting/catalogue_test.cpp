@@ -150,12 +150,22 @@ TEST(Catalogue, IdlInTheTreeMatchesTheTable) {
     EXPECT_EQ(testsupport::ReadFileBytes(path), idl)
         << "hosting/BrontalOcx.idl is out of date: run this test with BRONTAL_WRITE_IDL=1";
     // A spot check of the text itself.
-    EXPECT_NE(idl.find("    [propput, id(88)] HRESULT ElectronicJournalCRC([in] ULONG newVal);\n"
-                       "    [propget, id(88)] HRESULT ElectronicJournalCRC([out, retval] ULONG* "
-                       "pVal);\n"),
+    const std::string crcHelp =
+        "helpstring(\"Checksum (CRC-32) of the electronic journal read, used to validate it\")";
+    EXPECT_NE(idl.find("    [propput, id(88), " + crcHelp +
+                       "] HRESULT ElectronicJournalCRC([in] ULONG newVal);\n"
+                       "    [propget, id(88), " +
+                       crcHelp + "] HRESULT ElectronicJournalCRC([out, retval] ULONG* pVal);\n"),
               std::string::npos);
-    EXPECT_NE(idl.find("[propput, id(106)] HRESULT StringTableItems([in] SAFEARRAY(BSTR) newVal);"),
+    EXPECT_NE(idl.find("HRESULT StringTableItems([in] SAFEARRAY(BSTR) newVal);"),
               std::string::npos);
+    EXPECT_NE(idl.find("    [id(2), helpstring(\"Opens the link to the printer (searching ports and "
+                       "speeds unless SuppressAutodetect) and reads its identification\")] "
+                       "HRESULT Connect();\n"),
+              std::string::npos);
+    // Money is the Automation currency type; widl would make CY a structure.
+    EXPECT_NE(idl.find("HRESULT Price([in] CURRENCY newVal);"), std::string::npos);
+    EXPECT_EQ(idl.find(" CY"), std::string::npos);
 }
 
 }  // namespace

@@ -108,6 +108,44 @@ TEST(ModalDialog, EndedDuringItsInitialisationItRunsNoLoop) {
     EXPECT_EQ(steps, 0);
 }
 
+// The wide form runs the same dialog; wide texts are the ANSI texts converted, a character
+// Windows-1251 lacks reads back as '?', and a short buffer gets the text cut and terminated.
+TEST(ModalDialog, TheWideFormRunsTheSameDialogAndConvertsItsTexts) {
+    TemplateBuilder builder;
+    builder.Progress(kBarId);
+    std::string ansi;
+    std::u16string wide;
+    std::u16string cut;
+    int copied = -1;
+    g_handler = [&](HWND window, UINT message, WPARAM, LPARAM) -> INT_PTR {
+        if (message != WM_INITDIALOG) {
+            return FALSE;
+        }
+        EXPECT_TRUE(SetWindowTextW(window, u"Ждите\u00e9"));
+        char narrow[64] = {};
+        GetWindowTextA(window, narrow, sizeof narrow);
+        ansi = narrow;
+        char16_t text[64] = {};
+        copied = GetWindowTextW(window, text, 64);
+        wide = text;
+        char16_t shortText[4] = {u'x', u'x', u'x', u'x'};
+        GetWindowTextW(window, shortText, 4);
+        cut.assign(shortText, 4);
+        EndDialog(window, 7);
+        return TRUE;
+    };
+    EXPECT_EQ(DialogBoxIndirectParamW(nullptr, builder.Build(), nullptr, TestProcedure, 0), 7);
+    g_handler = nullptr;
+    EXPECT_EQ(ansi, Cp1251("Ждите?"));
+    EXPECT_EQ(wide, u"Ждите?");
+    EXPECT_EQ(copied, 6);
+    EXPECT_EQ(cut, std::u16string(u"Жди\0", 4));
+    EXPECT_FALSE(SetWindowTextW(nullptr, u"x"));
+    char16_t none[2] = {u'x', 0};
+    EXPECT_EQ(GetWindowTextW(nullptr, none, 2), 0);
+    EXPECT_EQ(none[0], u'\0');
+}
+
 TEST(ModalDialog, TemplatesItCannotBuildAreRefused) {
     int calls = 0;
     const auto count = [&](HWND, UINT, WPARAM, LPARAM) -> INT_PTR {
@@ -281,6 +319,14 @@ TEST(ProgressBar, KeepsItsPositionWithinTheRangeAndStepsRoundIt) {
         EndDialog(window, 1);
         return TRUE;
     });
+}
+
+TEST(ProgressBar, CommonControlsTakeOnlyAWellFormedRequest) {
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+    EXPECT_TRUE(InitCommonControlsEx(&controls));
+    controls.dwSize = sizeof controls + 1;
+    EXPECT_FALSE(InitCommonControlsEx(&controls));
+    EXPECT_FALSE(InitCommonControlsEx(nullptr));
 }
 
 TEST(WindowData, DialogsAndControlsKeepTheirWords) {

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <iterator>
 
+#include "DrvKeltorMemberHelp.h"
+
 namespace drvkeltor {
 
 namespace {
@@ -29,19 +31,6 @@ const BrontalMemberInfo kBuiltinMembers[] = {
 #define DRV_PROPERTY(dispid, name, access, type, ...) \
     {dispid, DRV_VT_##type, 0, DRV_ACCESS_##access, #name},
 #include "DrvKeltorMembers.def"
-};
-
-struct MemberHelp {
-    const char* name;
-    const char* text;
-};
-
-const MemberHelp kBuiltinHelp[] = {
-#define DRV_METHOD(dispid, name)
-#define DRV_PROPERTY(dispid, name, ...)
-#define DRV_HELP(name, text) {#name, text},
-#include "DrvKeltorMembers.def"
-#undef DRV_HELP
 };
 
 // The library file registered for the class: HKCR\CLSID\{...}\InprocServer32.
@@ -120,14 +109,7 @@ const CMemberCatalogue& CMemberCatalogue::Builtin() {
         auto* built = new CMemberCatalogue;
         built->m_members.assign(std::begin(kBuiltinMembers), std::end(kBuiltinMembers));
         for (const BrontalMemberInfo& member : built->m_members) {
-            std::string help;
-            for (const MemberHelp& row : kBuiltinHelp) {
-                if (std::strcmp(row.name, member.name) == 0) {
-                    help = row.text;
-                    break;
-                }
-            }
-            built->m_help.push_back(help);
+            built->m_help.push_back(DrvKeltorMemberHelp(member.name));
         }
         return built;
     }();

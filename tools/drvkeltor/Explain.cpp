@@ -40,6 +40,8 @@ const Text kDriverTexts[] = {
     {-9005, "the printer's reply could not be read", "ответ принтера не удалось разобрать"},
     {-9006, "the driver's settings could not be read", "не удалось прочитать настройки драйвера"},
     {-9007, "the driver's settings could not be saved", "не удалось сохранить настройки драйвера"},
+    {-9009, "the printer did not confirm the command: check its state before repeating it",
+     "принтер не подтвердил выполнение команды: проверьте его состояние, прежде чем повторять"},
     {-9401, "the driver object could not start", "объект драйвера не смог запуститься"},
     {-9402, "the background work could not start, or its file could not be read",
      "фоновая операция не запустилась или её файл не читается"},
