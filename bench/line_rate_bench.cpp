@@ -47,12 +47,22 @@ struct Setup {
 };
 Setup* g_setup = nullptr;
 
-// Times the process went to sleep waiting: each is a wake-up when the line hands bytes over.
-long Sleeps() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_nvcsw;
-}
+// The process's CPU split into its own code and the kernel's work for it, and the times it went
+// to sleep waiting: each is a wake-up when the line hands bytes over.
+struct Usage {
+    double user = 0;
+    double system = 0;
+    long sleeps = 0;
+
+    static Usage Now() {
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        const auto seconds = [](const timeval& tv) {
+            return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) * 1e-6;
+        };
+        return {seconds(usage.ru_utime), seconds(usage.ru_stime), usage.ru_nvcsw};
+    }
+};
 
 // One driver object, created by its ProgID as a point-of-sale program creates it.
 class Driver {
@@ -117,7 +127,7 @@ struct Tally {
     int runs = 0;
     double wall = 0;
     double cpu = 0;
-    long sleeps = 0;
+    Usage usage;
     uint64_t toPrinter = 0;
     uint64_t fromPrinter = 0;
     uint64_t frames = 0;
@@ -128,13 +138,16 @@ struct Tally {
             state.SkipWithError("the printer does not answer its commands");
             return false;
         }
-        const long sleeps0 = Sleeps();
+        const Usage usage0 = Usage::Now();
         const double cpu0 = bench::ProcessCpuSeconds();
         const double wall0 = bench::WallSeconds();
         const bool done = operation();
         const double elapsed = bench::WallSeconds() - wall0;
         cpu += bench::ProcessCpuSeconds() - cpu0;
-        sleeps += Sleeps() - sleeps0;
+        const Usage usage1 = Usage::Now();
+        usage.user += usage1.user - usage0.user;
+        usage.system += usage1.system - usage0.system;
+        usage.sleeps += usage1.sleeps - usage0.sleeps;
         wall += elapsed;
         state.SetIterationTime(elapsed);
         bench::PrinterProcess::Counts counts;
@@ -165,10 +178,13 @@ struct Tally {
         state.counters["exchanges"] = static_cast<double>(frames) / n;
         state.counters["line_bytes"] = static_cast<double>(toPrinter + fromPrinter) / n;
         state.counters["cpu_ms"] = 1e3 * cpu / n;
-        state.counters["cpu_us_per_rx_byte"] = 1e6 * cpu / static_cast<double>(fromPrinter);
+        const double received = static_cast<double>(fromPrinter);
+        state.counters["cpu_us_per_rx_byte"] = 1e6 * cpu / received;
+        // The driver's own code, and the kernel's work for it (system calls, wake-ups).
+        state.counters["user_us_per_rx_byte"] = 1e6 * usage.user / received;
+        state.counters["sys_us_per_rx_byte"] = 1e6 * usage.system / received;
         state.counters["cpu_core_pct"] = 100.0 * cpu / wall;
-        state.counters["wakes_per_rx_byte"] =
-            static_cast<double>(sleeps) / static_cast<double>(fromPrinter);
+        state.counters["wakes_per_rx_byte"] = static_cast<double>(usage.sleeps) / received;
     }
 };
 
@@ -336,6 +352,27 @@ void BM_ConnectStoredPort(benchmark::State& state) {
     tally.Report(state);
 }
 
+// A request the printer works on for `ms` (argument), sending SYN about every 300 ms: the CPU
+// the driver spends waiting ("cpu_core_pct"), which is what a slow print costs it.
+void BM_IdleWait(benchmark::State& state) {
+    Tally tally;
+    tally.baud = 115200;
+    Driver driver(&state);
+    if (!SetLine(state, 1) || !driver.Connect(tally.baud)) {
+        return;
+    }
+    for (auto _ : state) {
+        if (!g_setup->printer.KeepBusy(static_cast<uint32_t>(state.range(0)))) {
+            state.SkipWithError("the printer refuses the busy time");
+            break;
+        }
+        if (!tally.Measure(state, [&] { return driver.Check(driver->Call("RefreshStatus")); })) {
+            break;
+        }
+    }
+    tally.Report(state);
+}
+
 // A closed day 1 whose journal the download reads, and an open day for the receipts.
 bool PrepareDays(uint32_t journalBytes) {
     Driver driver(nullptr);
@@ -396,6 +433,11 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("BM_ConnectStoredPort", BM_ConnectStoredPort)
         ->Arg(115200)
         ->Iterations(receipts)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_IdleWait", BM_IdleWait)
+        ->Arg(setup.quick ? 400 : 3000)
+        ->Iterations(1)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
     for (int fifo : {1, 14, 64}) {

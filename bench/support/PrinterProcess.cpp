@@ -11,7 +11,7 @@
 
 namespace bench {
 
-enum class Op : int { LineRate, Journal, Read, Clear };
+enum class Op : int { LineRate, Journal, Read, Clear, Busy };
 
 struct PrinterProcess::Command {
     Op op = Op::Read;
@@ -130,6 +130,9 @@ bool PrinterProcess::Start(unsigned fifoBytes) {
                     case Op::Journal:
                         reply.rc = printer.SetSessionJournal(command.a, JournalText(command.b));
                         break;
+                    case Op::Busy:
+                        printer.KeepBusy(command.a);
+                        break;
                     case Op::Clear:
                         printer.ClearLineCounts();
                         printer.ClearLog();
@@ -179,6 +182,11 @@ bool PrinterProcess::SetLineRate(bool on, unsigned fifoBytes) {
 bool PrinterProcess::SetJournal(uint32_t session, uint32_t bytes) {
     Reply reply;
     return Ask({Op::Journal, session, bytes}, &reply);
+}
+
+bool PrinterProcess::KeepBusy(uint32_t ms) {
+    Reply reply;
+    return Ask({Op::Busy, ms, 0}, &reply);
 }
 
 bool PrinterProcess::Read(Counts* counts) {

@@ -31,6 +31,8 @@ class PrinterProcess {
     bool SetLineRate(bool on, unsigned fifoBytes);
     // Day `session` (already closed) gets a journal of `bytes` bytes of printable text.
     bool SetJournal(uint32_t session, uint32_t bytes);
+    // The next request the printer executes keeps it busy for `ms`, sending SYN meanwhile.
+    bool KeepBusy(uint32_t ms);
     // What crossed the line since the last Clear(), and the request frames the printer got.
     struct Counts {
         emu::LineCounts line;
