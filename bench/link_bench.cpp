@@ -12,21 +12,14 @@
 #include <unistd.h>
 
 #include "AsyncComX28.h"
+#include "BenchClock.h"
 #include "TestSupport.h"
 #include "VirtualPrinter.h"
 
 namespace {
 
-double ProcessCpuSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
-
-double WallSeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
+using bench::ProcessCpuSeconds;
+using bench::WallSeconds;
 
 // A silent line: a pseudo-terminal mapped as a COM port with nobody answering on it.
 struct SilentLine {

@@ -14,42 +14,19 @@
 
 #include <windows.h>
 
+#include "BenchClock.h"
 #include "DispatchClient.h"
 #include "TestSupport.h"
 #include "VirtualPrinter.h"
 
 namespace {
 
+using bench::ThreadCpuSeconds;
+using bench::WallSeconds;
+
 constexpr int kLinesPerReceipt = 10;
 // A day is closed now and then outside the measurement, so that the day's counters stay small.
 constexpr int kReceiptsPerDay = 200;
-
-double ThreadCpuSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
-
-double WallSeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-typedef HRESULT(STDAPICALLTYPE* RegisterFunction)();
-
-// The built component registered in the bench's own registry, as regsvr would.
-bool RegisterComponent() {
-    const std::string path = std::string(BRONTAL_BINARY_DIR) + "/lib/libBrontalOcx.so";
-    HMODULE library = LoadLibraryA(path.c_str());
-    if (!library) {
-        return false;
-    }
-    const auto reg =
-        reinterpret_cast<RegisterFunction>(GetProcAddress(library, "DllRegisterServer"));
-    const bool registered = reg && reg() == S_OK;
-    FreeLibrary(library);
-    return registered;
-}
 
 // Connects a driver object to the printer and measures receipts on it.
 void MeasureReceipts(benchmark::State& state, emu::VirtualPrinter& printer) {
@@ -140,7 +117,7 @@ void SaleReceipt(benchmark::State& state) {
     // The days closed between the measurements need no journal and no busy report.
     printer.SetStatusWords(0x0080, 0);
     printer.SetReportTime(0);
-    if (printer.Start() != 0 || printer.RegisterPort() <= 0 || !RegisterComponent()) {
+    if (printer.Start() != 0 || printer.RegisterPort() <= 0 || !bench::RegisterComponent()) {
         state.SkipWithError("no virtual printer or component");
         return;
     }

@@ -1,5 +1,6 @@
 #include "Paper.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -14,6 +15,7 @@ int Paper::Print(const std::string& line) {
 }
 
 int Paper::PrintText(const std::string& text) {
+    lines_ += static_cast<uint64_t>(std::count(text.begin(), text.end(), '\n'));
     if (path_.empty()) {
         return 0;
     }

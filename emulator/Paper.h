@@ -5,6 +5,7 @@
 // Not thread-safe by itself: the engine calls it with its mutex held.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace emu {
@@ -20,9 +21,13 @@ class Paper {
     int PrintText(const std::string& text);
     // The line printed when the printer is switched on: its name and the local date and time.
     int PrintPowerOn();
+    // Lines printed so far, with a file or without (what takes the printer's time is printing,
+    // not keeping the text).
+    uint64_t LinesPrinted() const { return lines_; }
 
   private:
     std::string path_;
+    uint64_t lines_ = 0;
 };
 
 }  // namespace emu

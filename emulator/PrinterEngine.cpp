@@ -1,10 +1,13 @@
 #include "PrinterEngine.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <optional>
 
 #include <poll.h>
+#include <sys/prctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include "Commands.h"
@@ -15,6 +18,9 @@ namespace emu {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Printing never keeps the printer busy for longer than this (an hour) in one go.
+constexpr uint64_t kMaxBusyMs = 3600000;
 
 int RemainingMs(Clock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
@@ -48,7 +54,27 @@ std::string Echo(const Request& request) {
 
 }  // namespace
 
+VirtualPrinter::Impl::Pace VirtualPrinter::Impl::CurrentPace() {
+    Pace pace;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!lineRate) {
+            return pace;
+        }
+        pace.fifoBytes = fifoBytes;
+    }
+    // The master reads the settings the driver gave the slave, its speed included.
+    termios line{};
+    if (::tcgetattr(pty.master(), &line) == 0) {
+        pace.baud = BaudOfSpeed(::cfgetospeed(&line));
+    }
+    return pace;
+}
+
 void VirtualPrinter::Impl::Serve() {
+    // Paced bytes are due every few tens of microseconds at the higher speeds: the default slack
+    // of 50 microseconds on every timed wait would make them late.
+    ::prctl(PR_SET_TIMERSLACK, 1000UL);
     FrameReceiver receiver;
     char chunk[256];
     for (;;) {
@@ -66,9 +92,25 @@ void VirtualPrinter::Impl::Serve() {
         if (fds[0].revents & POLLIN) {
             ssize_t n = ::read(pty.master(), chunk, sizeof chunk);
             if (n > 0) {
+                const Clock::time_point arrival = Clock::now();
+                received += static_cast<uint64_t>(n);
+                // The bytes came at once through the pseudo-terminal; on a cable they would
+                // still be crossing, one after the other.
+                const Pace pace = CurrentPace();
+                const Clock::time_point start = inbound.Start(arrival);
+                if (pace.baud != 0) {
+                    inbound.Take(start, static_cast<uint64_t>(n), pace.baud);
+                }
                 for (ssize_t i = 0; i < n; ++i) {
                     FrameReceiver::Event event = receiver.Feed(chunk[i]);
-                    if (event != FrameReceiver::Event::None && !HandleFrame(receiver, event)) {
+                    if (event == FrameReceiver::Event::None) {
+                        continue;
+                    }
+                    if (pace.baud != 0 &&
+                        !PauseUntil(start + LineDirection::WireTime(i + 1, pace.baud))) {
+                        return;
+                    }
+                    if (!HandleFrame(receiver, event)) {
                         return;
                     }
                 }
@@ -230,6 +272,7 @@ void VirtualPrinter::Impl::Record(ReceivedFrame frame) {
 VirtualPrinter::Impl::Outcome VirtualPrinter::Impl::Execute(const Request& request) {
     SettleReceipt(state);
     CommandResult result;
+    const uint64_t linesBefore = paper.LinesPrinted();
     CommandHandler handler = FindCommand(request.code);
     if (handler) {
         CommandContext context{state, paper, request, reportMs};
@@ -238,7 +281,10 @@ VirtualPrinter::Impl::Outcome VirtualPrinter::Impl::Execute(const Request& reque
         result.error = kErrBadCommand;
     }
     Outcome outcome;
-    outcome.busyMs = result.busyMs + pendingBusyMs;
+    const uint64_t printed = paper.LinesPrinted() - linesBefore;
+    outcome.busyMs =
+        result.busyMs + pendingBusyMs +
+        static_cast<unsigned>(std::min<uint64_t>(printed * printMsPerLine, kMaxBusyMs));
     outcome.restart = result.restart;
     pendingBusyMs = 0;
     SaveIfChanged();
@@ -262,10 +308,18 @@ void VirtualPrinter::Impl::SaveIfChanged() {
 }
 
 bool VirtualPrinter::Impl::Pause(unsigned ms) {
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(ms);
+    return PauseUntil(Clock::now() + std::chrono::milliseconds(ms));
+}
+
+bool VirtualPrinter::Impl::PauseUntil(Clock::time_point until) {
     for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(until - Clock::now());
+        const long long ns = left.count() > 0 ? left.count() : 0;
+        const timespec timeout{static_cast<time_t>(ns / 1000000000),
+                               static_cast<long>(ns % 1000000000)};
         pollfd fd = {wake, POLLIN, 0};
-        int rc = ::poll(&fd, 1, RemainingMs(deadline));
+        int rc = ::ppoll(&fd, 1, &timeout, nullptr);
         if (rc > 0) {
             return false;
         }
@@ -276,10 +330,39 @@ bool VirtualPrinter::Impl::Pause(unsigned ms) {
 }
 
 bool VirtualPrinter::Impl::Send(const std::string& bytes) {
+    const Clock::time_point begin = Clock::now();
+    sent += bytes.size();
+    const Pace pace = CurrentPace();
+    bool serving = true;
+    if (pace.baud == 0) {
+        serving = Write(bytes.data(), bytes.size());
+    } else {
+        pacedBaud = pace.baud;
+        const Clock::time_point start = outbound.Start(begin);
+        outbound.Take(start, bytes.size(), pace.baud);
+        const size_t fifo = pace.fifoBytes;
+        for (size_t done = 0; serving && done < bytes.size();) {
+            const size_t group = std::min(bytes.size(), done + fifo);
+            serving = PauseUntil(start + LineDirection::WireTime(group, pace.baud));
+            // Woken late, the printer hands over every whole group that has crossed by now at
+            // once, as a UART's buffer would have them, instead of falling further behind.
+            const uint64_t crossed = LineDirection::BytesIn(Clock::now() - start, pace.baud);
+            const size_t due = crossed >= bytes.size()
+                                   ? bytes.size()
+                                   : std::max(group, static_cast<size_t>(crossed / fifo * fifo));
+            serving = serving && Write(bytes.data() + done, due - done);
+            done = due;
+        }
+    }
+    sendingNs += std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - begin).count();
+    return serving;
+}
+
+bool VirtualPrinter::Impl::Write(const char* bytes, size_t count) {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kWriteBudgetMs);
     size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(pty.master(), bytes.data() + done, bytes.size() - done);
+    while (done < count) {
+        ssize_t n = ::write(pty.master(), bytes + done, count - done);
         if (n > 0) {
             done += static_cast<size_t>(n);
             continue;
@@ -309,17 +392,12 @@ bool VirtualPrinter::Impl::SendSyns(unsigned periodMs, unsigned durationMs) {
     // Each SYN is due at a fixed offset from the start, so the period does not drift with the
     // time the writes take.
     for (unsigned k = 0; period * k < duration; ++k) {
-        int wait = RemainingMs(start + period * k);
-        if (wait > 0 && !Pause(static_cast<unsigned>(wait))) {
-            return false;
-        }
-        if (!Send(std::string(1, kSyn))) {
+        if (!PauseUntil(start + period * k) || !Send(std::string(1, kSyn))) {
             return false;
         }
     }
     // The reply follows when the operation is over, not right after the last SYN.
-    int wait = RemainingMs(start + duration);
-    return wait == 0 || Pause(static_cast<unsigned>(wait));
+    return PauseUntil(start + duration);
 }
 
 }  // namespace emu

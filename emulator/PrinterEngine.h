@@ -6,6 +6,7 @@
 // test can inspect the printer in the middle of a SYN burst.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -14,6 +15,7 @@
 #include <thread>
 
 #include "Faults.h"
+#include "LinePace.h"
 #include "Paper.h"
 #include "PrinterState.h"
 #include "PseudoTerminal.h"
@@ -44,6 +46,9 @@ struct VirtualPrinter::Impl {
     unsigned pendingBusyMs = 0;
     unsigned restartMs = kDefaultRestartMs;
     unsigned reportMs = kDefaultReportMs;
+    bool lineRate = false;
+    unsigned fifoBytes = 1;
+    unsigned printMsPerLine = 0;
     // Until then the printer is starting up after "c0" and hears nothing.
     std::chrono::steady_clock::time_point restartUntil;
 
@@ -62,12 +67,31 @@ struct VirtualPrinter::Impl {
     int port = 0;
     std::string registeredPath;
 
+    // Counted by the serving thread, read by anyone.
+    std::atomic<uint64_t> received{0};
+    std::atomic<uint64_t> sent{0};
+    std::atomic<unsigned> pacedBaud{0};
+    std::atomic<int64_t> sendingNs{0};
+
     // Serving thread.
+    struct Pace {
+        unsigned baud = 0;  // 0: not paced
+        unsigned fifoBytes = 1;
+    };
+    LineDirection inbound;
+    LineDirection outbound;
+    // The pace the line keeps now: line-rate mode and the speed the driver last set.
+    Pace CurrentPace();
     void Serve();
     // False when the printer is being stopped.
     bool HandleFrame(const FrameReceiver& receiver, FrameReceiver::Event event);
+    // False when the printer is being stopped meanwhile.
     bool Pause(unsigned ms);
+    bool PauseUntil(std::chrono::steady_clock::time_point until);
+    // The bytes at the line's pace (see Pace).
     bool Send(const std::string& bytes);
+    // The bytes as fast as the pseudo-terminal takes them.
+    bool Write(const char* bytes, size_t count);
     bool SendSyns(unsigned periodMs, unsigned durationMs);
 
     // With `mutex` held.

@@ -236,6 +236,37 @@ void VirtualPrinter::SetReportTime(unsigned ms) {
     impl_->reportMs = ms;
 }
 
+int VirtualPrinter::SetLineRate(bool on, unsigned fifoBytes) {
+    if (fifoBytes == 0 || fifoBytes > kMaxFifoBytes) {
+        return -EINVAL;
+    }
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->lineRate = on;
+    impl_->fifoBytes = fifoBytes;
+    return 0;
+}
+
+void VirtualPrinter::SetPrintTime(unsigned msPerLine) {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->printMsPerLine = msPerLine;
+}
+
+LineCounts VirtualPrinter::Line() const {
+    LineCounts counts;
+    counts.received = impl_->received;
+    counts.sent = impl_->sent;
+    counts.pacedBaud = impl_->pacedBaud;
+    counts.sending = std::chrono::nanoseconds(impl_->sendingNs.load());
+    return counts;
+}
+
+void VirtualPrinter::ClearLineCounts() {
+    impl_->received = 0;
+    impl_->sent = 0;
+    impl_->pacedBaud = 0;
+    impl_->sendingNs = 0;
+}
+
 int VirtualPrinter::SetDepartments(const std::vector<Department>& departments) {
     if (!IsValidDepartments(departments)) {
         return -EINVAL;

@@ -8,12 +8,14 @@
 // state changes made by a test take effect from the next request frame on.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "LinePace.h"
 #include "PrinterState.h"
 
 namespace emu {
@@ -98,6 +100,17 @@ struct ReceivedFrame {
     bool repeated = false;
 };
 
+// What crossed the line since the printer was made or the counts were cleared.
+struct LineCounts {
+    uint64_t received = 0;  // bytes from the driver
+    uint64_t sent = 0;      // bytes to the driver
+    // The speed at which the last paced transmission went out; 0 while none was paced.
+    unsigned pacedBaud = 0;
+    // On the printer's own clock: from the start of each transmission to the hand-over of its
+    // last byte, added up.
+    std::chrono::nanoseconds sending{0};
+};
+
 constexpr unsigned kDefaultRestartMs = 1000;
 // How long a printed report keeps the printer busy: long enough for the driver to see SYN.
 constexpr unsigned kDefaultReportMs = 700;
@@ -165,6 +178,20 @@ class VirtualPrinter {
     // How long every printed report (X, Z and the others) keeps the printer busy (default
     // kDefaultReportMs; 0: it answers at once).
     void SetReportTime(unsigned ms);
+
+    // Line-rate mode: the printer keeps the pace of a cable at the speed the driver set on the
+    // line (10 bits a byte). Every byte it sends is held back until it would have crossed the
+    // wire, and a request costs its own wire time before the printer acts on it. `fifoBytes`
+    // bytes are handed over together, as a UART hands over its receive FIFO: each group once its
+    // last byte has crossed, the rest of a transmission once its last byte has (1: every byte on
+    // its own). Off by default: bytes go as fast as the pseudo-terminal takes them. 0, or
+    // -EINVAL for a FIFO of 0 or more than kMaxFifoBytes bytes (and nothing changes).
+    int SetLineRate(bool on, unsigned fifoBytes = 1);
+    // How long printing one line of paper keeps the printer busy (default 0), added to the time
+    // of the request that printed it; a busy printer sends SYN about every 300 ms meanwhile.
+    void SetPrintTime(unsigned msPerLine);
+    LineCounts Line() const;
+    void ClearLineCounts();
 
     // The fiscal tables and texts, checked as "sd", "sp", "sb" and "se" check them: -EINVAL for
     // what the printer could not hold, and then nothing changes.

@@ -51,6 +51,12 @@ void PrintUsage(std::FILE* out) {
         "                  ...); may be given more than once\n"
         "  --restart-ms N  how long a \"c0\" restart keeps the printer deaf (default 1000)\n"
         "  --report-ms N   how long a printed report keeps the printer busy (default 700)\n"
+        "  --line-rate     keep the pace of a cable at the speed the driver set on the line:\n"
+        "                  10 bits a byte, each byte sent once it would have crossed the wire,\n"
+        "                  a request's own wire time before the printer answers it\n"
+        "  --fifo N        with --line-rate: hand the driver N bytes at a time (1 to 64,\n"
+        "                  default 1), as a UART hands over its receive FIFO\n"
+        "  --print-ms N    how long printing one line keeps the printer busy (default 0)\n"
         "  --device-error CODE[,cmd=XX][,frames=N][,closed|counted][,reset][,permanent]\n"
         "                  answer the next N requests (of command XX) with device error CODE;\n"
         "                  closed: the open receipt was closed and counted before the error\n"
@@ -164,6 +170,11 @@ struct Options {
     unsigned restartMs = 0;
     bool hasReport = false;
     unsigned reportMs = 0;
+    bool lineRate = false;
+    bool hasFifo = false;
+    unsigned fifoBytes = 1;
+    bool hasPrintTime = false;
+    unsigned printMs = 0;
     std::vector<emu::Fault> faults;
 };
 
@@ -184,6 +195,12 @@ const char* Expected(const std::string& option) {
     }
     if (option == "--restart-ms" || option == "--report-ms") {
         return "milliseconds from 0 to 600000";
+    }
+    if (option == "--fifo") {
+        return "a number of bytes from 1 to 64";
+    }
+    if (option == "--print-ms") {
+        return "milliseconds from 0 to 60000";
     }
     if (option == "--device-error") {
         return "CODE[,cmd=XX][,frames=N][,closed|counted][,reset][,permanent] with a code from 0 "
@@ -212,10 +229,15 @@ int ParseOptions(int argc, char** argv, Options& options, bool& help) {
     }
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
+        if (option == "--line-rate") {
+            options.lineRate = true;
+            continue;
+        }
         const bool known = option == "--port" || option == "--state" || option == "--paper" ||
                            option == "--status" || option == "--blocking" || option == "--set" ||
                            option == "--restart-ms" || option == "--report-ms" ||
-                           option == "--device-error";
+                           option == "--device-error" || option == "--fifo" ||
+                           option == "--print-ms";
         if (!known) {
             Refuse(option.rfind("-", 0) == 0 ? "unknown option " + option
                                              : "unexpected argument \"" + option + "\"");
@@ -257,6 +279,14 @@ int ParseOptions(int argc, char** argv, Options& options, bool& help) {
             long ms = 0;
             ok = options.hasReport = ParseNumber(value, 0, 600000, ms);
             options.reportMs = static_cast<unsigned>(ms);
+        } else if (option == "--fifo") {
+            long bytes = 0;
+            ok = options.hasFifo = ParseNumber(value, 1, emu::kMaxFifoBytes, bytes);
+            options.fifoBytes = static_cast<unsigned>(bytes);
+        } else if (option == "--print-ms") {
+            long ms = 0;
+            ok = options.hasPrintTime = ParseNumber(value, 0, 60000, ms);
+            options.printMs = static_cast<unsigned>(ms);
         } else {
             emu::Fault fault;
             ok = ParseDeviceError(value, fault);
@@ -266,6 +296,10 @@ int ParseOptions(int argc, char** argv, Options& options, bool& help) {
             Refuse(option + " takes " + Expected(option) + ", not \"" + value + "\"");
             return kExitUsage;
         }
+    }
+    if (options.hasFifo && !options.lineRate) {
+        Refuse("--fifo is for the line-rate mode: give --line-rate too");
+        return kExitUsage;
     }
     return kExitOk;
 }
@@ -426,6 +460,12 @@ int main(int argc, char** argv) {
     }
     if (options.hasReport) {
         printer.SetReportTime(options.reportMs);
+    }
+    if (options.lineRate) {
+        printer.SetLineRate(true, options.fifoBytes);  // checked while parsing
+    }
+    if (options.hasPrintTime) {
+        printer.SetPrintTime(options.printMs);
     }
     for (const emu::Fault& fault : options.faults) {
         printer.InjectFault(fault);  // checked while parsing

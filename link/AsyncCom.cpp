@@ -215,18 +215,21 @@ int AsyncCom::Read(BYTE* buffer, DWORD capacity, DWORD budgetMs) {
     int failure = 0;
     // The port waits inside ReadFile for the next byte, up to the time left, and answers at once
     // when one is there: the same as polling until the byte comes, without the empty polls. The
-    // immediate time-outs of Open are put back before returning, so that between calls the port
-    // always behaves as Open left it.
+    // time left is given to the port only when it changed (at most once a millisecond), not for
+    // every byte of a burst. The immediate time-outs of Open are put back before returning, so
+    // that between calls the port always behaves as Open left it.
+    DWORD setMs = 0;  // the time the port's time-outs now wait; 0 while they are Open's
     while (count < capacity) {
         const DWORD leftMs = timer.Remaining();
         if (leftMs == 0) {
             break;
         }
         COMMTIMEOUTS waiting = WaitingTimeouts(leftMs);
-        if (!SetCommTimeouts(m_handle, &waiting)) {
+        if (leftMs != setMs && !SetCommTimeouts(m_handle, &waiting)) {
             failure = NegatedLastError();
             break;
         }
+        setMs = leftMs;
         DWORD got = 0;
         if (!ReadFile(m_handle, buffer + count, 1, &got, nullptr)) {
             const DWORD error = GetLastError();
@@ -243,8 +246,10 @@ int AsyncCom::Read(BYTE* buffer, DWORD capacity, DWORD budgetMs) {
             break;
         }
     }
-    COMMTIMEOUTS immediate = ImmediateTimeouts();
-    SetCommTimeouts(m_handle, &immediate);
+    if (setMs != 0) {
+        COMMTIMEOUTS immediate = ImmediateTimeouts();
+        SetCommTimeouts(m_handle, &immediate);
+    }
     return failure != 0 ? failure : static_cast<int>(count);
 }
 

@@ -41,6 +41,29 @@ LineClient::~LineClient() {
     }
 }
 
+bool LineClient::SetSpeed(unsigned baud) {
+    speed_t speed = B0;
+    switch (baud) {
+        case 2400:
+            speed = B2400;
+            break;
+        case 9600:
+            speed = B9600;
+            break;
+        case 19200:
+            speed = B19200;
+            break;
+        case 115200:
+            speed = B115200;
+            break;
+        default:
+            return false;
+    }
+    termios tio{};
+    return ::tcgetattr(fd_, &tio) == 0 && ::cfsetspeed(&tio, speed) == 0 &&
+           ::tcsetattr(fd_, TCSANOW, &tio) == 0;
+}
+
 bool LineClient::Write(const std::string& bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
@@ -91,6 +114,25 @@ std::string LineClient::ReadFor(unsigned ms) {
             }
         }
     }
+}
+
+std::vector<LineClient::Arrival> LineClient::ReadArrivals(size_t count, unsigned timeoutMs) {
+    std::vector<Arrival> arrivals;
+    size_t got = 0;
+    while (got < count) {
+        pollfd pfd = {fd_, POLLIN, 0};
+        if (::poll(&pfd, 1, static_cast<int>(timeoutMs)) <= 0) {
+            break;
+        }
+        char chunk[256];
+        const ssize_t n = ::read(fd_, chunk, sizeof chunk);
+        if (n <= 0) {
+            continue;
+        }
+        arrivals.push_back({std::chrono::steady_clock::now(), std::string(chunk, n)});
+        got += static_cast<size_t>(n);
+    }
+    return arrivals;
 }
 
 std::string LineClient::ReadAnswer(unsigned timeoutMs) {

@@ -3,7 +3,9 @@
 // is used to check it.
 #pragma once
 
+#include <chrono>
 #include <string>
+#include <vector>
 
 namespace emutest {
 
@@ -27,6 +29,8 @@ class LineClient {
     LineClient& operator=(const LineClient&) = delete;
 
     bool ok() const { return fd_ >= 0; }
+    // Sets the line's speed, as a driver does (e.g. 9600); false for a speed termios lacks.
+    bool SetSpeed(unsigned baud);
     bool Write(const std::string& bytes);
     // Everything that arrives within `ms`.
     std::string ReadFor(unsigned ms);
@@ -34,6 +38,13 @@ class LineClient {
     // its check byte. Busy SYNs and noise before it are part of the result. Gives up after
     // `timeoutMs` without a byte and returns what came.
     std::string ReadAnswer(unsigned timeoutMs = 2000);
+    // One read of what came, as the line handed it over, and when.
+    struct Arrival {
+        std::chrono::steady_clock::time_point at;
+        std::string bytes;
+    };
+    // Reads until `count` bytes came, or nothing came for `timeoutMs`; every read on its own.
+    std::vector<Arrival> ReadArrivals(size_t count, unsigned timeoutMs = 2000);
     // Writes a frame and reads the answer.
     std::string Exchange(char sequence, const std::string& payload, unsigned timeoutMs = 2000);
 

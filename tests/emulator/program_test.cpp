@@ -261,6 +261,23 @@ TEST(VprinterProgram, ReportTimeAndFiscalItemsFromTheCommandLine) {
     EXPECT_EQ(emutest::ParseReply(line.Exchange('2', byNumber)).error, 15u);  // no password
 }
 
+TEST(VprinterProgram, KeepsTheLinesPaceWithLineRate) {
+    testsupport::ScopedRegistryDir registry;
+    Child child({"--line-rate", "--fifo", "2", "--print-ms", "0"});
+    ASSERT_TRUE(child.started());
+    std::string com, device;
+    ASSERT_TRUE(SplitAnnouncement(child.ReadLine(), com, device));
+    LineClient line(device);
+    ASSERT_TRUE(line.ok());
+    ASSERT_TRUE(line.SetSpeed(2400));
+    const auto start = std::chrono::steady_clock::now();
+    const std::string answer = line.Exchange('Z', "gs");
+    // The six bytes of the request and the reply's, ten bits each at 2400 bits per second.
+    EXPECT_GE(std::chrono::steady_clock::now() - start,
+              std::chrono::microseconds((6 + answer.size()) * 10 * 1000000 / 2400));
+    EXPECT_EQ(emutest::ParseReply(answer).error, 0u);
+}
+
 TEST(VprinterProgram, RefusesBadOptionsAndExplainsItself) {
     for (const std::vector<std::string>& args :
          std::vector<std::vector<std::string>>{{"--port", "0"},
@@ -280,7 +297,10 @@ TEST(VprinterProgram, RefusesBadOptionsAndExplainsItself) {
                                                {"--device-error", "22,"},
                                                {"--device-error", "22,cmd=xyz"},
                                                {"--device-error", "22,frames=0"},
-                                               {"--device-error", "22,later"}}) {
+                                               {"--device-error", "22,later"},
+                                               {"--fifo", "8"},
+                                               {"--line-rate", "--fifo", "65"},
+                                               {"--print-ms", "-1"}}) {
         Child child(args);
         int status = child.Wait();
         ASSERT_TRUE(WIFEXITED(status)) << args[0];

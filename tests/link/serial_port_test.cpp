@@ -129,9 +129,16 @@ TEST_F(SerialPortTest, OpenSetsTheLineFromTheObjectsSettings) {
     EXPECT_EQ(timeouts.ReadTotalTimeoutConstant, 0u);
     EXPECT_EQ(timeouts.WriteTotalTimeoutMultiplier, 20u);
     EXPECT_EQ(timeouts.WriteTotalTimeoutConstant, 200u);
-    // A read that had to wait leaves the time-outs as Open set them.
-    BYTE byte = 0;
-    EXPECT_EQ(port.Read(&byte, 1, 50), 0);
+    // A read that had to wait leaves the time-outs as Open set them, and so does one that found
+    // its bytes waiting.
+    BYTE bytes[3] = {};
+    EXPECT_EQ(port.Read(bytes, 1, 50), 0);
+    ASSERT_TRUE(GetCommTimeouts(port.GetHandle(), &timeouts));
+    EXPECT_EQ(timeouts.ReadTotalTimeoutMultiplier, 0u);
+    EXPECT_EQ(timeouts.ReadTotalTimeoutConstant, 0u);
+    ASSERT_TRUE(peer.Send("abc"));
+    Sleep(50);
+    EXPECT_EQ(port.Read(bytes, 3, 1000), 3);
     ASSERT_TRUE(GetCommTimeouts(port.GetHandle(), &timeouts));
     EXPECT_EQ(timeouts.ReadTotalTimeoutMultiplier, 0u);
     EXPECT_EQ(timeouts.ReadTotalTimeoutConstant, 0u);

@@ -393,6 +393,37 @@ TEST_F(SerialTest, ReadTimeoutModes) {
     EXPECT_EQ(stored.ReadIntervalTimeout, 50u);
 }
 
+TEST_F(SerialTest, ByteReadsOfABurstTakeItInOrderAndLeaveTheRestQueued) {
+    OpenDirect();
+    peer.Send("0123456789");
+    ASSERT_TRUE(WaitForInput(port, 10));
+    char byte = 0;
+    DWORD got = 0;
+    // The first read moves the burst into the input queue; the next ones take from it, under
+    // whatever time-outs are set, one byte each.
+    SetTimeouts(port, MAXDWORD, MAXDWORD, 1000);
+    ASSERT_TRUE(ReadFile(port, &byte, 1, &got, nullptr));
+    EXPECT_EQ(std::string(&byte, got), "0");
+    SetTimeouts(port, 0, 0, 60000);
+    ASSERT_TRUE(ReadFile(port, &byte, 1, &got, nullptr));
+    EXPECT_EQ(std::string(&byte, got), "1");
+    SetTimeouts(port, MAXDWORD, 0, 0);
+    ASSERT_TRUE(ReadFile(port, &byte, 1, &got, nullptr));
+    EXPECT_EQ(std::string(&byte, got), "2");
+    COMSTAT status{};
+    DWORD errors = 0;
+    ASSERT_TRUE(ClearCommError(port, &errors, &status));
+    EXPECT_EQ(status.cbInQue, 7u);
+    // A read larger than what is queued takes the queue and what the line holds besides.
+    peer.Send("ab");
+    ASSERT_TRUE(WaitForInput(port, 9));
+    char rest[16] = {};
+    ASSERT_TRUE(ReadFile(port, rest, sizeof rest, &got, nullptr));
+    EXPECT_EQ(std::string(rest, got), "3456789ab");
+    ASSERT_TRUE(ReadFile(port, rest, sizeof rest, &got, nullptr));
+    EXPECT_EQ(got, 0u);
+}
+
 TEST_F(SerialTest, PurgeDiscardsInputAndQueueShowsIt) {
     OpenDirect();
     EXPECT_TRUE(SetupComm(port, 1024, 544));
