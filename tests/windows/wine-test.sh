@@ -251,7 +251,7 @@ done
 say "drvkeltor.exe: receipt, X and Z reports on the paper ($(elapsed))"
 
 # ---- a port scan behind the progress window finds the printer and keeps its port ----
-run "$drvkeltor64" ComPort=0 BaudRate=0 SuppressAutodetect=0 Connect ?ComPort ?BaudRate \
+run "$drvkeltor64" --progress ComPort=0 BaudRate=0 SuppressAutodetect=0 Connect ?ComPort ?BaudRate \
     >"$work/scan.out" 2>"$work/scan.err" || fail "drvkeltor.exe scan: $(cat "$work/scan.out")"
 [ "$(tr -d '\r' <"$work/scan.out")" = $'Connect: 0 (success)\nComPort=5\nBaudRate=9600' ] ||
     fail "the scan found: $(cat "$work/scan.out")"
@@ -267,7 +267,7 @@ connect=(ComPort=5 BaudRate=9600 SuppressAutodetect=1 Connect SessionNumber=1)
 size=$(run "$drvkeltor32" --no-progress "${connect[@]}" RequestSessionElectronicJournalInfo \
     ?ElectronicJournalSize | sed -n 's/^ElectronicJournalSize=//p')
 [ "${size:-0}" -gt 1024 ] || fail "the first day's journal has ${size:-no} bytes"
-got=$(run "$drvkeltor32" "${connect[@]}" ElectronicJournalReadOffset=0 \
+got=$(run "$drvkeltor32" --progress "${connect[@]}" ElectronicJournalReadOffset=0 \
     "ElectronicJournalReadSize=$size" "ElectronicJournalSavePath=$(winpath "$work/journal")" \
     ReadElectronicJournal 2>"$work/journal.err") || fail "drvkeltor.exe (32-bit) journal: $got"
 [ "$got" = $'Connect: 0 (success)\nReadElectronicJournal: 0 (success)' ] || fail "journal read printed: $got"
