@@ -1,7 +1,6 @@
 # The Windows build: the component BrontalOcx.dll with its type library and the command-line
 # client drvkeltor.exe, from the same layer sources as the Linux build. BrontalRt stands for the
-# real Windows libraries here, with platform/win32 for the few names only our platform layer
-# declares.
+# real Windows libraries here (platform/win32).
 #
 # Included by the top-level CMakeLists.txt when CMAKE_SYSTEM_NAME is Windows (the toolchain files
 # cmake/mingw-w64-*.cmake).

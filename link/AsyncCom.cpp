@@ -186,19 +186,18 @@ int AsyncCom::ReadUntil(BYTE* buffer, DWORD capacity, DWORD budgetMs, BYTE termi
     if (!GetCommState(m_handle, &dcb)) {
         return NegatedLastError();
     }
-    m_terminator = terminator;
-    int result = -1;
-    try {
-        // The port's own read: a subclass's Read is a different protocol.
-        result = AsyncCom::Read(buffer, capacity, budgetMs);
-    } catch (...) {
-        result = -1;
-    }
-    m_terminator = 0;
-    return result;
+    return ReadBytes(buffer, capacity, budgetMs, terminator);
 }
 
 int AsyncCom::Read(BYTE* buffer, DWORD capacity, DWORD budgetMs) {
+    return ReadBytes(buffer, capacity, budgetMs, 0);
+}
+
+bool AsyncCom::Aborted() const {
+    return m_cancelEvent && WaitForSingleObject(m_cancelEvent, 0) == WAIT_OBJECT_0;
+}
+
+int AsyncCom::ReadBytes(BYTE* buffer, DWORD capacity, DWORD budgetMs, BYTE terminator) {
     if (!m_portAssigned || m_handle == INVALID_HANDLE_VALUE) {
         return -static_cast<int>(ERROR_INVALID_HANDLE);
     }
@@ -220,6 +219,10 @@ int AsyncCom::Read(BYTE* buffer, DWORD capacity, DWORD budgetMs) {
     // that between calls the port always behaves as Open left it.
     DWORD setMs = 0;  // the time the port's time-outs now wait; 0 while they are Open's
     while (count < capacity) {
+        if (Aborted()) {
+            failure = -static_cast<int>(ERROR_OPERATION_ABORTED);
+            break;
+        }
         const DWORD leftMs = timer.Remaining();
         if (leftMs == 0) {
             break;
@@ -242,7 +245,7 @@ int AsyncCom::Read(BYTE* buffer, DWORD capacity, DWORD budgetMs) {
             continue;
         }
         const BYTE byte = buffer[count++];
-        if (m_terminator != 0 && byte == m_terminator) {
+        if (terminator != 0 && byte == terminator) {
             break;
         }
     }
@@ -260,6 +263,9 @@ int AsyncCom::Write(const BYTE* bytes, DWORD length,
     }
     if ((!bytes && length != 0) || length > static_cast<DWORD>(INT_MAX)) {
         return -static_cast<int>(ERROR_INVALID_PARAMETER);
+    }
+    if (Aborted()) {
+        return -static_cast<int>(ERROR_OPERATION_ABORTED);
     }
     DWORD written = 0;
     if (!WriteFile(m_handle, bytes, length, &written, nullptr)) {

@@ -5,6 +5,10 @@
 // read does not keep its thread busy. Bytes are taken one at a time so that nothing beyond a
 // terminator leaves the driver's input queue.
 //
+// Abort (from any thread) makes reads and writes fail with -ERROR_OPERATION_ABORTED until the
+// next Open: a read stops before its next byte, so one waiting for a byte ends when that wait
+// does.
+//
 // Thread-safety: one thread at a time (Abort excepted, see AsyncCommun).
 #pragma once
 
@@ -32,5 +36,9 @@ class AsyncCom : public AsyncCommun {
     BYTE m_stopBits;    // 0 one, 1 one and a half, 2 two
     int m_noHandshake;  // no hardware flow control, small output queue
     HANDLE m_handle = INVALID_HANDLE_VALUE;
-    BYTE m_terminator = 0;  // 0: none; set only while ReadUntil runs
+
+  private:
+    // Read and ReadUntil: stops right after `terminator` unless it is 0.
+    int ReadBytes(BYTE* buffer, DWORD capacity, DWORD budgetMs, BYTE terminator);
+    bool Aborted() const;
 };

@@ -173,99 +173,102 @@ int AsyncComX28::Write(const BYTE* payload, DWORD length, DWORD budgetMs) {
 }
 
 int AsyncComX28::Read(BYTE* buffer, DWORD capacity, DWORD budgetMs) {
-    BYTE* frame = g_receiveFrame;
-    DWORD length = 0;
-
-    // Phase 1: wait for STX. The printer may send SYN while it works, each one buying another
-    // start wait; NAK refuses the request; anything else is line noise.
-    {
-        TickTimer timer;
-        timer.Start(kStartWaitMs);
-        bool lastPollBroughtNothing = true;
-        for (;;) {
-            const DWORD leftMs = timer.Remaining();
-            if (leftMs == 0) {
-                return lastPollBroughtNothing ? kX28PacketTimeout : kX28ReplyTimeout;
-            }
-            BYTE byte = 0;
-            const int got = AsyncCom::Read(&byte, 1, leftMs);
-            if (got < 0) {
-                // A broken port fails every poll at once; waiting out the timer would only spin.
-                return kX28ReplyTimeout;
-            }
-            if (got == 0) {
-                lastPollBroughtNothing = true;
-                continue;
-            }
-            if (byte == STX) {
-                frame[length++] = STX;
-                break;
-            }
-            TraceBytes(&byte, 1, kLinkReceived);
-            if (byte == NAK) {
-                return kX28Refused;
-            }
-            if (byte == SYN) {
-                timer.Start(kStartWaitMs);
-                lastPollBroughtNothing = true;
-            } else {
-                lastPollBroughtNothing = false;
-            }
-        }
+    const int started = WaitForStart();
+    if (started != 0) {
+        return started;
     }
-
-    // Whatever arrived of a frame that failed is still worth seeing in the trace.
-    auto fail = [&](int code) {
-        TraceBytes(frame, length, kLinkReceived);
-        return code;
-    };
-
-    // Phase 2: collect the body up to ETX within the caller's reply budget.
+    BYTE* frame = g_receiveFrame;
+    frame[0] = STX;
+    DWORD length = 1;
     TickTimer timer;
     timer.Start(budgetMs);
+    int result = CollectBody(length, timer);
+    if (result == 0) {
+        result = ReadCheckByte(frame[length], timer);
+        if (result == 0) {
+            ++length;
+        }
+    }
+    // Whatever arrived of a frame that failed is still worth seeing in the trace.
+    TraceBytes(frame, length, kLinkReceived);
+    return result == 0 ? TakePayload(length, buffer, capacity) : result;
+}
+
+int AsyncComX28::WaitForStart() {
+    TickTimer timer;
+    timer.Start(kStartWaitMs);
+    bool lastPollBroughtNothing = true;
+    for (;;) {
+        const DWORD leftMs = timer.Remaining();
+        if (leftMs == 0) {
+            return lastPollBroughtNothing ? kX28PacketTimeout : kX28ReplyTimeout;
+        }
+        BYTE byte = 0;
+        const int got = AsyncCom::Read(&byte, 1, leftMs);
+        if (got < 0) {
+            // A broken port fails every poll at once; waiting out the timer would only spin.
+            return kX28ReplyTimeout;
+        }
+        if (got == 0) {
+            lastPollBroughtNothing = true;
+            continue;
+        }
+        if (byte == STX) {
+            return 0;
+        }
+        TraceBytes(&byte, 1, kLinkReceived);
+        if (byte == NAK) {
+            return kX28Refused;
+        }
+        if (byte == SYN) {
+            timer.Start(kStartWaitMs);
+            lastPollBroughtNothing = true;
+        } else {
+            lastPollBroughtNothing = false;
+        }
+    }
+}
+
+int AsyncComX28::CollectBody(DWORD& length, TickTimer& timer) {
+    BYTE* frame = g_receiveFrame;
     for (;;) {
         if (length >= kX28MaxReplyFrame) {
-            return fail(kX28BadReplySize);
+            return kX28BadReplySize;
         }
         const DWORD leftMs = timer.Remaining();
         if (leftMs == 0) {
-            return fail(kX28PacketTimeout);
+            return kX28PacketTimeout;
         }
         const int got = ReadUntil(frame + length, kX28MaxReplyFrame - length, leftMs, ETX);
         if (got < 0) {
-            return fail(kX28ReplyTimeout);
-        }
-        if (got == 0) {
-            continue;
+            return kX28ReplyTimeout;
         }
         length += static_cast<DWORD>(got);
-        if (frame[length - 1] == ETX) {
-            if (length >= kX28MaxReplyFrame) {
-                // No room is left for the check byte: the reply is larger than any valid one.
-                return fail(kX28BadReplySize);
-            }
-            break;
+        if (got > 0 && frame[length - 1] == ETX) {
+            // No room left for the check byte: the reply is larger than any valid one.
+            return length < kX28MaxReplyFrame ? 0 : kX28BadReplySize;
         }
     }
+}
 
-    // Phase 3: the check byte, then the verdict on the frame.
-    BYTE check = 0;
+int AsyncComX28::ReadCheckByte(BYTE& check, TickTimer& timer) {
     for (;;) {
         const DWORD leftMs = timer.Remaining();
         if (leftMs == 0) {
-            return fail(kX28ReplyTimeout);
+            return kX28ReplyTimeout;
         }
         const int got = AsyncCom::Read(&check, 1, leftMs);
         if (got < 0) {
-            return fail(kX28ReplyTimeout);
+            return kX28ReplyTimeout;
         }
         if (got == 1) {
-            break;
+            return 0;
         }
     }
-    frame[length++] = check;
-    TraceBytes(frame, length, kLinkReceived);
+}
 
+int AsyncComX28::TakePayload(DWORD length, BYTE* buffer, DWORD capacity) {
+    const BYTE* frame = g_receiveFrame;
     // A reply to an earlier request (the printer answered a repeat late): the answer to ours may
     // still come. The frame holds at least STX, one byte and ETX here, and ETX is never a
     // sequence character, so a short frame ends here too.
@@ -275,7 +278,7 @@ int AsyncComX28::Read(BYTE* buffer, DWORD capacity, DWORD budgetMs) {
     }
     // A spoiled reply proves nothing: the repeat under the same character brings the printer's
     // answer again, from its cache if it did execute the request.
-    if (CheckByte(frame + 1, length - 2) != check) {
+    if (CheckByte(frame + 1, length - 2) != frame[length - 1]) {
         LinkTraceError(kX28BadCheckByte);
         return kX28BadCheckByte;
     }

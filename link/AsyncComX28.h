@@ -18,6 +18,8 @@
 
 #include "AsyncCom.h"
 
+class TickTimer;
+
 enum X28Result {
     kX28BadArguments = -8101,
     kX28BadPacket = -8102,  // has a text, never raised by the link
@@ -61,6 +63,14 @@ class AsyncComX28 : public AsyncCom {
     bool Unconfirmed() const { return m_unconfirmed; }
 
   private:
+    // The three phases of Read, each 0 or the code Read returns. The start: SYN from a busy
+    // printer buys another start wait, NAK refuses the request, anything else is line noise.
+    int WaitForStart();
+    // The body after STX up to ETX, within the caller's reply budget.
+    int CollectBody(DWORD& length, TickTimer& timer);
+    int ReadCheckByte(BYTE& check, TickTimer& timer);
+    // The verdict on the whole frame of `length` bytes: its payload length or a code.
+    int TakePayload(DWORD length, BYTE* buffer, DWORD capacity);
     // Drops (and traces) what arrived since the last exchange: a reply that came after its time
     // out, or the answer to a repeat, would be taken for the answer to the next request.
     void DiscardInput();

@@ -19,7 +19,6 @@
 
 #include <memory>
 
-#include "AsyncComX28.h"
 #include "CommandTable.h"
 #include "FiscalRecords.h"
 #include "Settings.h"
@@ -131,6 +130,8 @@ using ProgressCallback = void (*)(LPVOID context, LPCSTR text, DWORD value);
 constexpr int kSearchSpeedCount = 5;
 extern const char* const kSearchSpeeds[kSearchSpeedCount];
 
+class AsyncComX28;
+
 class CBrontal {
   public:
     CBrontal();
@@ -168,7 +169,7 @@ class CBrontal {
     int IsLinked() const { return m_linked; }
     // The last request went out and no valid reply to it came: whether the printer executed it
     // is not known.
-    bool OutcomeUnknown() const { return m_link && m_link->Unconfirmed(); }
+    bool OutcomeUnknown() const;
     // 0..127; -1 for a text shorter than 2 characters; -2 when no code matches.
     static int CommandIndex(LPCSTR text);
     // Closes and discards the link: 0.

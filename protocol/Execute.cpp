@@ -1,6 +1,7 @@
 // Command execution: sending a command text, parsing the reply header, retries.
 #include <cstring>
 
+#include "AsyncComX28.h"
 #include "Brontal.h"
 #include "FiscalCommand.h"
 
@@ -62,6 +63,10 @@ CBrontal::CBrontal() = default;
 
 CBrontal::~CBrontal() {
     Detach();
+}
+
+bool CBrontal::OutcomeUnknown() const {
+    return m_link && m_link->Unconfirmed();
 }
 
 int CBrontal::SendCommand(LPCSTR command, LPCSTR fields) {

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "AsyncComX28.h"
+
 namespace fiscal {
 
 namespace {

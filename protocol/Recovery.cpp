@@ -1,5 +1,6 @@
 // Recovery from the printer errors that Execute handles itself: the electronic journal error
 // (22) and the control unit errors (48 to 50).
+#include "AsyncComX28.h"
 #include "Brontal.h"
 #include "FiscalCommand.h"
 

@@ -1,6 +1,7 @@
 // Status, identification and link commands.
 #include <cstring>
 
+#include "AsyncComX28.h"
 #include "Brontal.h"
 #include "FiscalCommand.h"
 

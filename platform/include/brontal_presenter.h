@@ -44,9 +44,3 @@ WINBASEAPI BOOL WINAPI BrontalSetPresenter(const BRONTAL_PRESENTER* presenter);
 // they reach its modal loop (and its message-filter hooks) in order after what is queued.
 // FALSE (ERROR_INVALID_WINDOW_HANDLE) when `dialog` is no window.
 WINBASEAPI BOOL WINAPI BrontalPresenterPressKey(HWND dialog, WPARAM virtualKey);
-
-// Installs the terminal presenter: every shown dialog is one line on the file descriptor `fd`
-// (2 for standard error), "caption [#####.....] 50%", redrawn in place with '\r' as it changes
-// and ended with a line feed. Texts are written as UTF-8. FALSE (ERROR_INVALID_HANDLE) for a
-// negative descriptor.
-WINBASEAPI BOOL WINAPI BrontalInstallTerminalPresenter(int fd);

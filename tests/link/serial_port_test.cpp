@@ -273,12 +273,32 @@ TEST_F(SerialPortTest, ReadFailsWhenTheLineGoesAway) {
     EXPECT_LT(result, 0);
 }
 
-TEST_F(SerialPortTest, AbortSignalsTheCancelEvent) {
+TEST_F(SerialPortTest, AbortStopsReadsAndWritesUntilTheNextOpen) {
     AsyncCom port = MakePort();
+    ASSERT_EQ(port.Open(), 0);
+    ASSERT_TRUE(peer.Send("abc"));
+    Sleep(50);
     EXPECT_NE(port.Abort(), 0);
-    // Open starts from a clear cancel event again.
+    BYTE buffer[4] = {};
+    const int aborted = -static_cast<int>(ERROR_OPERATION_ABORTED);
+    EXPECT_EQ(port.Read(buffer, sizeof buffer, 1000), aborted);
+    EXPECT_EQ(port.ReadUntil(buffer, sizeof buffer, 1000, 0x03), aborted);
+    EXPECT_EQ(port.Write(buffer, 1, 1000), aborted);
+    EXPECT_EQ(peer.Receive(1, 100), "");
+    // Still open, and a second Open of an open port keeps the abort.
     EXPECT_EQ(port.Open(), 0);
-    EXPECT_NE(port.Abort(), 0);
+    EXPECT_EQ(port.Read(buffer, sizeof buffer, 100), aborted);
+
+    // A fresh object starts from a clear cancel event; Open clears one signalled before it.
+    ASSERT_EQ(port.Close(), 0);
+    AsyncCom next = MakePort();
+    EXPECT_NE(next.Abort(), 0);
+    ASSERT_EQ(next.Open(), 0);
+    ASSERT_TRUE(peer.Send("xy"));
+    EXPECT_EQ(next.Read(buffer, 2, 1000), 2);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 2), "xy");
+    EXPECT_EQ(next.Write(buffer, 2, 1000), 2);
+    EXPECT_EQ(peer.Receive(2, 1000), "xy");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "AsyncComX28.h"
 #include "Brontal.h"
 #include "FiscalState.h"
 #include "PrinterFixture.h"

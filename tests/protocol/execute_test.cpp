@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "AsyncComX28.h"
 #include "Brontal.h"
 #include "PeerFixture.h"
 

@@ -281,7 +281,7 @@ int main(int argc, char** argv) {
     }
     if (line.progress == CommandLine::Progress::On ||
         (line.progress == CommandLine::Progress::Auto && _isatty(kStandardError))) {
-        drvkeltor::InstallTerminalProgress();
+        drvkeltor::InstallTerminalProgress(kStandardError);
     }
     exitCode = Run(line);
     CoUninitialize();

@@ -1,13 +1,17 @@
-// The terminal presenter on Windows: a message hook of the installing thread sees the dialog
-// start (WM_INITDIALOG), its caption (WM_SETTEXT) and its end (WM_DESTROY). The progress bar is
-// subclassed instead, because its steps are posted to it and no hook sees a posted message once
-// it has been handled.
-#include <brontal_presenter.h>
+// The progress line on Windows, where the driver's dialogs are real windows: a message hook of the
+// installing thread sees the dialog start (WM_INITDIALOG), its caption (WM_SETTEXT) and its end
+// (WM_DESTROY). The progress bar is subclassed instead, because its steps are posted to it and no
+// hook sees a posted message once it has been handled.
+#include "Progress.h"
+
+#include <windows.h>
 
 #include <commctrl.h>
 #include <io.h>
 
 #include <string>
+
+namespace drvkeltor {
 
 namespace {
 
@@ -170,19 +174,23 @@ LRESULT CALLBACK AfterMessage(int code, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-BOOL WINAPI BrontalInstallTerminalPresenter(int fd) {
+// Watches the dialogs of the calling thread (a message hook of that thread), which is the thread
+// that calls the driver. Installing again only changes `fd`.
+bool InstallTerminalProgress(int fd) {
     if (fd < 0 || _get_osfhandle(fd) == -1) {
         SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
+        return false;
     }
     TerminalState& state = t_terminal;
     if (!state.hook) {
         state.hook =
             SetWindowsHookExW(WH_CALLWNDPROCRET, AfterMessage, nullptr, GetCurrentThreadId());
         if (!state.hook) {
-            return FALSE;
+            return false;
         }
     }
     state.fd = fd;
-    return TRUE;
+    return true;
 }
+
+}  // namespace drvkeltor

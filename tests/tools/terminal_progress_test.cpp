@@ -1,4 +1,4 @@
-// The terminal presenter: one line per dialog, redrawn in place, in UTF-8.
+// The progress line: one line per dialog, redrawn in place, in UTF-8.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "Progress.h"
 #include "TestSupport.h"
 #include "WindowTemplate.h"
 
@@ -60,10 +61,10 @@ std::string Bar(int cells, int percent) {
            std::string(static_cast<size_t>(30 - cells), '.') + "] " + std::to_string(percent) + "%";
 }
 
-TEST(TerminalPresenter, DrawsOneLineInPlaceAndEndsIt) {
+TEST(TerminalProgress, DrawsOneLineInPlaceAndEndsIt) {
     int fds[2] = {-1, -1};
     ASSERT_EQ(pipe(fds), 0);
-    ASSERT_TRUE(BrontalInstallTerminalPresenter(fds[1]));
+    ASSERT_TRUE(drvkeltor::InstallTerminalProgress(fds[1]));
     EXPECT_EQ(RunSteps(), IDOK);
     EXPECT_TRUE(BrontalSetPresenter(nullptr));
     close(fds[1]);
@@ -79,8 +80,8 @@ TEST(TerminalPresenter, DrawsOneLineInPlaceAndEndsIt) {
     EXPECT_EQ(output, expected);
 }
 
-TEST(TerminalPresenter, NeedsADescriptor) {
-    EXPECT_FALSE(BrontalInstallTerminalPresenter(-1));
+TEST(TerminalProgress, NeedsADescriptor) {
+    EXPECT_FALSE(drvkeltor::InstallTerminalProgress(-1));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }
 

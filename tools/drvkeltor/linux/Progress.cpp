@@ -1,17 +1,22 @@
-// The terminal presenter: a one-line bar of the shown dialog, redrawn in place.
-#include "window_manager.h"
+// The progress line on Linux: the platform's dialogs are headless, and its presenter hook tells
+// of each one shown, its caption, its bar and its end.
+#include "Progress.h"
+
+#include <windows.h>
 
 #include <brontal_presenter.h>
 
 #include <cerrno>
+#include <mutex>
+#include <string>
 
 #include <unistd.h>
 
-#include "codepage.h"
-
-namespace brontal::window {
+namespace drvkeltor {
 
 namespace {
+
+constexpr UINT kTextCodePage = 1251;
 
 constexpr int kBarCells = 30;
 
@@ -29,6 +34,28 @@ struct TerminalState {
 TerminalState& Terminal() {
     static TerminalState* state = new TerminalState;
     return *state;
+}
+
+// The driver's captions are Windows-1251; the terminal's text is UTF-8.
+std::string Utf8Of(LPCSTR ansi) {
+    if (!ansi || ansi[0] == '\0') {
+        return {};
+    }
+    const int wide = MultiByteToWideChar(kTextCodePage, 0, ansi, -1, nullptr, 0);
+    if (wide <= 1) {
+        return {};
+    }
+    std::basic_string<WCHAR> text(static_cast<size_t>(wide), 0);
+    MultiByteToWideChar(kTextCodePage, 0, ansi, -1, text.data(), wide);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1) {
+        return {};
+    }
+    std::string utf8(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8.data(), size, nullptr, nullptr);
+    utf8.resize(static_cast<size_t>(size - 1));
+    return utf8;
 }
 
 size_t CharactersOf(const std::string& utf8) {
@@ -83,7 +110,7 @@ void Draw(TerminalState& state, bool finish) {
 void OnShown(void*, HWND, LPCSTR caption) {
     TerminalState& state = Terminal();
     std::lock_guard<std::mutex> lock(state.mutex);
-    state.caption = codepage::AnsiToUtf8(caption ? caption : "");
+    state.caption = Utf8Of(caption);
     state.hasBar = false;
     state.drawnWidth = 0;
     Draw(state, false);
@@ -92,7 +119,7 @@ void OnShown(void*, HWND, LPCSTR caption) {
 void OnCaption(void*, HWND, LPCSTR caption) {
     TerminalState& state = Terminal();
     std::lock_guard<std::mutex> lock(state.mutex);
-    state.caption = codepage::AnsiToUtf8(caption ? caption : "");
+    state.caption = Utf8Of(caption);
     Draw(state, false);
 }
 
@@ -115,14 +142,10 @@ void OnEnded(void*, HWND, INT_PTR) {
 
 }  // namespace
 
-}  // namespace brontal::window
-
-using namespace brontal::window;
-
-WINBASEAPI BOOL WINAPI BrontalInstallTerminalPresenter(int fd) {
+bool InstallTerminalProgress(int fd) {
     if (fd < 0) {
         SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
+        return false;
     }
     {
         TerminalState& state = Terminal();
@@ -136,5 +159,7 @@ WINBASEAPI BOOL WINAPI BrontalInstallTerminalPresenter(int fd) {
     presenter.CaptionChanged = OnCaption;
     presenter.ProgressChanged = OnProgress;
     presenter.DialogEnded = OnEnded;
-    return BrontalSetPresenter(&presenter);
+    return BrontalSetPresenter(&presenter) != FALSE;
 }
+
+}  // namespace drvkeltor
