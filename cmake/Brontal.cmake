@@ -28,18 +28,26 @@ endfunction()
 
 # brontal_tests(<layer> LIBS <targets...>)
 # Every <name>_test.cpp in the current folder becomes its own test program <layer>_<name>_test,
-# so that one broken file does not stop the other programs from building.
+# so that one broken file does not stop the other programs from building. The folder's other
+# *.cpp files (its fixtures) are compiled once, into the library <layer>_testhelpers that every
+# program of the folder links.
 function(brontal_tests layer)
     cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
     file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
     file(GLOB helpers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
     list(REMOVE_ITEM helpers ${tests})
+    set(libs ${ARG_LIBS} brontal_testsupport GTest::gtest GTest::gmock)
+    if(helpers)
+        add_library(${layer}_testhelpers STATIC ${helpers})
+        target_include_directories(${layer}_testhelpers PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+        target_link_libraries(${layer}_testhelpers PUBLIC ${libs})
+        set(libs ${layer}_testhelpers)
+    endif()
     foreach(test ${tests})
         get_filename_component(stem ${test} NAME_WE)
         set(target ${layer}_${stem})
-        add_executable(${target} ${test} ${helpers})
-        target_link_libraries(${target} PRIVATE ${ARG_LIBS} brontal_testsupport GTest::gtest
-                                                GTest::gmock GTest::gtest_main)
+        add_executable(${target} ${test})
+        target_link_libraries(${target} PRIVATE ${libs} GTest::gtest_main)
         gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS ${layer} TIMEOUT 300)
     endforeach()
 endfunction()

@@ -5,55 +5,20 @@
 
 #include <windows.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <string>
 #include <vector>
 
 #include "TestComponent.h"
+#include "ChildProcess.h"
 #include "TestSupport.h"
-
-extern char** environ;
 
 namespace {
 
 const std::string kComponent = BRONTAL_TESTCOMPONENT_PATH;
 
-struct RunResult {
-    int exitCode = -1;
-    std::string output;
-};
-
-// Runs regsvr with the given arguments and waits for it; output is stdout and stderr together.
-RunResult RunRegsvr(const std::vector<std::string>& arguments) {
-    testsupport::TempDir scratch;
-    const std::string outputFile = scratch.file("output.txt");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    std::vector<std::string> words = {BRONTAL_REGSVR_PATH};
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-    pid_t child = 0;
-    RunResult result;
-    if (posix_spawn(&child, BRONTAL_REGSVR_PATH, &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        if (waitpid(child, &status, 0) == child && WIFEXITED(status)) {
-            result.exitCode = WEXITSTATUS(status);
-        }
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    result.output = testsupport::ReadFileBytes(outputFile);
-    return result;
+// regsvr with the given arguments, waited for; its output and error together in `out`.
+testsupport::ProgramRun RunRegsvr(const std::vector<std::string>& arguments) {
+    return testsupport::RunProgram(BRONTAL_REGSVR_PATH, arguments, std::string(), true);
 }
 
 std::string ReadDefault(const std::string& key) {
@@ -114,8 +79,8 @@ class ComRuntime : public ::testing::Test {
         EXPECT_FALSE(ComponentLoaded());
     }
     void Register() {
-        const RunResult run = RunRegsvr({kComponent});
-        ASSERT_EQ(run.exitCode, 0) << run.output;
+        const testsupport::ProgramRun run = RunRegsvr({kComponent});
+        ASSERT_EQ(run.exitCode, 0) << run.out;
     }
     IDispatch* CreateDispatch() {
         IDispatch* dispatch = nullptr;
@@ -129,9 +94,9 @@ class ComRuntime : public ::testing::Test {
 };
 
 TEST_F(ComRuntime, RegsvrWritesAndRemovesTheClassKeys) {
-    RunResult run = RunRegsvr({kComponent});
+    testsupport::ProgramRun run = RunRegsvr({kComponent});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.output, "DllRegisterServer in " + kComponent + " succeeded.\n");
+    EXPECT_EQ(run.out, "DllRegisterServer in " + kComponent + " succeeded.\n");
     const std::string clsidKey = "CLSID\\" TESTCOMPONENT_CLSID_TEXT;
     EXPECT_EQ(ReadDefault(clsidKey + "\\InprocServer32"), kComponent);
     EXPECT_EQ(ReadDefault(clsidKey + "\\ProgID"), TESTCOMPONENT_PROGID);
@@ -143,7 +108,7 @@ TEST_F(ComRuntime, RegsvrWritesAndRemovesTheClassKeys) {
 
     run = RunRegsvr({"-u", kComponent});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.output, "DllUnregisterServer in " + kComponent + " succeeded.\n");
+    EXPECT_EQ(run.out, "DllUnregisterServer in " + kComponent + " succeeded.\n");
     EXPECT_EQ(ReadDefault(clsidKey), "<missing>");
     EXPECT_EQ(ReadDefault(TESTCOMPONENT_PROGID), "<missing>");
     EXPECT_EQ(ReadDefault(TESTCOMPONENT_VI_PROGID), "<missing>");
@@ -158,35 +123,35 @@ TEST_F(ComRuntime, RegsvrWritesAndRemovesTheClassKeys) {
 
 TEST_F(ComRuntime, RegsvrExitCodes) {
     // Bad usage is 1, as for regsvr32, and says how to call it.
-    RunResult usage = RunRegsvr({});
+    testsupport::ProgramRun usage = RunRegsvr({});
     EXPECT_EQ(usage.exitCode, 1);
-    EXPECT_NE(usage.output.find("Usage: regsvr [-u] [-s] [-m] <library>"), std::string::npos)
-        << usage.output;
+    EXPECT_NE(usage.out.find("Usage: regsvr [-u] [-s] [-m] <library>"), std::string::npos)
+        << usage.out;
     EXPECT_EQ(RunRegsvr({"-x", kComponent}).exitCode, 1);
     EXPECT_EQ(RunRegsvr({kComponent, kComponent}).exitCode, 1);
 
-    RunResult run = RunRegsvr({registry_.path() + "/missing.so"});
+    testsupport::ProgramRun run = RunRegsvr({registry_.path() + "/missing.so"});
     EXPECT_EQ(run.exitCode, 3);
-    EXPECT_NE(run.output.find("could not be found"), std::string::npos) << run.output;
+    EXPECT_NE(run.out.find("could not be found"), std::string::npos) << run.out;
     const std::string notALibrary = registry_.path() + "/text.so";
     testsupport::WriteFileBytes(notALibrary, "not a library\n");
     EXPECT_EQ(RunRegsvr({notALibrary}).exitCode, 3);
 
     run = RunRegsvr({BRONTAL_RUNTIME_PATH});
     EXPECT_EQ(run.exitCode, 4);
-    EXPECT_NE(run.output.find("DllRegisterServer entry point was not found"), std::string::npos)
-        << run.output;
+    EXPECT_NE(run.out.find("DllRegisterServer entry point was not found"), std::string::npos)
+        << run.out;
 
     setenv(TESTCOMPONENT_FAIL_VARIABLE, "1", 1);
     run = RunRegsvr({kComponent});
     unsetenv(TESTCOMPONENT_FAIL_VARIABLE);
     EXPECT_EQ(run.exitCode, 5);
-    EXPECT_EQ(run.output, "DllRegisterServer in " + kComponent + " failed: 0x80040201\n");
+    EXPECT_EQ(run.out, "DllRegisterServer in " + kComponent + " failed: 0x80040201\n");
     EXPECT_EQ(ReadDefault("CLSID\\" TESTCOMPONENT_CLSID_TEXT), "<missing>");
     // Silent mode says nothing but keeps the exit code.
     run = RunRegsvr({"/s", registry_.path() + "/missing.so"});
     EXPECT_EQ(run.exitCode, 3);
-    EXPECT_EQ(run.output, "");
+    EXPECT_EQ(run.out, "");
 }
 
 TEST_F(ComRuntime, ProgIDsResolveDirectlyAndThroughCurVer) {
