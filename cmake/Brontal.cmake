@@ -6,17 +6,19 @@ else()
     set(BRONTAL_ANSI_TEXTS "")
 endif()
 
-# brontal_layer(<name> DEPS <targets...>)
+# brontal_layer(<name> DEPS <targets...> [PRIVATE_DEPS <targets...>])
 # A layer is the static library of the *.cpp files in its folder. Its public include directory is
-# the folder itself, so sources include "AsyncComX28.h" and upper layers do the same.
+# the folder itself, so sources include "AsyncComX28.h" and upper layers do the same. DEPS are the
+# layers its headers expose to its users; PRIVATE_DEPS those only its sources use, whose headers
+# stay out of its users' reach, so that an upper layer that includes them does not build.
 # Narrow string literals of layer sources are compiled to Windows-1251.
 function(brontal_layer name)
-    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE_DEPS" ${ARGN})
     file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
     if(sources)
         add_library(${name} STATIC ${sources})
         target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-        target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+        target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
         # Texts inside the library are Windows-1251; sources stay readable UTF-8.
         target_compile_options(${name} PRIVATE ${BRONTAL_ANSI_TEXTS})
     else()
