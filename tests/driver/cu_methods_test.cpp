@@ -10,10 +10,10 @@ using namespace testsupport;
 
 namespace {
 
-constexpr uint16_t kStatusNeedReset = 0x0010;
-constexpr uint16_t kStatusFiscal = 0x0080;
-constexpr uint16_t kBlockedControlUnit = 0x0200;
-constexpr uint16_t kBlockedAny = 0x8000;
+using emu::kBlockControlUnit;
+using emu::kStatusBlocked;
+using emu::kStatusFiscal;
+using emu::kStatusNeedReset;
 
 // The unit's status word bits as the virtual printer keeps them.
 constexpr USHORT kUnitLocked = 0x0001;
@@ -30,11 +30,7 @@ USHORT CheckWord(const std::string& info, const std::string& answer) {
 
 class ControlUnitTest : public PrinterSession {
   protected:
-    void SetUp() override {
-        PrinterSession::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
+    void Arrange() override {
         printer_.SetReportTime(0);
         const emu::PrinterTime noon{2026, 3, 14, 12, 5, 9};
         ASSERT_EQ(printer_.SetFixedClock(noon), 0);
@@ -150,8 +146,8 @@ TEST_F(ControlUnitTest, ARefusedExchangeLeavesEveryOutput) {
 TEST_F(ControlUnitTest, UnlockLiftsTheUnitsBlock) {
     printer_.ChangeState([](emu::PrinterState& state) {
         state.unit.lock = emu::UnitLock::Unlock;
-        state.blocking = kBlockedControlUnit;
-        state.status = static_cast<uint16_t>(state.status | kBlockedAny);
+        state.blocking = kBlockControlUnit;
+        state.status = static_cast<uint16_t>(state.status | kStatusBlocked);
     });
     SetStatus(printer_.StatusWord());
     EXPECT_EQ(D().GetUI2(member::StateBlockedTaxAuthoritiesControlUnit), 1);
@@ -159,7 +155,7 @@ TEST_F(ControlUnitTest, UnlockLiftsTheUnitsBlock) {
     EXPECT_EQ(Requests(), Strings{"vc"}) << Printable(Requests());
     // The closing refresh took the words of the unlock's own reply.
     EXPECT_EQ(D().GetUI2(member::StateBlockedTaxAuthoritiesControlUnit), 0);
-    EXPECT_EQ(D().GetUI2(member::StatusBlocked) & kBlockedControlUnit, 0);
+    EXPECT_EQ(D().GetUI2(member::StatusBlocked) & kBlockControlUnit, 0);
 }
 
 TEST_F(ControlUnitTest, UnlockIsTriedWhenTheStatusCannotBeReadButTheReportIsNot) {
@@ -238,8 +234,8 @@ TEST_F(ControlUnitTest, ReplacementWithoutPasswordOrWithTheWrongOneFails) {
 
 class FiscalisationTest : public ControlUnitTest {
   protected:
-    void SetUp() override {
-        ControlUnitTest::SetUp();
+    void Arrange() override {
+        ControlUnitTest::Arrange();
         if (HasFatalFailure()) {
             return;
         }

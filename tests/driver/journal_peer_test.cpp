@@ -20,12 +20,13 @@ using namespace testsupport;
 
 namespace {
 
-constexpr uint16_t kDayOpen = 0x0001;
-constexpr uint16_t kReceiptOpen = 0x0002;
-constexpr uint16_t kNeedReset = 0x0010;
-constexpr uint16_t kJournalPresent = 0x0040;
-constexpr uint16_t kFiscal = 0x0080;
-constexpr uint16_t kNeedValidate = 0x1000;
+// The status bits this printer shows, as the virtual printer names them.
+using emu::kStatusDayOpen;
+using emu::kStatusFiscal;
+using emu::kStatusJournalNeedValidate;
+using emu::kStatusJournalPresent;
+using emu::kStatusNeedReset;
+using emu::kStatusReceiptOpen;
 
 // A printer with one session's journal: "jz" tells its extent, "jg" hands out its bytes, "jv"
 // accepts the checksum of the day's part of it; the documents' commands are taken and logged;
@@ -72,7 +73,7 @@ class JournalPeer {
         if (code == "gs" || code == "jp" || code == "ze" || code == "cp" || code == "pf" ||
             code == "pt" || code == "rb" || code == "re" || code == "cr") {
             if (code == "cr") {
-                status_ &= static_cast<uint16_t>(~kNeedReset);
+                status_ &= static_cast<uint16_t>(~kStatusNeedReset);
             }
             return ok();
         }
@@ -94,7 +95,7 @@ class JournalPeer {
         }
         if (code == "jv") {
             if (fields == "VALID" || fields == HexNumber(Crc32(journal_.substr(start_)))) {
-                status_ &= static_cast<uint16_t>(~kNeedValidate);
+                status_ &= static_cast<uint16_t>(~kStatusJournalNeedValidate);
                 return ok();
             }
             return Reply(request, 0x2C, status_, 0);
@@ -103,7 +104,7 @@ class JournalPeer {
     }
 
     std::mutex lock_;
-    uint16_t status_ = kDayOpen | kJournalPresent | kFiscal;
+    uint16_t status_ = kStatusDayOpen | kStatusJournalPresent | kStatusFiscal;
     DWORD session_ = 1;
     DWORD start_ = 0;
     std::string journal_;
@@ -129,10 +130,7 @@ std::string JournalText(size_t length, size_t zeroAt) {
 
 class PeerJournal : public PeerSession {
   protected:
-    void SetUp() override {
-        PeerSession::SetUp();
-        printer_.SetAnswer(peer_.Answerer());
-    }
+    void Arrange() override { printer_.SetAnswer(peer_.Answerer()); }
 
     void Connect(DWORD downloadEJ) {
         WriteSetting("", "DownloadEJ", downloadEJ);
@@ -184,7 +182,8 @@ class PeerJournal : public PeerSession {
 TEST_F(PeerJournal, TheDaysJournalIsSavedByteForByteAndValidatedByItsChecksum) {
     Connect(1);
     const std::string journal = JournalText(0x20 + 1300, 700);
-    Show(kDayOpen | kJournalPresent | kFiscal | kNeedValidate, 57, 0x20, journal);
+    Show(kStatusDayOpen | kStatusJournalPresent | kStatusFiscal | kStatusJournalNeedValidate, 57,
+         0x20, journal);
     PutText(member::ElectronicJournalSavePath, files_.path());
     SuppressProgress(true);
     ASSERT_EQ(Result(member::ReadAndValidateElectronicJournal), S_OK);
@@ -198,7 +197,7 @@ TEST_F(PeerJournal, TheDaysJournalIsSavedByteForByteAndValidatedByItsChecksum) {
         << Printable(printer_.Payloads());
     EXPECT_EQ(Commands().back(), "jv" + kFs + HexNumber(Crc32(day)));
     EXPECT_EQ(ReadFileBytes(files_.file("00000057.txt")), day);
-    EXPECT_EQ(peer_.Status() & kNeedValidate, 0);
+    EXPECT_EQ(peer_.Status() & kStatusJournalNeedValidate, 0);
     // The day's bytes stay out of the data property.
     EXPECT_EQ(Data(), "");
     EXPECT_TRUE(presenter_.Only("shown").empty());
@@ -207,13 +206,13 @@ TEST_F(PeerJournal, TheDaysJournalIsSavedByteForByteAndValidatedByItsChecksum) {
 TEST_F(PeerJournal, TheZReportDownloadsTheJournalIntoACyrillicFolderBehindTheProgressWindow) {
     Connect(1);
     const std::string journal = JournalText(2000, 5000);
-    Show(kDayOpen | kJournalPresent | kFiscal, 58, 0, journal);
+    Show(kStatusDayOpen | kStatusJournalPresent | kStatusFiscal, 58, 0, journal);
     const std::string folder = files_.file("Электронный журнал");
     ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
     PutText(member::ElectronicJournalSavePath, folder + "\\");
     SuppressProgress(false);
     // The printer wants its journal validated once the day is closed.
-    peer_.Set(kJournalPresent | kFiscal | kNeedValidate, 58, 0, journal);
+    peer_.Set(kStatusJournalPresent | kStatusFiscal | kStatusJournalNeedValidate, 58, 0, journal);
     ASSERT_EQ(Result(member::PrintZReport), S_OK);
 
     const std::vector<std::string> commands = Commands();
@@ -224,7 +223,7 @@ TEST_F(PeerJournal, TheZReportDownloadsTheJournalIntoACyrillicFolderBehindThePro
     EXPECT_EQ(Blocks("jg").size(), 4u);
     EXPECT_EQ(commands[7], "jv" + kFs + HexNumber(Crc32(journal)));
     EXPECT_EQ(ReadFileBytes(folder + "/00000058.txt"), journal);
-    EXPECT_EQ(peer_.Status() & kNeedValidate, 0);
+    EXPECT_EQ(peer_.Status() & kStatusJournalNeedValidate, 0);
     EXPECT_EQ(presenter_.Only("shown"), Strings{"shown Чтение электронного журнала"});
     EXPECT_EQ(presenter_.Only("ended"), Strings{"ended " + std::to_string(IDOK)});
 }
@@ -232,36 +231,37 @@ TEST_F(PeerJournal, TheZReportDownloadsTheJournalIntoACyrillicFolderBehindThePro
 TEST_F(PeerJournal, AZReportWhoseDownloadFailsWritesNoFileAndValidatesNothing) {
     Connect(1);
     const std::string journal = JournalText(1500, 5000);
-    Show(kDayOpen | kJournalPresent | kFiscal, 59, 0, journal);
+    Show(kStatusDayOpen | kStatusJournalPresent | kStatusFiscal, 59, 0, journal);
     PutText(member::ElectronicJournalSavePath, files_.path());
     SuppressProgress(false);
-    peer_.Set(kJournalPresent | kFiscal | kNeedValidate, 59, 0, journal);
+    peer_.Set(kStatusJournalPresent | kStatusFiscal | kStatusJournalNeedValidate, 59, 0, journal);
     peer_.Refuse("jg", 3, 1);
     EXPECT_EQ(Result(member::PrintZReport), static_cast<HRESULT>(0x800423F3));
     EXPECT_EQ(ResultCode(), -9203);
     EXPECT_TRUE(Blocks("jv").empty()) << Printable(printer_.Payloads());
     EXPECT_EQ(Blocks("jg").size(), 2u);
     EXPECT_FALSE(FileExists(files_.file("00000059.txt")));
-    EXPECT_NE(peer_.Status() & kNeedValidate, 0);
+    EXPECT_NE(peer_.Status() & kStatusJournalNeedValidate, 0);
     EXPECT_EQ(presenter_.Only("ended"), Strings{"ended " + std::to_string(IDCANCEL)});
 }
 
 TEST_F(PeerJournal, AChecksumThePrinterRefusesIsTheResult) {
     Connect(1);
     const std::string journal = JournalText(600, 5000);
-    Show(kDayOpen | kJournalPresent | kFiscal | kNeedValidate, 60, 0, journal);
+    Show(kStatusDayOpen | kStatusJournalPresent | kStatusFiscal | kStatusJournalNeedValidate, 60, 0,
+         journal);
     SuppressProgress(true);
     // The printer's journal changed after the extent was read: the checksum cannot match.
     peer_.Refuse("jv", 0x2C);
     EXPECT_EQ(Result(member::ReadAndValidateElectronicJournal), static_cast<HRESULT>(0x8004241C));
     EXPECT_EQ(ResultCode(), -9244);
-    EXPECT_NE(peer_.Status() & kNeedValidate, 0);
+    EXPECT_NE(peer_.Status() & kStatusJournalNeedValidate, 0);
 }
 
 TEST_F(PeerJournal, DataEndsAtAZeroByteWhileTheFileHoldsEveryByte) {
     Connect(0);
     const std::string journal = JournalText(900, 300);
-    Show(kDayOpen | kJournalPresent | kFiscal, 61, 0, journal);
+    Show(kStatusDayOpen | kStatusJournalPresent | kStatusFiscal, 61, 0, journal);
     PutText(member::ElectronicJournalSavePath, files_.file("read.txt"));
     SuppressProgress(true);
     SetRead(61, 100, 700);
@@ -273,7 +273,7 @@ TEST_F(PeerJournal, DataEndsAtAZeroByteWhileTheFileHoldsEveryByte) {
 TEST_F(PeerJournal, PrintingSkipsAPortionOfNothingButCarriageReturns) {
     Connect(0);
     const std::string journal = std::string(510, 'A') + "\r\n" + std::string(512, '\r') + "B\r\nC";
-    Show(kDayOpen | kJournalPresent | kFiscal, 62, 0, journal);
+    Show(kStatusDayOpen | kStatusJournalPresent | kStatusFiscal, 62, 0, journal);
     SuppressProgress(true);
     SetRead(62, 0, static_cast<DWORD>(journal.size()));
     ASSERT_EQ(Result(member::ReadAndPrintElectronicJournal), S_OK);
@@ -291,7 +291,8 @@ TEST_F(PeerJournal, PrintingSkipsAPortionOfNothingButCarriageReturns) {
 
 TEST_F(PeerJournal, PrintingGoesIntoAnOpenDocumentOrResetsThePrinterFirst) {
     Connect(0);
-    Show(kDayOpen | kReceiptOpen | kJournalPresent | kFiscal, 63, 0, "text");
+    Show(kStatusDayOpen | kStatusReceiptOpen | kStatusJournalPresent | kStatusFiscal, 63, 0,
+         "text");
     SuppressProgress(true);
     SetRead(63, 0, 4);
     ASSERT_EQ(Result(member::ReadAndPrintElectronicJournal), S_OK);
@@ -299,7 +300,7 @@ TEST_F(PeerJournal, PrintingGoesIntoAnOpenDocumentOrResetsThePrinterFirst) {
     EXPECT_EQ(Commands().back(), "re");
     EXPECT_EQ(Blocks("pt"), std::vector<std::string>{"pt" + kFs + "text"});
 
-    Show(kDayOpen | kNeedReset | kJournalPresent | kFiscal, 63, 0, "text");
+    Show(kStatusDayOpen | kStatusNeedReset | kStatusJournalPresent | kStatusFiscal, 63, 0, "text");
     ASSERT_EQ(Result(member::ReadAndPrintElectronicJournal), S_OK);
     std::vector<std::string> codes;
     for (const std::string& payload : Commands()) {
@@ -312,7 +313,7 @@ TEST_F(PeerJournal, PrintingGoesIntoAnOpenDocumentOrResetsThePrinterFirst) {
 TEST_F(PeerJournal, AFailedLineLeavesTheDocumentOpen) {
     Connect(0);
     const std::string journal = std::string(1000, 'x');
-    Show(kDayOpen | kJournalPresent | kFiscal, 64, 0, journal);
+    Show(kStatusDayOpen | kStatusJournalPresent | kStatusFiscal, 64, 0, journal);
     SuppressProgress(true);
     SetRead(64, 0, 1000);
     peer_.Refuse("pt", 3, 1);

@@ -9,11 +9,7 @@ namespace {
 
 class CorrectionTest : public PrinterSession {
   protected:
-    void SetUp() override {
-        PrinterSession::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
+    void Arrange() override {
         Connect();
         OpenSaleWithLine(10 * kUnit);
         PutText(member::CorrectionMnemo, "Скидка");

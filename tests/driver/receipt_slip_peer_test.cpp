@@ -41,11 +41,7 @@ class SlipPeer {
 
 class SlipPeerTest : public PeerSession {
   protected:
-    void SetUp() override {
-        PeerSession::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
+    void Arrange() override {
         printer_.SetAnswer(peer_.Answerer());
         ConnectTo(kPeerPort);
         PutNumber(member::ReceiptType, 10);

@@ -89,12 +89,9 @@ Strings LastCall(const std::string& trace, const std::string& member) {
 
 class TwinTest : public PrinterSession {
   protected:
-    void SetUp() override {
-        PrinterSession::SetUp();
-        if (!HasFatalFailure()) {
-            printer_.SetReportTime(0);
-            Connect();
-        }
+    void Arrange() override {
+        printer_.SetReportTime(0);
+        Connect();
     }
 
     struct Effect {

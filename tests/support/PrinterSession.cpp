@@ -97,6 +97,12 @@ void PrinterSession::SetUp() {
         port_ = printer_.RegisterPort();
         ASSERT_GT(port_, 0);
     }
+    if (connectFirst_) {
+        Connect();
+    }
+    if (!HasFatalFailure()) {
+        Arrange();
+    }
 }
 
 void PrinterSession::TearDown() {
@@ -187,19 +193,13 @@ void PeerSession::SetUp() {
     if (!HasFatalFailure()) {
         ASSERT_TRUE(printer_.ok());
         ASSERT_TRUE(printer_.Map(kPeerPort));
+        Arrange();
     }
 }
 
 void PeerSession::TearDown() {
     ClientSession::TearDown();
     printer_.SetAnswer(nullptr);
-}
-
-void ConnectedSession::SetUp() {
-    PrinterSession::SetUp();
-    if (!HasFatalFailure()) {
-        Connect();
-    }
 }
 
 }  // namespace client

@@ -63,6 +63,11 @@ class ClientSession : public ComponentTest {
     LONGLONG MoneyOf(Member property) { return D().GetCy(property); }
     DATE DateOf(Member property) { return D().GetDate(property); }
 
+    // What a fixture prepares once the session stands: the printer started (and the object
+    // connected, in a ConnectedSession) or the scripted printer on its port. Not called after a
+    // fatal failure.
+    virtual void Arrange() {}
+
     // What the printer received since its log was cleared.
     virtual Strings Requests() const { return {}; }
     Strings Codes() const { return client::Codes(Requests()); }
@@ -104,6 +109,8 @@ class PrinterSession : public ClientSession {
     static void WriteJournalSettings(DWORD printEJ, DWORD downloadEJ);
 
     bool registerPrinter_ = true;
+    // The session's object is connected before Arrange().
+    bool connectFirst_ = false;
     emu::VirtualPrinter printer_;
     int port_ = 0;
 };
@@ -123,10 +130,10 @@ class PeerSession : public ClientSession {
     testsupport::ScriptedPrinter printer_;
 };
 
-// The same session with the object connected before the test starts.
+// The same session with the object connected before the fixture arranges the rest.
 class ConnectedSession : public PrinterSession {
   protected:
-    void SetUp() override;
+    ConnectedSession() { connectFirst_ = true; }
 };
 
 }  // namespace client

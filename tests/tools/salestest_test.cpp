@@ -93,11 +93,7 @@ TEST(SalesTestParameters, EachRangeIsChecked) {
 // end alone; the driver object connected to it.
 class SalesRun : public ToolSession {
   protected:
-    void SetUp() override {
-        ToolSession::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
+    void Arrange() override {
         printer_.SetStatusWords(0x0080, 0);
         printer_.SetReportTime(0);
         client::Driver object = Create();
