@@ -113,11 +113,7 @@ TEST_F(Connect, APrinterNeedingResetIsResetAndConnectReturnsWhatTheResetGave) {
 
     printer_.SetStatusWords(emu::kInitialStatus | emu::kStatusNeedReset, 0);
     printer_.ClearLog();
-    emu::Fault refusal;
-    refusal.kind = emu::FaultKind::DeviceError;
-    refusal.code = 5;
-    refusal.command = "cr";
-    ASSERT_EQ(printer_.InjectFault(refusal), 0);
+    FailNext("cr", 5);
     client::Driver driver = Create();
     SetToPrinter(driver);
     EXPECT_EQ(Outcome(driver.Method(member::Connect)), Failure(-9205));
@@ -131,11 +127,7 @@ TEST_F(Connect, APrinterNeedingResetIsResetAndConnectReturnsWhatTheResetGave) {
 TEST_F(Connect, AJournalWaitingForValidationIsAcceptedUnlessItIsDownloaded) {
     const uint16_t waiting = emu::kInitialStatus | emu::kStatusJournalNeedValidate;
     printer_.SetStatusWords(waiting, 0);
-    emu::Fault refusal;
-    refusal.kind = emu::FaultKind::DeviceError;
-    refusal.code = 7;
-    refusal.command = "jv";
-    ASSERT_EQ(printer_.InjectFault(refusal), 0);
+    FailNext("jv", 7);
     {
         client::Driver driver = Create();
         SetToPrinter(driver);
@@ -155,11 +147,7 @@ TEST_F(Connect, AJournalWaitingForValidationIsAcceptedUnlessItIsDownloaded) {
 }
 
 TEST_F(Connect, IdentificationFailuresDoNotFailTheConnection) {
-    emu::Fault refusal;
-    refusal.kind = emu::FaultKind::DeviceError;
-    refusal.code = 1;
-    refusal.command = "gm";
-    ASSERT_EQ(printer_.InjectFault(refusal), 0);
+    FailNext("gm", 1);
     client::Driver driver = Connected();
     EXPECT_EQ(driver.GetI2(member::ResultCode), 0);
     // Without "gm" nothing else of the identity was asked at connect.
@@ -229,11 +217,7 @@ TEST_F(Status, CancelPrintResetsAPrinterThatNeedsIt) {
 
 TEST_F(Status, ResetPrinterReportsTheResetsOwnResult) {
     client::Driver driver = Connected();
-    emu::Fault refusal;
-    refusal.kind = emu::FaultKind::DeviceError;
-    refusal.code = 3;
-    refusal.command = "cr";
-    ASSERT_EQ(printer_.InjectFault(refusal), 0);
+    FailNext("cr", 3);
     const client::Call call = driver.Method(member::ResetPrinter);
     EXPECT_EQ(Outcome(call), Failure(-9203));
     EXPECT_FALSE(call.description.empty());

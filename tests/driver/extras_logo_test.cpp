@@ -50,13 +50,7 @@ class LogoTest : public ConnectedSession {
         printer_.ClearLog();
         return Result(member::UploadBmpLogoFile);
     }
-    void RefuseNext(const std::string& command) {
-        emu::Fault fault;
-        fault.kind = emu::FaultKind::DeviceError;
-        fault.code = 1;
-        fault.command = command;
-        ASSERT_EQ(printer_.InjectFault(fault), 0);
-    }
+    void RefuseNext(const std::string& command) { FailNext(command, 1); }
 };
 
 TEST_F(LogoTest, A600ByteFileGoesIn255255And90ByteBlocksAndIsThenSelected) {

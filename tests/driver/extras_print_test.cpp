@@ -83,11 +83,7 @@ TEST_F(ExtrasTest, EnlargedTextStopsAtTheFirstRefusal) {
     EXPECT_EQ(Requests(), (Strings{"rb" + kFs + "0", "pf" + kFs + "1"})) << Printable(Requests());
 
     PutText(member::TextToPrint, "Текст");
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::DeviceError;
-    fault.code = 1;
-    fault.command = "pf";
-    ASSERT_EQ(printer_.InjectFault(fault), 0);
+    FailNext("pf", 1);
     printer_.ClearLog();
     EXPECT_EQ(Result(member::PrintTextDoubleWidthAndHeight), static_cast<HRESULT>(0x800423F1));
     EXPECT_EQ(Requests(), Strings{"pf" + kFs + "3"}) << Printable(Requests());

@@ -136,11 +136,7 @@ TEST_F(Journal, AThreadedReadThatFailsReportsTheWorkersCode) {
     ASSERT_EQ(Result(member::ReadElectronicJournal), S_OK);
     const std::string before = Data();
 
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::DeviceError;
-    fault.code = 3;
-    fault.command = "jg";
-    ASSERT_EQ(printer_.InjectFault(fault), 0);
+    FailNext("jg", 3);
     SetRead(CurrentSession(), 0x200, 1200, false);
     PutText(member::ElectronicJournalSavePath, files_.path());
     EXPECT_EQ(Result(member::ReadElectronicJournal), static_cast<HRESULT>(0x800423F3));
@@ -408,11 +404,7 @@ TEST_F(Journal, ReadingTheOffsetAsksThePrinterForTheSessionsLength) {
     EXPECT_EQ(ResultCode(), 0);
 
     // A failed query keeps the value and leaves its code.
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::DeviceError;
-    fault.code = 3;
-    fault.command = "jz";
-    ASSERT_EQ(printer_.InjectFault(fault), 0);
+    FailNext("jz", 3);
     Put(member::ElectronicJournalReadOffset, UI4(77));
     EXPECT_EQ(D().GetUI4(member::ElectronicJournalReadOffset), 77u);
     EXPECT_EQ(ResultCode(), -9203);

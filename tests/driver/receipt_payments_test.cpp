@@ -144,11 +144,7 @@ TEST_F(PaymentTest, CashIncomeAndOutcomeInOneCollectionDocument) {
 
 TEST_F(PaymentTest, AFailedDocumentQueryEndsThePaymentWithItsCode) {
     TotalledReceipt(1, 10 * kUnit);
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::DeviceError;
-    fault.code = 1;
-    fault.command = "gn";
-    ASSERT_EQ(printer_.InjectFault(fault), 0);
+    FailNext("gn", 1);
     EXPECT_EQ(Pay(member::PayCash, 10 * kUnit), static_cast<HRESULT>(0x800423F1));
     EXPECT_EQ(ResultCode(), -9201);
     EXPECT_EQ(Codes(), std::vector<std::string>{"gn"});

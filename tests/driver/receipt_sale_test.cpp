@@ -107,11 +107,7 @@ TEST_F(SaleTest, StornoTakesTheLineBackWithoutOpeningAnything) {
 }
 
 TEST_F(SaleTest, AFailedLineLeavesTheDayAndReceiptTheSaleOpened) {
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::DeviceError;
-    fault.code = 33;  // no such department
-    fault.command = "as";
-    ASSERT_EQ(printer_.InjectFault(fault), 0);
+    FailNext("as", 33);  // no such department
     PutText(member::Article, "Хлеб");
     PutMoney(member::Price, kUnit);
     PutMoney(member::Quantity, kUnit);
@@ -135,11 +131,7 @@ TEST_F(SaleTest, OpenReceiptClearsTheInputsEvenWhenTheOpeningFails) {
     PutText(member::CorrectionMnemo, "Скидка");
     PutText(member::CancellationMnemo, "Ошибка кассира");
 
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::DeviceError;
-    fault.code = 1;
-    fault.command = "rb";
-    ASSERT_EQ(printer_.InjectFault(fault), 0);
+    FailNext("rb", 1);
     EXPECT_EQ(Result(member::OpenReceipt), static_cast<HRESULT>(0x800423F1));  // -9201
     EXPECT_EQ(Codes(), (std::vector<std::string>{"zb", "rb"}));
 
@@ -184,11 +176,7 @@ TEST_F(SaleTest, PrintTextOpensATextDocumentWhenNoneIsOpen) {
 }
 
 TEST_F(SaleTest, PrintTextStopsAtTheFirstCommandRefused) {
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::DeviceError;
-    fault.code = 1;
-    fault.command = "pf";
-    ASSERT_EQ(printer_.InjectFault(fault), 0);
+    FailNext("pf", 1);
     PutText(member::TextToPrint, "Добрый день");
     EXPECT_EQ(Result(member::PrintText), static_cast<HRESULT>(0x800423F1));
     EXPECT_EQ(Requests(), (std::vector<std::string>{"rb" + kFs + "0", "pf" + kFs + "0"}))

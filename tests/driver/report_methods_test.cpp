@@ -71,11 +71,7 @@ TEST_F(Reports, FixedReportsSendTheirOneCommandWithoutAStatusQueryFirst) {
 
 TEST_F(Reports, ADeviceErrorOfAReportIsTheResultWithItsText) {
     Connect();
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::DeviceError;
-    fault.code = 1;
-    fault.command = "zv";
-    ASSERT_EQ(printer_.InjectFault(fault), 0);
+    FailNext("zv", 1);
     const Call call = D().Method(member::PrintTaxTableReport);
     EXPECT_EQ(Outcome(call), static_cast<HRESULT>(0x800423F1));
     EXPECT_EQ(ResultCode(), -9201);
@@ -211,11 +207,7 @@ TEST_F(Reports, AFailedDayOpeningSendsNoLogin) {
     Connect();
     PutText(member::CashierLogin, "Петров");
     printer_.ClearLog();
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::DeviceError;
-    fault.code = 1;
-    fault.command = "zb";
-    ASSERT_EQ(printer_.InjectFault(fault), 0);
+    FailNext("zb", 1);
     EXPECT_EQ(Result(member::OpenDay), static_cast<HRESULT>(0x800423F1));
     EXPECT_FALSE(Sent("wi"));
 }
@@ -286,11 +278,7 @@ TEST_F(ZReport, CancelsAnUnfinishedPrintAndStopsWhenThatFails) {
     WriteJournalSettings(1, 0);
     ConnectWithDayOpen();
     SetStatus(printer_.StatusWord() | emu::kStatusNotReady);
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::DeviceError;
-    fault.code = 1;
-    fault.command = "cp";
-    ASSERT_EQ(printer_.InjectFault(fault), 0);
+    FailNext("cp", 1);
     EXPECT_EQ(Result(member::PrintZReport), static_cast<HRESULT>(0x800423F1));
     EXPECT_EQ(ResultCode(), -9201);
     // The day stays open: nothing after the failed cancellation.
@@ -300,11 +288,7 @@ TEST_F(ZReport, CancelsAnUnfinishedPrintAndStopsWhenThatFails) {
 TEST_F(ZReport, StopsAtAFailedJournalPrint) {
     WriteJournalSettings(1, 0);
     ConnectWithDayOpen();
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::DeviceError;
-    fault.code = 3;
-    fault.command = "jp";
-    ASSERT_EQ(printer_.InjectFault(fault), 0);
+    FailNext("jp", 3);
     EXPECT_EQ(Result(member::PrintZReport), static_cast<HRESULT>(0x800423F3));
     EXPECT_EQ(Commands(), std::vector<std::string>{"jp"}) << Printable(Requests());
 }

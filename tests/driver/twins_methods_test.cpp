@@ -165,12 +165,7 @@ TEST_F(TwinTest, ATwinFailsAsItsMainMethodFails) {
     EXPECT_FALSE(mainDescription.empty());
     EXPECT_EQ(Description(), mainDescription);
 
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::DeviceError;
-    fault.code = 1;
-    fault.command = "zi";
-    fault.frames = 1;
-    ASSERT_EQ(printer_.InjectFault(fault), 0);
+    FailNext("zi", 1);
     const Call call = D().Method(member::PrnTaxAuthControlUnitReport2);
     EXPECT_EQ(Outcome(call), static_cast<HRESULT>(0x800423F1));
     EXPECT_EQ(call.description, "ФБ: ошибка очередности вызова команд");

@@ -11,6 +11,7 @@
 
 #include "ComponentClient.h"
 #include "IDrvKeltor.h"
+#include "OuterObject.h"
 #include "TestSupport.h"
 
 using namespace client;
@@ -595,26 +596,8 @@ TEST_F(Component, TheVtableFollowsTheCatalogue) {
 DEFINE_GUID(IID_OuterOnly, 0x9D3C6E10, 0x2A47, 0x4B8F, 0x8E, 0x21, 0x5F, 0x0C, 0x7A, 0x3B, 0x9D,
             0x11);
 
-class Outer final : public IUnknown {
-  public:
-    ULONG references = 1;
-    IUnknown* inner = nullptr;
-    int ownAnswers = 0;
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (riid == IID_IUnknown || riid == IID_OuterOnly) {
-            ++ownAnswers;
-            *ppv = this;
-            AddRef();
-            return S_OK;
-        }
-        return inner ? inner->QueryInterface(riid, ppv) : E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
-    STDMETHODIMP_(ULONG) Release() override { return --references; }
-};
-
 TEST_F(Component, AggregatedObjectDelegatesToItsOuterObject) {
-    Outer outer;
+    testsupport::Outer outer(IID_OuterOnly);
     IUnknown* inner = nullptr;
     ASSERT_EQ(CoCreateInstance(CLSID_DrvKeltor, &outer, CLSCTX_INPROC_SERVER, IID_IUnknown,
                                reinterpret_cast<void**>(&inner)),

@@ -10,6 +10,7 @@
 
 #include "TestComponent.h"
 #include "ChildProcess.h"
+#include "OuterObject.h"
 #include "TestSupport.h"
 
 namespace {
@@ -51,25 +52,6 @@ bool ComponentLoaded() {
     return GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, kComponent.c_str(),
                               &module) != FALSE;
 }
-
-// An outer object that aggregates the test object and answers one interface of its own.
-class Outer final : public IUnknown {
-  public:
-    ULONG references = 1;
-    IUnknown* inner = nullptr;
-    int ownAnswers = 0;
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (riid == IID_IUnknown || riid == IID_BrontalOuterOnly) {
-            ++ownAnswers;
-            *ppv = this;
-            AddRef();
-            return S_OK;
-        }
-        return inner ? inner->QueryInterface(riid, ppv) : E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
-    STDMETHODIMP_(ULONG) Release() override { return --references; }
-};
 
 class ComRuntime : public ::testing::Test {
   protected:
@@ -266,7 +248,7 @@ TEST_F(ComRuntime, CallsThroughIDispatch) {
 
 TEST_F(ComRuntime, AggregatedObjectsDelegateToTheirOuterObject) {
     Register();
-    Outer outer;
+    testsupport::Outer outer(IID_BrontalOuterOnly);
     void* wrong = nullptr;
     EXPECT_EQ(CoCreateInstance(CLSID_BrontalTestObject, &outer, CLSCTX_INPROC_SERVER, IID_IDispatch,
                                &wrong),

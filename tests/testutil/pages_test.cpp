@@ -250,11 +250,7 @@ TEST_F(Pages, TheSalesTestStopsAtTheFirstFailureAndShowsIt) {
     salestest::SalesTestParameters parameters = salestest::DefaultParameters(1);
     parameters.days = 1;
     parameters.receiptsPerDay = 3;
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::DeviceError;
-    fault.code = 3;
-    fault.command = "as";
-    ASSERT_EQ(printer_.InjectFault(fault), 0);
+    FailNext("as", 3);
     EXPECT_FALSE(debug->RunSalesTest(parameters));
     EXPECT_EQ(debug->LastSalesTest().receiptsClosed, 0);
     EXPECT_EQ(debug->LastSalesTest().failure.member, "Sale");
