@@ -11,6 +11,7 @@
 #include "TestComponent.h"
 #include "ChildProcess.h"
 #include "OuterObject.h"
+#include "Registry.h"
 #include "TestSupport.h"
 
 namespace {
@@ -35,16 +36,9 @@ std::string ReadDefault(const std::string& key) {
     return status == ERROR_SUCCESS ? std::string(buffer) : "<no value>";
 }
 
+// The default value of HKEY_CLASSES_ROOT\<key>.
 void WriteDefault(const std::string& key, const std::string& value) {
-    HKEY handle = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                              &handle, nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(
-        RegSetValueExA(handle, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       static_cast<DWORD>(value.size() + 1)),
-        ERROR_SUCCESS);
-    RegCloseKey(handle);
+    testsupport::WriteText(HKEY_CLASSES_ROOT, key, "", value);
 }
 
 bool ComponentLoaded() {
