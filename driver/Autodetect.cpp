@@ -10,35 +10,6 @@ namespace {
 // Speeds tried on every port; each gives one step of the bar.
 constexpr int kSpeedsPerPort = kSearchSpeedCount;
 
-// A port of the list is "com" in any case and a number above 0, the way the search reads it,
-// so that the bar's range counts exactly the attempts the search makes.
-bool IsPortName(LPCSTR name) {
-    if (!name) {
-        return false;
-    }
-    for (int i = 0; i < 3; ++i) {
-        char c = name[i];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (c != "com"[i]) {
-            return false;
-        }
-    }
-    LPCSTR digits = name + 3;
-    if (*digits < '0' || *digits > '9') {
-        return false;
-    }
-    int number = 0;
-    for (; *digits >= '0' && *digits <= '9'; ++digits) {
-        if (number > 9999) {
-            return false;
-        }
-        number = number * 10 + (*digits - '0');
-    }
-    return *digits == '\0' && number > 0;
-}
-
 }  // namespace
 
 int GetSystemComPortCount() {
@@ -51,7 +22,9 @@ int GetSystemComPortCount() {
             delete[] port;
             break;
         }
-        count += IsPortName(port) ? 1 : 0;
+        // Only the names the search reads as ports count, so that the bar's range is exactly the
+        // attempts the search makes.
+        count += PortNumberOf(port) > 0 ? 1 : 0;
         delete[] port;
     }
     return trace.Done(count);

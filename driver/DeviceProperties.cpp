@@ -13,32 +13,6 @@ constexpr DWORD kClockTextCapacity = 16;
 // "YYYYMMDDhhmmss".
 constexpr size_t kClockDigits = 14;
 
-// The printer's clock as a date value; false when its texts are not a moment.
-bool DateOfClock(LPCSTR date, LPCSTR time, DATE* value) {
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-    if (std::sscanf(date, "%04d%02d%02d", &year, &month, &day) != 3 ||
-        std::sscanf(time, "%02d%02d%02d", &hour, &minute, &second) != 3) {
-        return false;
-    }
-    if (year < 0 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 ||
-        hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) {
-        return false;
-    }
-    SYSTEMTIME moment = {};
-    moment.wYear = static_cast<WORD>(year);
-    moment.wMonth = static_cast<WORD>(month);
-    moment.wDay = static_cast<WORD>(day);
-    moment.wHour = static_cast<WORD>(hour);
-    moment.wMinute = static_cast<WORD>(minute);
-    moment.wSecond = static_cast<WORD>(second);
-    return SystemTimeToVariantTime(&moment, value) != 0;
-}
-
 // The calendar fields the clock is set from, cut to the widths the printer's texts have. A field
 // that cannot be had stays out of range, so that the command layer refuses it before sending.
 SYSTEMTIME ClockFields(int year, int month, int day, int hour, int minute, int second) {
@@ -142,7 +116,8 @@ STDMETHODIMP CDrvKeltor::get_DateTime(DATE* pVal) {
     CDeviceFrame frame(*this, name);
     if (frame.Begin(false)) {
         ClockTexts clock;
-        if (ReadClockTexts(frame, &clock) == 0 && !DateOfClock(clock.date, clock.time, pVal)) {
+        if (ReadClockTexts(frame, &clock) == 0 &&
+            !DateOfPrinterClock(clock.date, clock.time, false, pVal)) {
             // A clock the printer cannot state is no date of 1899.
             *pVal = 0;
             frame.Store(kBrontalBadReply);

@@ -132,6 +132,8 @@ class CDrvKeltor : public IDrvKeltor, public ISupportErrorInfo {
     int CorrectReceipt(CDeviceFrame& frame, bool surcharge);
     int ReadOpenDocumentType(CDeviceFrame& frame, int* type);
     int PayCashSteps(CDeviceFrame& frame, BOOL payment, bool checkDocument);
+    // "rn" of `amount` once the method's checks passed; the receipt totals follow it.
+    int SendNoncash(CDeviceFrame& frame, BOOL payment, LONGLONG amount);
     int CashInOutSteps(CDeviceFrame& frame, BOOL income);
     void SetReceiptTotals(LONGLONG subtotal, LONGLONG paid);
     // Enlarged text in the open document, opening a text document first (PrintingExtras.cpp).
@@ -161,9 +163,13 @@ class CDrvKeltor : public IDrvKeltor, public ISupportErrorInfo {
         CashierCollectedAmounts,
         CashierNoncashPaymentsByFacility,
     };
+    // The request's row of the table that drives both the clearing and the reading.
+    struct InfoRequestRow;
+    static const InfoRequestRow& InfoRequestRowOf(InfoRequest request);
     HRESULT RunInfoRequest(LPCSTR name, InfoRequest request);
-    void ClearInfoResults(InfoRequest request);
-    int InfoRequestSteps(CBrontal& layer, InfoRequest request);
+    void ClearInfoResults(const InfoRequestRow& row);
+    int InfoRequestSteps(CBrontal& layer, const InfoRequestRow& row);
+    int SessionDateTimeSteps(CBrontal& layer);
     int SessionJournalInfoSteps(CBrontal& layer);
 
     // 1. link settings

@@ -2,6 +2,7 @@
 #include "DrvKeltorText.h"
 
 #include <climits>
+#include <cstdio>
 #include <new>
 
 namespace {
@@ -116,4 +117,33 @@ int GetCaption(HWND window, LPSTR text, int capacity) {
                                           nullptr, nullptr);
     text[count > 0 ? count : 0] = '\0';
     return count > 0 ? count : 0;
+}
+
+bool DateOfPrinterClock(LPCSTR date, LPCSTR time, bool lenient, DATE* value) {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    const bool dateRead = std::sscanf(date, "%04d%02d%02d", &year, &month, &day) == 3;
+    const bool timeRead = std::sscanf(time, "%02d%02d%02d", &hour, &minute, &second) == 3;
+    if (!lenient && (!dateRead || !timeRead)) {
+        return false;
+    }
+    if (year < 0 || month < 0 || day < 0 || hour < 0 || minute < 0 || second < 0) {
+        return false;
+    }
+    if (!lenient && (year > 9999 || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 ||
+                     minute > 59 || second > 59)) {
+        return false;
+    }
+    SYSTEMTIME moment = {};
+    moment.wYear = static_cast<WORD>(year);
+    moment.wMonth = static_cast<WORD>(month);
+    moment.wDay = static_cast<WORD>(day);
+    moment.wHour = static_cast<WORD>(hour);
+    moment.wMinute = static_cast<WORD>(minute);
+    moment.wSecond = static_cast<WORD>(second);
+    return SystemTimeToVariantTime(&moment, value) != 0;
 }

@@ -32,3 +32,9 @@ HRESULT BstrFromPath(LPCSTR path, BSTR* wide);
 constexpr int kCaptionCapacity = 256;
 BOOL SetCaption(HWND window, LPCSTR text);
 int GetCaption(HWND window, LPSTR text, int capacity);
+
+// The printer's clock texts, date "YYYYMMDD" and time "hhmmss", as an Automation date; false when
+// they are no moment. Read strictly, both texts must be whole and every part in its range;
+// `lenient`, parts that cannot be read count as 0, as in a session's end the printer has not
+// written yet.
+bool DateOfPrinterClock(LPCSTR date, LPCSTR time, bool lenient, DATE* value);

@@ -9,6 +9,7 @@
 #include "DrvKeltor.h"
 #include "DrvKeltorFrame.h"
 #include "JournalOperations.h"
+#include "ReceiptContext.h"
 #include "Trace.h"
 
 namespace {
@@ -16,7 +17,6 @@ namespace {
 // "pt" takes one portion of the journal text at a time.
 constexpr DWORD kPrintPortionLength = 512;
 // The journal prints on a non-fiscal document in the normal font.
-constexpr WORD kJournalDocument = 0;
 constexpr UINT kJournalFont = 0;
 
 }  // namespace
@@ -136,7 +136,7 @@ int CDrvKeltor::PrintJournalData(CDeviceFrame& frame) {
     CBrontal& layer = frame.Layer();
     // Outside a receipt the journal goes on a document of its own; a reset the printer asks for
     // goes first, and the opening tells whether it helped.
-    if ((m_statusWord & kStatusReceiptOpen) == 0 && BeginDocument(frame, kJournalDocument) != 0) {
+    if ((m_statusWord & kStatusReceiptOpen) == 0 && BeginDocument(frame, kNonFiscalDocument) != 0) {
         return DriverResultCode();
     }
     if (frame.Store(layer.SetPrintFont(kJournalFont)) != 0) {

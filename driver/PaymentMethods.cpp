@@ -10,11 +10,6 @@
 
 namespace {
 
-constexpr WORD kSaleReceipt = 1;
-constexpr WORD kRefundReceipt = 2;
-constexpr WORD kCashDocument = 3;
-constexpr WORD kAnnulmentReceipt = 5;
-
 bool PaysBack(int type) {
     return type == kRefundReceipt || type == kAnnulmentReceipt;
 }
@@ -84,6 +79,14 @@ STDMETHODIMP CDrvKeltor::GiveChange() {
                            [&](CDeviceFrame& frame) { return PayCashSteps(frame, FALSE, false); });
 }
 
+int CDrvKeltor::SendNoncash(CDeviceFrame& frame, BOOL payment, LONGLONG amount) {
+    const DecimalPair pair = AmountPair(amount);
+    return RefreshTotalsAfter(
+        frame, SettleReceiptCommand(
+                   frame.Layer().PayNoncash(payment, pair.value, pair.scale, m_noncashType),
+                   ReceiptEffect::Paid));
+}
+
 STDMETHODIMP CDrvKeltor::PayNoncash() {
     return RunDeviceMethod(*this, "CDrvKeltor::PayNoncash", [&](CDeviceFrame& frame) {
         const LONGLONG amount = m_amount.int64;
@@ -105,11 +108,7 @@ STDMETHODIMP CDrvKeltor::PayNoncash() {
         if (Excess(amount, m_debt.int64) > allowance) {
             return frame.Store(kBrontalBadArguments);
         }
-        const DecimalPair pair = AmountPair(amount);
-        return RefreshTotalsAfter(
-            frame, SettleReceiptCommand(
-                       frame.Layer().PayNoncash(TRUE, pair.value, pair.scale, m_noncashType),
-                       ReceiptEffect::Paid));
+        return SendNoncash(frame, TRUE, amount);
     });
 }
 
@@ -128,11 +127,7 @@ STDMETHODIMP CDrvKeltor::RepayNoncash() {
                 return frame.Store(kBrontalBadArguments);
             }
         }
-        const DecimalPair pair = AmountPair(amount);
-        return RefreshTotalsAfter(
-            frame, SettleReceiptCommand(
-                       frame.Layer().PayNoncash(FALSE, pair.value, pair.scale, m_noncashType),
-                       ReceiptEffect::Paid));
+        return SendNoncash(frame, FALSE, amount);
     });
 }
 

@@ -13,9 +13,6 @@ constexpr UINT kFontDoubleHeight = 1;
 constexpr UINT kFontDoubleWidth = 2;
 constexpr UINT kFontDoubleWidthAndHeight = 3;
 
-// Enlarged text outside a receipt goes into a text document.
-constexpr WORD kTextDocument = 0;
-
 constexpr WORD kCode128BarcodeType = 9;
 // Code 128 data that does not choose its code set itself is sent in code set B.
 constexpr char kCode128SetChoice = '{';
@@ -107,7 +104,7 @@ HRESULT PrintQRCodeAtLevel(CDrvKeltor& object, LPCSTR name, LPCSTR level, LONG s
 
 int CDrvKeltor::PrintEnlargedText(CDeviceFrame& frame, UINT font) {
     CBrontal& layer = frame.Layer();
-    if (!(m_statusWord & kStatusReceiptOpen) && BeginDocument(frame, kTextDocument) != 0) {
+    if (!(m_statusWord & kStatusReceiptOpen) && BeginDocument(frame, kNonFiscalDocument) != 0) {
         return DriverResultCode();
     }
     // The font is set back even for the next line of the same document.

@@ -22,6 +22,17 @@ enum class ReceiptEffect {
 
 constexpr LONGLONG kMoneyUnit = 10000;
 
+// Document types of "rb" (ReceiptType).
+constexpr WORD kNonFiscalDocument = 0;  // text: journal copies, enlarged text
+constexpr WORD kSaleReceipt = 1;
+constexpr WORD kRefundReceipt = 2;
+constexpr WORD kCashDocument = 3;
+constexpr WORD kFuelReceipt = 4;
+constexpr WORD kAnnulmentReceipt = 5;
+constexpr WORD kSlipDocument = 10;
+constexpr WORD kFirstTextsReceipt = 20;  // sale receipts with three texts, 20 to 23
+constexpr WORD kLastTextsReceipt = 23;
+
 // 12.5 -> (125, 10), 3 -> (3, 1), -2.75 -> (-275, 100). Exact.
 DecimalPair AmountPair(LONGLONG money);
 // As AmountPair for positive quantities; a negative quantity goes in whole units, truncated

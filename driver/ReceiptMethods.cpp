@@ -9,14 +9,6 @@
 
 namespace {
 
-constexpr WORD kNonFiscalDocument = 0;
-constexpr WORD kSaleReceipt = 1;
-constexpr WORD kFuelReceipt = 4;
-constexpr WORD kAnnulmentReceipt = 5;
-constexpr WORD kSlipDocument = 10;
-constexpr WORD kFirstTextsReceipt = 20;
-constexpr WORD kLastTextsReceipt = 23;
-
 // Document flags of "ls", as PrintLine reads them.
 constexpr DWORD kFlagLineAllowed = 0x04;
 constexpr DWORD kFlagLineRefused = 0x08;
@@ -67,15 +59,21 @@ int CDrvKeltor::OpenDocumentIfNeeded(CDeviceFrame& frame, WORD type) {
 }
 
 int CDrvKeltor::SellLine(CDeviceFrame& frame, BOOL sale) {
-    const DecimalPair price = AmountPair(m_price.int64);
-    const DecimalPair quantity = QuantityPair(m_quantity.int64);
+    ArticleLine line;
+    line.sale = sale;
+    line.price = AmountPair(m_price.int64);
+    line.name = m_article.c_str();
+    line.department = m_department;
+    line.quantity = QuantityPair(m_quantity.int64);
+    line.quantityText = m_quantityUnit.c_str();
     // Only a refund line may name its amount; the printer checks it against price x quantity.
-    const DecimalPair amount =
-        m_receiptType == 2 && m_amount.int64 > 0 ? AmountPair(m_amount.int64) : DecimalPair{0, 1};
-    const int result = frame.Layer().SellArticle(
-        sale, price.value, price.scale, m_article.c_str(), m_department, quantity.value,
-        quantity.scale, m_quantityUnit.c_str(), amount.value, amount.scale, m_typeOfGoods,
-        m_barcodeOfGoods.c_str(), m_forcePrintSingleQuantity != 0);
+    if (m_receiptType == 2 && m_amount.int64 > 0) {
+        line.amount = AmountPair(m_amount.int64);
+    }
+    line.articleCode = m_typeOfGoods;
+    line.codeText = m_barcodeOfGoods.c_str();
+    line.quantityAlways = m_forcePrintSingleQuantity != 0;
+    const int result = frame.Layer().SellArticle(line);
     return RefreshTotalsAfter(frame, SettleReceiptCommand(result, ReceiptEffect::LineAdded));
 }
 

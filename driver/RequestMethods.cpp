@@ -3,10 +3,9 @@
 //
 // The result properties of a request read 0 once it has started: after a failure, and when no
 // row matches, nothing is left of an earlier request.
-#include <cstdio>
-
 #include "DrvKeltor.h"
 #include "DrvKeltorFrame.h"
+#include "DrvKeltorText.h"
 #include "ReceiptContext.h"
 
 namespace {
@@ -19,6 +18,29 @@ constexpr int kCurrencyRows = kCurrencyTableCapacity;
 void SetMoney(CY& property, const DecimalPair& amount) {
     property.int64 = MoneyFromPair(amount);
 }
+
+// The most amounts and counts one request gives.
+constexpr int kMostInfoAmounts = kCurrencyTotalsAmounts;
+constexpr int kMostInfoCounts = 5;
+
+// A request's reply as read: the rows of a list, or the amounts and counts of a single answer.
+struct InfoReply {
+    DepartmentTotals departments[kDepartmentRows] = {};
+    FacilityTotals facilities[kFacilityRows] = {};
+    CurrencyTotals currencies[kCurrencyRows] = {};
+    int count = 0;  // rows of the list
+    DecimalPair pairs[kMostInfoAmounts] = {};
+    DWORD counts[kMostInfoCounts] = {};
+};
+
+// Which row of a list reply the request properties select; None: the reply is one answer.
+enum class RowKey { None, Department, Facility, Currency };
+
+// The amounts of the selected row (or of the single answer), in the order the reply gives them.
+struct SelectedAmounts {
+    const DecimalPair* amounts;  // nullptr: no row matches
+    int count;
+};
 
 // The first department or facility row of `number`.
 template <class Row>
@@ -41,306 +63,292 @@ const CurrencyTotals* FindCurrencyRow(const CurrencyTotals* rows, int count, con
     return nullptr;
 }
 
+SelectedAmounts SelectRow(RowKey key, const InfoReply& reply, WORD department, WORD facility,
+                          const AnsiText& currency) {
+    switch (key) {
+        case RowKey::Department: {
+            const DepartmentTotals* row =
+                FindNumberedRow(reply.departments, reply.count, department);
+            return {row ? &row->first : nullptr, 1};
+        }
+        case RowKey::Facility: {
+            const FacilityTotals* row = FindNumberedRow(reply.facilities, reply.count, facility);
+            return {row ? row->amounts : nullptr, kFacilityTotalsAmounts};
+        }
+        case RowKey::Currency: {
+            const CurrencyTotals* row = FindCurrencyRow(reply.currencies, reply.count, currency);
+            return {row ? row->amounts : nullptr, kCurrencyTotalsAmounts};
+        }
+        case RowKey::None:
+            break;
+    }
+    return {reply.pairs, kMostInfoAmounts};
+}
+
 // A session's start or end as the printer writes it ("20261207", "015207"); parts that cannot be
 // read count as 0, and a moment that is no calendar date gives 0.
 DATE SessionMoment(LPCSTR date, LPCSTR time) {
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-    std::sscanf(date, "%04d%02d%02d", &year, &month, &day);
-    std::sscanf(time, "%02d%02d%02d", &hour, &minute, &second);
-    if (year < 0 || month < 0 || day < 0 || hour < 0 || minute < 0 || second < 0) {
-        return 0;
-    }
-    SYSTEMTIME moment = {};
-    moment.wYear = static_cast<WORD>(year);
-    moment.wMonth = static_cast<WORD>(month);
-    moment.wDay = static_cast<WORD>(day);
-    moment.wHour = static_cast<WORD>(hour);
-    moment.wMinute = static_cast<WORD>(minute);
-    moment.wSecond = static_cast<WORD>(second);
     DATE value = 0;
-    return SystemTimeToVariantTime(&moment, &value) ? value : 0;
+    return DateOfPrinterClock(date, time, true, &value) ? value : 0;
 }
 
 }  // namespace
 
+// One row per request: how its reply is read, which row of a list reply the request properties
+// select, and the result properties its amounts and counts go to, in the order the reply gives
+// them. Every result property a row names is cleared when the request starts.
+struct CDrvKeltor::InfoRequestRow {
+    InfoRequest request = InfoRequest::SessionDocumentCount;
+    // The reply read into `reply`; `session` is the session asked about, for the session requests.
+    int (*read)(CBrontal& layer, DWORD* session, InfoReply& reply) = nullptr;
+    // The reply names the session it is about; its number goes back into RequestSession.
+    bool namesSession = false;
+    RowKey key = RowKey::None;
+    CY CDrvKeltor::*amounts[kMostInfoAmounts] = {};
+    DWORD CDrvKeltor::*counts[kMostInfoCounts] = {};
+    // Counts that an earlier request left are kept when the request starts.
+    bool keepsCounts = false;
+    // Cleared when the request starts, though the reply gives nothing for it.
+    CY CDrvKeltor::*clearedOnly = nullptr;
+    // A request whose reply is no list of amounts has steps of its own.
+    int (CDrvKeltor::*steps)(CBrontal& layer) = nullptr;
+};
+
+const CDrvKeltor::InfoRequestRow& CDrvKeltor::InfoRequestRowOf(InfoRequest request) {
+    using R = InfoReply;
+    using D = CDrvKeltor;
+    static const InfoRequestRow kRows[] = {
+        {.request = InfoRequest::SessionDocumentCount,
+         .read =
+             [](CBrontal& layer, DWORD* session, R& reply) {
+                 SessionDocumentCounts counts = {};
+                 const int result = layer.ReadSessionDocumentCounts(session, &counts);
+                 reply.counts[0] = counts.documentNumber;
+                 reply.counts[1] = counts.salesCount;
+                 reply.counts[2] = counts.refundsCount;
+                 reply.counts[3] = counts.documentsCount;
+                 reply.counts[4] = counts.cancellationCount;
+                 return result;
+             },
+         .namesSession = true,
+         .counts = {&D::m_documentNumber, &D::m_salesCount, &D::m_refundsCount,
+                    &D::m_documentsCount, &D::m_cancellationCount}},
+        {.request = InfoRequest::SessionDateTime, .steps = &D::SessionDateTimeSteps},
+        {.request = InfoRequest::SessionSalesByDepartment,
+         .read =
+             [](CBrontal& layer, DWORD* session, R& reply) {
+                 return layer.ReadSessionSalesByDepartment(session, reply.departments,
+                                                           kDepartmentRows, &reply.count);
+             },
+         .namesSession = true,
+         .key = RowKey::Department,
+         .amounts = {&D::m_salesAmount}},
+        {.request = InfoRequest::SessionRefundsByDepartment,
+         .read =
+             [](CBrontal& layer, DWORD* session, R& reply) {
+                 return layer.ReadSessionRefundsByDepartment(session, reply.departments,
+                                                             kDepartmentRows, &reply.count);
+             },
+         .namesSession = true,
+         .key = RowKey::Department,
+         .amounts = {&D::m_refundsAmount}},
+        {.request = InfoRequest::SessionCashSalesRefundsByCurrency,
+         .read =
+             [](CBrontal& layer, DWORD* session, R& reply) {
+                 return layer.ReadSessionCashByCurrency(session, reply.currencies, kCurrencyRows,
+                                                        &reply.count);
+             },
+         .namesSession = true,
+         .key = RowKey::Currency,
+         .amounts = {&D::m_salesAmount, &D::m_salesAmountInCurrency, &D::m_refundsAmount,
+                     &D::m_refundsAmountInCurrency}},
+        {.request = InfoRequest::SessionNoncashSalesRefundsByFacility,
+         .read =
+             [](CBrontal& layer, DWORD* session, R& reply) {
+                 return layer.ReadSessionNoncashByFacility(session, reply.facilities, kFacilityRows,
+                                                           &reply.count);
+             },
+         .namesSession = true,
+         .key = RowKey::Facility,
+         .amounts = {&D::m_salesAmount, &D::m_refundsAmount}},
+        {.request = InfoRequest::SessionDiscountsSurcharges,
+         .read =
+             [](CBrontal& layer, DWORD* session, R& reply) {
+                 return layer.ReadSessionDiscountsSurcharges(session, &reply.pairs[0],
+                                                             &reply.pairs[1]);
+             },
+         .namesSession = true,
+         .amounts = {&D::m_discountsAmount, &D::m_surchargesAmount}},
+        // The annulments the reply gives after sales and refunds have no property.
+        {.request = InfoRequest::SessionAccumulatedTotals,
+         .read =
+             [](CBrontal& layer, DWORD* session, R& reply) {
+                 return layer.ReadSessionAccumulatedTotals(session, &reply.pairs[0],
+                                                           &reply.pairs[1], &reply.pairs[2]);
+             },
+         .namesSession = true,
+         .amounts = {&D::m_accumulatedSalesAmount, &D::m_accumulatedRefundsAmount}},
+        {.request = InfoRequest::SessionCollectedAmounts,
+         .read =
+             [](CBrontal& layer, DWORD* session, R& reply) {
+                 return layer.ReadSessionCollectedAmounts(session, reply.currencies, kCurrencyRows,
+                                                          &reply.count);
+             },
+         .namesSession = true,
+         .key = RowKey::Currency,
+         .amounts = {&D::m_incomeAmount, &D::m_outcomeAmount, &D::m_previousCollectedAmount,
+                     &D::m_collectedAmount}},
+        {.request = InfoRequest::SessionElectronicJournalInfo,
+         .counts = {&D::m_electronicJournalCrc},
+         .steps = &D::SessionJournalInfoSteps},
+        // The reply does not name the session: RequestSession stays as it was.
+        {.request = InfoRequest::SessionRestaurantOrders,
+         .read =
+             [](CBrontal& layer, DWORD* session, R& reply) {
+                 return layer.ReadSessionRestaurantOrders(
+                     session, &reply.pairs[0], &reply.counts[0], &reply.pairs[1], &reply.counts[1]);
+             },
+         .amounts = {&D::m_restaurantOpenOrderAmount, &D::m_restaurantClosedOrderAmount},
+         .counts = {&D::m_restaurantOpenOrderCount, &D::m_restaurantClosedOrderCount},
+         .keepsCounts = true},
+        {.request = InfoRequest::ReceiptSalesByDepartment,
+         .read =
+             [](CBrontal& layer, DWORD*, R& reply) {
+                 return layer.ReadReceiptSalesByDepartment(reply.departments, kDepartmentRows,
+                                                           &reply.count);
+             },
+         .key = RowKey::Department,
+         .amounts = {&D::m_salesAmount}},
+        {.request = InfoRequest::ReceiptRefundsByDepartment,
+         .read =
+             [](CBrontal& layer, DWORD*, R& reply) {
+                 return layer.ReadReceiptRefundsByDepartment(reply.departments, kDepartmentRows,
+                                                             &reply.count);
+             },
+         .key = RowKey::Department,
+         .amounts = {&D::m_refundsAmount}},
+        {.request = InfoRequest::ReceiptCashPaymentsByCurrency,
+         .read =
+             [](CBrontal& layer, DWORD*, R& reply) {
+                 return layer.ReadReceiptCashByCurrency(reply.currencies, kCurrencyRows,
+                                                        &reply.count);
+             },
+         .key = RowKey::Currency,
+         .amounts = {&D::m_paymentAmount, &D::m_paymentAmountInCurrency}},
+        {.request = InfoRequest::ReceiptNoncashPaymentsByFacility,
+         .read =
+             [](CBrontal& layer, DWORD*, R& reply) {
+                 return layer.ReadReceiptNoncashByFacility(reply.facilities, kFacilityRows,
+                                                           &reply.count);
+             },
+         .key = RowKey::Facility,
+         .amounts = {&D::m_paymentAmount}},
+        {.request = InfoRequest::ReceiptDiscountsSurcharges,
+         .read =
+             [](CBrontal& layer, DWORD*, R& reply) {
+                 return layer.ReadReceiptDiscountsSurcharges(&reply.pairs[0], &reply.pairs[1]);
+             },
+         .amounts = {&D::m_discountsAmount, &D::m_surchargesAmount}},
+        {.request = InfoRequest::ReceiptTotals,
+         .read = [](CBrontal& layer, DWORD*,
+                    R& reply) { return layer.ReadReceiptTotals(&reply.pairs[0], &reply.pairs[1]); },
+         .amounts = {&D::m_salesAmount, &D::m_paymentAmount}},
+        {.request = InfoRequest::ReceiptCollectedAmountsByCurrency,
+         .read =
+             [](CBrontal& layer, DWORD*, R& reply) {
+                 return layer.ReadReceiptCollectedByCurrency(reply.currencies, kCurrencyRows,
+                                                             &reply.count);
+             },
+         .key = RowKey::Currency,
+         .amounts = {&D::m_incomeAmount}},
+        // A cashier's row has no cash from before: PreviousCollectedAmount stays 0.
+        {.request = InfoRequest::CashierCollectedAmounts,
+         .read =
+             [](CBrontal& layer, DWORD*, R& reply) {
+                 return layer.ReadCashierCollectedAmounts(reply.currencies, kCurrencyRows,
+                                                          &reply.count);
+             },
+         .key = RowKey::Currency,
+         .amounts = {&D::m_incomeAmount, &D::m_outcomeAmount, &D::m_collectedAmount},
+         .clearedOnly = &D::m_previousCollectedAmount},
+        {.request = InfoRequest::CashierNoncashPaymentsByFacility,
+         .read =
+             [](CBrontal& layer, DWORD*, R& reply) {
+                 return layer.ReadCashierNoncashByFacility(reply.facilities, kFacilityRows,
+                                                           &reply.count);
+             },
+         .key = RowKey::Facility,
+         .amounts = {&D::m_paymentAmount}},
+    };
+    for (const InfoRequestRow& row : kRows) {
+        if (row.request == request) {
+            return row;
+        }
+    }
+    // Every request has its row: the enumeration and the table are kept together.
+    return kRows[0];
+}
+
 HRESULT CDrvKeltor::RunInfoRequest(LPCSTR name, InfoRequest request) {
+    const InfoRequestRow& row = InfoRequestRowOf(request);
     return RunDeviceMethod(*this, name, [&](CDeviceFrame& frame) {
-        ClearInfoResults(request);
-        return InfoRequestSteps(frame.Layer(), request);
+        ClearInfoResults(row);
+        return InfoRequestSteps(frame.Layer(), row);
     });
 }
 
-void CDrvKeltor::ClearInfoResults(InfoRequest request) {
-    switch (request) {
-        case InfoRequest::SessionDocumentCount:
-            m_documentNumber = 0;
-            m_salesCount = 0;
-            m_refundsCount = 0;
-            m_documentsCount = 0;
-            m_cancellationCount = 0;
-            break;
-        case InfoRequest::SessionDateTime:
-            break;
-        case InfoRequest::SessionSalesByDepartment:
-        case InfoRequest::ReceiptSalesByDepartment:
-            m_salesAmount.int64 = 0;
-            break;
-        case InfoRequest::SessionRefundsByDepartment:
-        case InfoRequest::ReceiptRefundsByDepartment:
-            m_refundsAmount.int64 = 0;
-            break;
-        case InfoRequest::SessionCashSalesRefundsByCurrency:
-            m_salesAmount.int64 = 0;
-            m_salesAmountInCurrency.int64 = 0;
-            m_refundsAmount.int64 = 0;
-            m_refundsAmountInCurrency.int64 = 0;
-            break;
-        case InfoRequest::SessionNoncashSalesRefundsByFacility:
-            m_salesAmount.int64 = 0;
-            m_refundsAmount.int64 = 0;
-            break;
-        case InfoRequest::SessionDiscountsSurcharges:
-        case InfoRequest::ReceiptDiscountsSurcharges:
-            m_discountsAmount.int64 = 0;
-            m_surchargesAmount.int64 = 0;
-            break;
-        case InfoRequest::SessionAccumulatedTotals:
-            m_accumulatedSalesAmount.int64 = 0;
-            m_accumulatedRefundsAmount.int64 = 0;
-            break;
-        case InfoRequest::SessionCollectedAmounts:
-        case InfoRequest::CashierCollectedAmounts:
-            m_incomeAmount.int64 = 0;
-            m_outcomeAmount.int64 = 0;
-            m_previousCollectedAmount.int64 = 0;
-            m_collectedAmount.int64 = 0;
-            break;
-        case InfoRequest::SessionElectronicJournalInfo:
-            m_electronicJournalCrc = 0;
-            break;
-        case InfoRequest::SessionRestaurantOrders:
-            m_restaurantOpenOrderAmount.int64 = 0;
-            m_restaurantClosedOrderAmount.int64 = 0;
-            break;
-        case InfoRequest::ReceiptCashPaymentsByCurrency:
-            m_paymentAmount.int64 = 0;
-            m_paymentAmountInCurrency.int64 = 0;
-            break;
-        case InfoRequest::ReceiptNoncashPaymentsByFacility:
-        case InfoRequest::CashierNoncashPaymentsByFacility:
-            m_paymentAmount.int64 = 0;
-            break;
-        case InfoRequest::ReceiptTotals:
-            m_salesAmount.int64 = 0;
-            m_paymentAmount.int64 = 0;
-            break;
-        case InfoRequest::ReceiptCollectedAmountsByCurrency:
-            m_incomeAmount.int64 = 0;
-            break;
+void CDrvKeltor::ClearInfoResults(const InfoRequestRow& row) {
+    for (CY CDrvKeltor::*amount : row.amounts) {
+        if (amount) {
+            (this->*amount).int64 = 0;
+        }
+    }
+    if (row.clearedOnly) {
+        (this->*row.clearedOnly).int64 = 0;
+    }
+    for (DWORD CDrvKeltor::*count : row.counts) {
+        if (count && !row.keepsCounts) {
+            this->*count = 0;
+        }
     }
 }
 
-int CDrvKeltor::InfoRequestSteps(CBrontal& layer, InfoRequest request) {
-    // The session asked about; the reply's number goes back into RequestSession.
+int CDrvKeltor::InfoRequestSteps(CBrontal& layer, const InfoRequestRow& row) {
+    if (row.steps) {
+        return (this->*row.steps)(layer);
+    }
     DWORD session = m_requestSession;
-    auto sessionAnswered = [&](int result) {
+    InfoReply reply;
+    const int result = row.read(layer, &session, reply);
+    if (row.namesSession) {
         m_requestSession = static_cast<WORD>(session);
+    }
+    const SelectedAmounts selected =
+        SelectRow(row.key, reply, m_requestDepartment, m_requestNoncashFacility, m_requestCurrency);
+    if (result != 0 || !selected.amounts) {
         return result;
-    };
-    DepartmentTotals departments[kDepartmentRows];
-    FacilityTotals facilities[kFacilityRows];
-    CurrencyTotals currencies[kCurrencyRows];
-    int count = 0;
-    int result = 0;
-
-    switch (request) {
-        case InfoRequest::SessionDocumentCount: {
-            SessionDocumentCounts counts = {};
-            result = sessionAnswered(layer.ReadSessionDocumentCounts(&session, &counts));
-            if (result == 0) {
-                m_documentNumber = counts.documentNumber;
-                m_salesCount = counts.salesCount;
-                m_refundsCount = counts.refundsCount;
-                m_documentsCount = counts.documentsCount;
-                m_cancellationCount = counts.cancellationCount;
-            }
-            return result;
-        }
-        case InfoRequest::SessionDateTime: {
-            SessionDateTime dates = {};
-            result = sessionAnswered(layer.ReadSessionDateTime(&session, &dates));
-            m_sessionStartDate = SessionMoment(dates.startDate, dates.startTime);
-            m_sessionEndDate = SessionMoment(dates.endDate, dates.endTime);
-            return result;
-        }
-        case InfoRequest::SessionSalesByDepartment:
-        case InfoRequest::SessionRefundsByDepartment: {
-            const bool sales = request == InfoRequest::SessionSalesByDepartment;
-            result = sessionAnswered(sales ? layer.ReadSessionSalesByDepartment(
-                                                 &session, departments, kDepartmentRows, &count)
-                                           : layer.ReadSessionRefundsByDepartment(
-                                                 &session, departments, kDepartmentRows, &count));
-            const DepartmentTotals* row = FindNumberedRow(departments, count, m_requestDepartment);
-            if (result == 0 && row) {
-                SetMoney(sales ? m_salesAmount : m_refundsAmount, row->first);
-            }
-            return result;
-        }
-        case InfoRequest::SessionCashSalesRefundsByCurrency: {
-            result = sessionAnswered(
-                layer.ReadSessionCashByCurrency(&session, currencies, kCurrencyRows, &count));
-            const CurrencyTotals* row = FindCurrencyRow(currencies, count, m_requestCurrency);
-            if (result == 0 && row) {
-                SetMoney(m_salesAmount, row->amounts[0]);
-                SetMoney(m_salesAmountInCurrency, row->amounts[1]);
-                SetMoney(m_refundsAmount, row->amounts[2]);
-                SetMoney(m_refundsAmountInCurrency, row->amounts[3]);
-            }
-            return result;
-        }
-        case InfoRequest::SessionNoncashSalesRefundsByFacility: {
-            result = sessionAnswered(
-                layer.ReadSessionNoncashByFacility(&session, facilities, kFacilityRows, &count));
-            const FacilityTotals* row =
-                FindNumberedRow(facilities, count, m_requestNoncashFacility);
-            if (result == 0 && row) {
-                SetMoney(m_salesAmount, row->amounts[0]);
-                SetMoney(m_refundsAmount, row->amounts[1]);
-            }
-            return result;
-        }
-        case InfoRequest::SessionDiscountsSurcharges: {
-            DecimalPair discounts = {};
-            DecimalPair surcharges = {};
-            result = sessionAnswered(
-                layer.ReadSessionDiscountsSurcharges(&session, &discounts, &surcharges));
-            if (result == 0) {
-                SetMoney(m_discountsAmount, discounts);
-                SetMoney(m_surchargesAmount, surcharges);
-            }
-            return result;
-        }
-        case InfoRequest::SessionAccumulatedTotals: {
-            DecimalPair sales = {};
-            DecimalPair refunds = {};
-            DecimalPair annulments = {};
-            result = sessionAnswered(
-                layer.ReadSessionAccumulatedTotals(&session, &sales, &refunds, &annulments));
-            if (result == 0) {
-                SetMoney(m_accumulatedSalesAmount, sales);
-                SetMoney(m_accumulatedRefundsAmount, refunds);
-            }
-            return result;
-        }
-        case InfoRequest::SessionCollectedAmounts: {
-            result = sessionAnswered(
-                layer.ReadSessionCollectedAmounts(&session, currencies, kCurrencyRows, &count));
-            const CurrencyTotals* row = FindCurrencyRow(currencies, count, m_requestCurrency);
-            if (result == 0 && row) {
-                SetMoney(m_incomeAmount, row->amounts[0]);
-                SetMoney(m_outcomeAmount, row->amounts[1]);
-                SetMoney(m_previousCollectedAmount, row->amounts[2]);
-                SetMoney(m_collectedAmount, row->amounts[3]);
-            }
-            return result;
-        }
-        case InfoRequest::SessionElectronicJournalInfo:
-            return SessionJournalInfoSteps(layer);
-        case InfoRequest::SessionRestaurantOrders: {
-            // The reply does not name the session: RequestSession stays as it was.
-            DecimalPair openAmount = {};
-            DecimalPair closedAmount = {};
-            DWORD openCount = 0;
-            DWORD closedCount = 0;
-            result = layer.ReadSessionRestaurantOrders(&session, &openAmount, &openCount,
-                                                       &closedAmount, &closedCount);
-            if (result == 0) {
-                SetMoney(m_restaurantOpenOrderAmount, openAmount);
-                m_restaurantOpenOrderCount = openCount;
-                SetMoney(m_restaurantClosedOrderAmount, closedAmount);
-                m_restaurantClosedOrderCount = closedCount;
-            }
-            return result;
-        }
-        case InfoRequest::ReceiptSalesByDepartment:
-        case InfoRequest::ReceiptRefundsByDepartment: {
-            const bool sales = request == InfoRequest::ReceiptSalesByDepartment;
-            result =
-                sales ? layer.ReadReceiptSalesByDepartment(departments, kDepartmentRows, &count)
-                      : layer.ReadReceiptRefundsByDepartment(departments, kDepartmentRows, &count);
-            const DepartmentTotals* row = FindNumberedRow(departments, count, m_requestDepartment);
-            if (result == 0 && row) {
-                SetMoney(sales ? m_salesAmount : m_refundsAmount, row->first);
-            }
-            return result;
-        }
-        case InfoRequest::ReceiptCashPaymentsByCurrency: {
-            result = layer.ReadReceiptCashByCurrency(currencies, kCurrencyRows, &count);
-            const CurrencyTotals* row = FindCurrencyRow(currencies, count, m_requestCurrency);
-            if (result == 0 && row) {
-                SetMoney(m_paymentAmount, row->amounts[0]);
-                SetMoney(m_paymentAmountInCurrency, row->amounts[1]);
-            }
-            return result;
-        }
-        case InfoRequest::ReceiptNoncashPaymentsByFacility:
-        case InfoRequest::CashierNoncashPaymentsByFacility: {
-            result = request == InfoRequest::ReceiptNoncashPaymentsByFacility
-                         ? layer.ReadReceiptNoncashByFacility(facilities, kFacilityRows, &count)
-                         : layer.ReadCashierNoncashByFacility(facilities, kFacilityRows, &count);
-            const FacilityTotals* row =
-                FindNumberedRow(facilities, count, m_requestNoncashFacility);
-            if (result == 0 && row) {
-                SetMoney(m_paymentAmount, row->amounts[0]);
-            }
-            return result;
-        }
-        case InfoRequest::ReceiptDiscountsSurcharges: {
-            DecimalPair discounts = {};
-            DecimalPair surcharges = {};
-            result = layer.ReadReceiptDiscountsSurcharges(&discounts, &surcharges);
-            if (result == 0) {
-                SetMoney(m_discountsAmount, discounts);
-                SetMoney(m_surchargesAmount, surcharges);
-            }
-            return result;
-        }
-        case InfoRequest::ReceiptTotals: {
-            DecimalPair sales = {};
-            DecimalPair payment = {};
-            result = layer.ReadReceiptTotals(&sales, &payment);
-            if (result == 0) {
-                SetMoney(m_salesAmount, sales);
-                SetMoney(m_paymentAmount, payment);
-            }
-            return result;
-        }
-        case InfoRequest::ReceiptCollectedAmountsByCurrency: {
-            result = layer.ReadReceiptCollectedByCurrency(currencies, kCurrencyRows, &count);
-            const CurrencyTotals* row = FindCurrencyRow(currencies, count, m_requestCurrency);
-            if (result == 0 && row) {
-                SetMoney(m_incomeAmount, row->amounts[0]);
-            }
-            return result;
-        }
-        case InfoRequest::CashierCollectedAmounts: {
-            // A cashier's row has no cash from before: PreviousCollectedAmount stays 0.
-            result = layer.ReadCashierCollectedAmounts(currencies, kCurrencyRows, &count);
-            const CurrencyTotals* row = FindCurrencyRow(currencies, count, m_requestCurrency);
-            if (result == 0 && row) {
-                SetMoney(m_incomeAmount, row->amounts[0]);
-                SetMoney(m_outcomeAmount, row->amounts[1]);
-                SetMoney(m_collectedAmount, row->amounts[2]);
-            }
-            return result;
+    }
+    for (int i = 0; i < selected.count; ++i) {
+        if (row.amounts[i]) {
+            SetMoney(this->*row.amounts[i], selected.amounts[i]);
         }
     }
-    return kBrontalBadArguments;
+    for (int i = 0; i < kMostInfoCounts; ++i) {
+        if (row.counts[i]) {
+            this->*row.counts[i] = reply.counts[i];
+        }
+    }
+    return result;
+}
+
+int CDrvKeltor::SessionDateTimeSteps(CBrontal& layer) {
+    DWORD session = m_requestSession;
+    SessionDateTime dates = {};
+    const int result = layer.ReadSessionDateTime(&session, &dates);
+    m_requestSession = static_cast<WORD>(session);
+    m_sessionStartDate = SessionMoment(dates.startDate, dates.startTime);
+    m_sessionEndDate = SessionMoment(dates.endDate, dates.endTime);
+    return result;
 }
 
 // The open day's journal is still being written: the printer gives no size and checksum for it
@@ -406,6 +414,22 @@ DRV_INFO_REQUEST(RequestReceiptTotals, ReceiptTotals)
 DRV_INFO_REQUEST(RequestReceiptCollectedAmountsByCurrency, ReceiptCollectedAmountsByCurrency)
 DRV_INFO_REQUEST(RequestCashierCollectedAmounts, CashierCollectedAmounts)
 DRV_INFO_REQUEST(RequestCashierNoncashPaymentsByFacility, CashierNoncashPaymentsByFacility)
+
+// The requests' twins: the request itself, under the twin's name.
+DRV_INFO_REQUEST(ReqOperNoncashPaymentsByFacil2, CashierNoncashPaymentsByFacility)
+DRV_INFO_REQUEST(ReqSessAccumulatedTotals2, SessionAccumulatedTotals)
+DRV_INFO_REQUEST(ReqSessCashSalesRefsByCurr2, SessionCashSalesRefundsByCurrency)
+DRV_INFO_REQUEST(ReqSessDiscountsSurcharges2, SessionDiscountsSurcharges)
+DRV_INFO_REQUEST(ReqSessElectronicJournalInfo2, SessionElectronicJournalInfo)
+DRV_INFO_REQUEST(ReqSessNoncashSalsRefsByFacil2, SessionNoncashSalesRefundsByFacility)
+DRV_INFO_REQUEST(ReqSessRefundsByDepartment2, SessionRefundsByDepartment)
+DRV_INFO_REQUEST(ReqSessSalesByDepartment2, SessionSalesByDepartment)
+DRV_INFO_REQUEST(ReqRcptCashPaymentsByCurrency2, ReceiptCashPaymentsByCurrency)
+DRV_INFO_REQUEST(ReqRcptCollectedAmountsByCurr2, ReceiptCollectedAmountsByCurrency)
+DRV_INFO_REQUEST(ReqRcptDiscountsSurcharges2, ReceiptDiscountsSurcharges)
+DRV_INFO_REQUEST(ReqRcptNoncashPaymentsByFacil2, ReceiptNoncashPaymentsByFacility)
+DRV_INFO_REQUEST(ReqtRcptRefundsByDepartment2, ReceiptRefundsByDepartment)
+DRV_INFO_REQUEST(ReqtRcptSalesByDepartment2, ReceiptSalesByDepartment)
 
 #undef DRV_INFO_REQUEST
 

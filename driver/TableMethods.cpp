@@ -19,25 +19,6 @@ constexpr char kNewDepartmentLetter = 'N';
 // The base currency code is three letters; a longer one is cut.
 constexpr DWORD kBaseCodeCapacity = 16;
 
-bool SameCodeNoCase(LPCSTR a, LPCSTR b) {
-    for (;; ++a, ++b) {
-        char ca = *a;
-        char cb = *b;
-        if (ca >= 'a' && ca <= 'z') {
-            ca = static_cast<char>(ca - 'a' + 'A');
-        }
-        if (cb >= 'a' && cb <= 'z') {
-            cb = static_cast<char>(cb - 'a' + 'A');
-        }
-        if (ca != cb) {
-            return false;
-        }
-        if (ca == '\0') {
-            return true;
-        }
-    }
-}
-
 // Copies `text` cut to the row's width; the copy is always terminated.
 void CopyCut(const AnsiText& text, LPSTR buffer, DWORD capacity) {
     const size_t length = text.size() < capacity - 1 ? text.size() : capacity - 1;
@@ -145,7 +126,7 @@ void NumberCurrencies(const CBrontal& layer, CurrencyEntry* rows, int count) {
     for (int i = 0; i < count; ++i) {
         for (int k = 0; k < layer.CurrencyCount(); ++k) {
             const CurrencyEntry* entry = layer.Currency(k);
-            if (entry && SameCodeNoCase(entry->name, rows[i].name)) {
+            if (entry && SameTextNoCase(entry->name, rows[i].name)) {
                 rows[i].code = entry->code;
                 known[i] = true;
                 break;

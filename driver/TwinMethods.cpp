@@ -1,7 +1,7 @@
-// The short-named twins of the control unit methods and the requests. Each runs its main member
-// under its own name: the same commands, properties and result codes, its own call-flow lines.
-// A request twin names its request directly; a control unit twin calls its main member, whose
-// frame takes the twin's name.
+// The short-named twins of the control unit methods. Each runs its main member under its own name:
+// the same commands, properties and result codes, its own call-flow lines. A twin calls its main
+// member, whose frame takes the twin's name. The requests' twins name their request directly
+// (RequestMethods.cpp).
 #include "DrvKeltor.h"
 #include "DrvKeltorFrame.h"
 
@@ -74,27 +74,3 @@ STDMETHODIMP CDrvKeltor::UnlockTaxAuthControlUnit2() {
     return RunTwin(*this, "CDrvKeltor::UnlockTaxAuthControlUnit2",
                    &CDrvKeltor::UnlockTaxAuthoritiesControlUnit);
 }
-
-// ---- requests: the request itself, under the twin's name ----
-
-#define DRV_REQUEST_TWIN(twin, request)                                    \
-    STDMETHODIMP CDrvKeltor::twin() {                                      \
-        return RunInfoRequest("CDrvKeltor::" #twin, InfoRequest::request); \
-    }
-
-DRV_REQUEST_TWIN(ReqOperNoncashPaymentsByFacil2, CashierNoncashPaymentsByFacility)
-DRV_REQUEST_TWIN(ReqSessAccumulatedTotals2, SessionAccumulatedTotals)
-DRV_REQUEST_TWIN(ReqSessCashSalesRefsByCurr2, SessionCashSalesRefundsByCurrency)
-DRV_REQUEST_TWIN(ReqSessDiscountsSurcharges2, SessionDiscountsSurcharges)
-DRV_REQUEST_TWIN(ReqSessElectronicJournalInfo2, SessionElectronicJournalInfo)
-DRV_REQUEST_TWIN(ReqSessNoncashSalsRefsByFacil2, SessionNoncashSalesRefundsByFacility)
-DRV_REQUEST_TWIN(ReqSessRefundsByDepartment2, SessionRefundsByDepartment)
-DRV_REQUEST_TWIN(ReqSessSalesByDepartment2, SessionSalesByDepartment)
-DRV_REQUEST_TWIN(ReqRcptCashPaymentsByCurrency2, ReceiptCashPaymentsByCurrency)
-DRV_REQUEST_TWIN(ReqRcptCollectedAmountsByCurr2, ReceiptCollectedAmountsByCurrency)
-DRV_REQUEST_TWIN(ReqRcptDiscountsSurcharges2, ReceiptDiscountsSurcharges)
-DRV_REQUEST_TWIN(ReqRcptNoncashPaymentsByFacil2, ReceiptNoncashPaymentsByFacility)
-DRV_REQUEST_TWIN(ReqtRcptRefundsByDepartment2, ReceiptRefundsByDepartment)
-DRV_REQUEST_TWIN(ReqtRcptSalesByDepartment2, ReceiptSalesByDepartment)
-
-#undef DRV_REQUEST_TWIN

@@ -227,6 +227,13 @@ bool IsValidCurrencies(const std::vector<Currency>& currencies, const std::strin
 bool IsValidDepartments(const std::vector<Department>& departments);
 // 1 to 8 entries with distinct numbers (0 to 9999) and names of at most 14 characters.
 bool IsValidFacilities(const std::vector<PaymentFacility>& facilities);
+// The department and facility tables as "sd" and "sp" carry them and the state file keeps them:
+// an entry's parts are number, tax letter and name (departments) or number and name
+// (facilities). False unless every entry reads and the whole table is valid.
+bool ReadDepartments(const std::vector<std::vector<std::string>>& entries,
+                     std::vector<Department>& table);
+bool ReadFacilities(const std::vector<std::vector<std::string>>& entries,
+                    std::vector<PaymentFacility>& table);
 // Printable text in lines ended by LF or CR LF, at most `maxLength` bytes.
 bool IsTextWithLines(const std::string& text, size_t maxLength);
 // The same, at most kMaxHeaderText bytes.

@@ -353,37 +353,14 @@ bool LoadFiscal(const StateReader& in, PrinterState& next) {
     std::vector<std::vector<std::string>> entries;
     if (in.Text("departments", text)) {
         std::vector<Department> table;
-        if (!SplitEntries(text, 3, entries)) {
-            return false;
-        }
-        for (const std::vector<std::string>& e : entries) {
-            Department d;
-            if (!ParseNumber(e[0], kMaxTableNumber, d.number) || e[1].size() != 1) {
-                return false;
-            }
-            d.letter = e[1][0];
-            d.name = e[2];
-            table.push_back(d);
-        }
-        if (!IsValidDepartments(table)) {
+        if (!SplitEntries(text, 3, entries) || !ReadDepartments(entries, table)) {
             return false;
         }
         next.departments = table;
     }
     if (in.Text("facilities", text)) {
         std::vector<PaymentFacility> table;
-        if (!SplitEntries(text, 2, entries)) {
-            return false;
-        }
-        for (const std::vector<std::string>& e : entries) {
-            PaymentFacility f;
-            if (!ParseNumber(e[0], kMaxTableNumber, f.number)) {
-                return false;
-            }
-            f.name = e[1];
-            table.push_back(f);
-        }
-        if (!IsValidFacilities(table)) {
+        if (!SplitEntries(text, 2, entries) || !ReadFacilities(entries, table)) {
             return false;
         }
         next.facilities = table;

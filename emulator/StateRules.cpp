@@ -2,6 +2,7 @@
 #include <cctype>
 #include <set>
 
+#include "Fields.h"
 #include "PrinterState.h"
 #include "Request.h"
 #include "X28Frame.h"
@@ -112,6 +113,36 @@ bool IsValidFacilities(const std::vector<PaymentFacility>& facilities) {
         }
     }
     return true;
+}
+
+bool ReadDepartments(const std::vector<std::vector<std::string>>& entries,
+                     std::vector<Department>& table) {
+    table.clear();
+    for (const std::vector<std::string>& entry : entries) {
+        Department department;
+        if (entry.size() != 3 || !ParseNumber(entry[0], kMaxTableNumber, department.number) ||
+            entry[1].size() != 1) {
+            return false;
+        }
+        department.letter = entry[1][0];
+        department.name = entry[2];
+        table.push_back(department);
+    }
+    return IsValidDepartments(table);
+}
+
+bool ReadFacilities(const std::vector<std::vector<std::string>>& entries,
+                    std::vector<PaymentFacility>& table) {
+    table.clear();
+    for (const std::vector<std::string>& entry : entries) {
+        PaymentFacility facility;
+        if (entry.size() != 2 || !ParseNumber(entry[0], kMaxTableNumber, facility.number)) {
+            return false;
+        }
+        facility.name = entry[1];
+        table.push_back(facility);
+    }
+    return IsValidFacilities(table);
 }
 
 bool IsTextWithLines(const std::string& text, size_t maxLength) {

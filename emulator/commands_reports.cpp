@@ -43,6 +43,27 @@ bool ParseScope(const PrinterState& state, const Request& request, bool& full,
     return true;
 }
 
+CommandResult Printed(CommandContext& context, Printout out) {
+    out.Text("");
+    PrintOnPaper(context.paper, out);
+    CommandResult result;
+    result.busyMs = context.reportMs;
+    return result;
+}
+
+// A report of the tables and registers: its heading and what `body` prints under it, unless a
+// document is open.
+template <typename Body>
+CommandResult PrintReport(CommandContext& context, const char* title, Body body) {
+    CommandResult result;
+    if (!CanReport(context.state, result)) {
+        return result;
+    }
+    Printout out = Heading(context.state, title);
+    body(context.state, out);
+    return Printed(context, out);
+}
+
 // The closed days the report covers, printed; kErrNoZReport when there are none.
 template <typename Covers>
 CommandResult FiscalMemoryReport(CommandContext& context, bool full, const char* title,
@@ -75,18 +96,7 @@ CommandResult FiscalMemoryReport(CommandContext& context, bool full, const char*
     out.Pair("Z-ОТЧЕТОВ", std::to_string(found));
     out.Pair("ИТОГО ПРОДАЖ", FormatAmount(sales, decimals));
     out.Pair("ИТОГО ВОЗВРАТОВ", FormatAmount(refunds, decimals));
-    out.Text("");
-    PrintOnPaper(context.paper, out);
-    result.busyMs = context.reportMs;
-    return result;
-}
-
-CommandResult Printed(CommandContext& context, Printout out) {
-    out.Text("");
-    PrintOnPaper(context.paper, out);
-    CommandResult result;
-    result.busyMs = context.reportMs;
-    return result;
+    return Printed(context, out);
 }
 
 }  // namespace
@@ -145,107 +155,83 @@ CommandResult CmdReportByNumber(CommandContext& context) {
 
 // "zv": the tax groups and the departments in each.
 CommandResult CmdTaxTableReport(CommandContext& context) {
-    CommandResult result;
-    if (!CanReport(context.state, result)) {
-        return result;
-    }
-    const PrinterState& state = context.state;
-    Printout out = Heading(state, "НАЛОГОВЫЕ ГРУППЫ");
-    std::map<char, std::string> groups;
-    for (const Department& department : state.departments) {
-        std::string& list = groups[department.letter];
-        list += (list.empty() ? "" : " ") + std::to_string(department.number);
-    }
-    for (const auto& [letter, list] : groups) {
-        out.Pair(std::string("ГРУППА ") + letter, "ОТДЕЛЫ " + list);
-    }
-    return Printed(context, out);
+    return PrintReport(context, "НАЛОГОВЫЕ ГРУППЫ", [](const PrinterState& state, Printout& out) {
+        std::map<char, std::string> groups;
+        for (const Department& department : state.departments) {
+            std::string& list = groups[department.letter];
+            list += (list.empty() ? "" : " ") + std::to_string(department.number);
+        }
+        for (const auto& [letter, list] : groups) {
+            out.Pair(std::string("ГРУППА ") + letter, "ОТДЕЛЫ " + list);
+        }
+    });
 }
 
 // "zw": every cashier's collected cash and non-cash payments of the day.
 CommandResult CmdCashierReport(CommandContext& context) {
-    CommandResult result;
-    if (!CanReport(context.state, result)) {
-        return result;
-    }
-    const PrinterState& state = context.state;
-    Printout out = Heading(state, "ОТЧЕТ ПО КАССИРАМ");
-    const unsigned decimals = BaseDecimals(state);
-    if (const Session* session = FindSession(state, 0)) {
-        for (const auto& [name, totals] : session->cashiers) {
-            out.Text("КАССИР " + (name.empty() ? std::string("-") : name));
-            for (const auto& [code, figures] : totals.currencies) {
-                const unsigned own = CurrencyDecimals(state, code);
-                out.Pair(code + " ВНЕСЕНО", FormatAmount(figures.income, own));
-                out.Pair(code + " ИЗЪЯТО", FormatAmount(figures.outcome, own));
-                out.Pair(code + " НАЛИЧНЫМИ", FormatAmount(figures.collected, own));
-            }
-            for (const auto& [number, amount] : totals.noncash) {
-                out.Pair("ОПЛАТА " + std::to_string(number), FormatAmount(amount, decimals));
+    return PrintReport(context, "ОТЧЕТ ПО КАССИРАМ", [](const PrinterState& state, Printout& out) {
+        const unsigned decimals = BaseDecimals(state);
+        if (const Session* session = FindSession(state, 0)) {
+            for (const auto& [name, totals] : session->cashiers) {
+                out.Text("КАССИР " + (name.empty() ? std::string("-") : name));
+                for (const auto& [code, figures] : totals.currencies) {
+                    const unsigned own = CurrencyDecimals(state, code);
+                    out.Pair(code + " ВНЕСЕНО", FormatAmount(figures.income, own));
+                    out.Pair(code + " ИЗЪЯТО", FormatAmount(figures.outcome, own));
+                    out.Pair(code + " НАЛИЧНЫМИ", FormatAmount(figures.collected, own));
+                }
+                for (const auto& [number, amount] : totals.noncash) {
+                    out.Pair("ОПЛАТА " + std::to_string(number), FormatAmount(amount, decimals));
+                }
             }
         }
-    }
-    return Printed(context, out);
+    });
 }
 
 // "zs": the programming tables.
 CommandResult CmdSettingsReport(CommandContext& context) {
-    CommandResult result;
-    if (!CanReport(context.state, result)) {
-        return result;
-    }
-    const PrinterState& state = context.state;
-    Printout out = Heading(state, "ТАБЛИЦЫ НАСТРОЕК");
-    out.Center("ОТДЕЛЫ");
-    for (const Department& d : state.departments) {
-        out.Pair(std::to_string(d.number) + " " + d.letter, d.name);
-    }
-    out.Center("ВАЛЮТЫ");
-    for (const Currency& c : state.currencies) {
-        out.Pair(std::to_string(c.number) + " " + c.code, std::to_string(c.decimals));
-    }
-    out.Pair("БАЗОВАЯ ВАЛЮТА", state.baseCurrency);
-    out.Center("СРЕДСТВА ПЛАТЕЖА");
-    for (const PaymentFacility& f : state.facilities) {
-        out.Pair(std::to_string(f.number), f.name);
-    }
-    out.Center("ЗАГОЛОВОК").Text(state.header).Center("ОКОНЧАНИЕ").Text(state.footer);
-    return Printed(context, out);
+    return PrintReport(context, "ТАБЛИЦЫ НАСТРОЕК", [](const PrinterState& state, Printout& out) {
+        out.Center("ОТДЕЛЫ");
+        for (const Department& d : state.departments) {
+            out.Pair(std::to_string(d.number) + " " + d.letter, d.name);
+        }
+        out.Center("ВАЛЮТЫ");
+        for (const Currency& c : state.currencies) {
+            out.Pair(std::to_string(c.number) + " " + c.code, std::to_string(c.decimals));
+        }
+        out.Pair("БАЗОВАЯ ВАЛЮТА", state.baseCurrency);
+        out.Center("СРЕДСТВА ПЛАТЕЖА");
+        for (const PaymentFacility& f : state.facilities) {
+            out.Pair(std::to_string(f.number), f.name);
+        }
+        out.Center("ЗАГОЛОВОК").Text(state.header).Center("ОКОНЧАНИЕ").Text(state.footer);
+    });
 }
 
 // "zg": the operation registers of the day.
 CommandResult CmdRegistersReport(CommandContext& context) {
-    CommandResult result;
-    if (!CanReport(context.state, result)) {
-        return result;
-    }
-    const PrinterState& state = context.state;
-    Printout out = Heading(state, "ОПЕРАЦИОННЫЕ РЕГИСТРЫ");
-    Session none;
-    none.number = state.counters.session;
-    const Session* found = FindSession(state, 0);
-    out.Append(DayReport(state, found ? *found : none, IsDayOpen(state)));
-    return Printed(context, out);
+    return PrintReport(context, "ОПЕРАЦИОННЫЕ РЕГИСТРЫ",
+                       [](const PrinterState& state, Printout& out) {
+                           Session none;
+                           none.number = state.counters.session;
+                           const Session* found = FindSession(state, 0);
+                           out.Append(DayReport(state, found ? *found : none, IsDayOpen(state)));
+                       });
 }
 
 // "hc": the self test prints what the printer knows of itself.
 CommandResult CmdSelfTest(CommandContext& context) {
-    CommandResult result;
-    if (!CanReport(context.state, result)) {
-        return result;
-    }
-    const PrinterState& state = context.state;
-    const PrinterIdentity& id = state.identity;
-    Printout out = Heading(state, "САМОТЕСТИРОВАНИЕ");
-    out.Pair("МОДЕЛЬ", id.modelName).Pair("ЗАВОДСКОЙ НОМЕР", id.serialNumber);
-    out.Pair("ПРОШИВКА", id.firmwareMnemonic + " " + id.firmwareVersion);
-    out.Pair("УНП", id.taxpayerAccountNumber);
-    out.Pair("ЛЕНТА ЧЕКОВАЯ", state.hardware.receipt.name);
-    out.Pair("ЛЕНТА КОНТРОЛЬНАЯ", state.hardware.journal.name);
-    out.Pair("ТЕМПЕРАТУРА", std::to_string(state.hardware.temperature));
-    out.Pair("Z-ОТЧЕТОВ", std::to_string(state.counters.session));
-    out.Center("ТЕСТ ПРОЙДЕН");
-    return Printed(context, out);
+    return PrintReport(context, "САМОТЕСТИРОВАНИЕ", [](const PrinterState& state, Printout& out) {
+        const PrinterIdentity& id = state.identity;
+        out.Pair("МОДЕЛЬ", id.modelName).Pair("ЗАВОДСКОЙ НОМЕР", id.serialNumber);
+        out.Pair("ПРОШИВКА", id.firmwareMnemonic + " " + id.firmwareVersion);
+        out.Pair("УНП", id.taxpayerAccountNumber);
+        out.Pair("ЛЕНТА ЧЕКОВАЯ", state.hardware.receipt.name);
+        out.Pair("ЛЕНТА КОНТРОЛЬНАЯ", state.hardware.journal.name);
+        out.Pair("ТЕМПЕРАТУРА", std::to_string(state.hardware.temperature));
+        out.Pair("Z-ОТЧЕТОВ", std::to_string(state.counters.session));
+        out.Center("ТЕСТ ПРОЙДЕН");
+    });
 }
 
 }  // namespace emu

@@ -46,6 +46,49 @@ bool SplitEntries(const Request& request, size_t first, size_t max, size_t parts
     return true;
 }
 
+// A table read ("gd", "gc", "gp"): the request may name the entry to start from; the reply is the
+// number of the first entry shown, the `lead` fields, then each entry as `write` puts it.
+template <typename Entry, typename Write>
+CommandResult ReadTable(CommandContext& context, const std::vector<Entry>& table,
+                        const std::vector<std::string>& lead, Write write) {
+    CommandResult result;
+    uint32_t start = 0;
+    if (context.request.FieldCount() > 1 || !ParseOptionalNumber(context.request, 0, start)) {
+        result.error = kErrBadParameter;
+        return result;
+    }
+    ReplyData data;
+    const std::vector<const Entry*> shown = EntriesFrom(table, start, data);
+    for (const std::string& field : lead) {
+        data.Field(field);
+    }
+    for (const Entry* entry : shown) {
+        write(data, *entry);
+    }
+    result.fields = data.Fields();
+    return result;
+}
+
+// A table write ("sd", "sp"): the whole table, an entry per field read by `read`, taken unless a
+// document is open.
+template <typename Entry>
+CommandResult WriteTable(CommandContext& context, size_t max, size_t parts,
+                         bool (*read)(const std::vector<std::vector<std::string>>&,
+                                      std::vector<Entry>&),
+                         std::vector<Entry>& target) {
+    CommandResult result;
+    std::vector<std::vector<std::string>> entries;
+    std::vector<Entry> table;
+    if (!SplitEntries(context.request, 0, max, parts, entries) || !read(entries, table)) {
+        result.error = kErrBadParameter;
+        return result;
+    }
+    if (!DocumentOpen(context.state, result)) {
+        target = table;
+    }
+    return result;
+}
+
 CommandResult ReadText(const std::string& text) {
     CommandResult result;
     result.fields = ReplyData().Field(text).Fields();
@@ -69,60 +112,24 @@ CommandResult WriteText(CommandContext& context, std::string& text) {
 
 // "gd": the first number FS, then each department as number GS tax letter GS name FS.
 CommandResult CmdGetDepartments(CommandContext& context) {
-    CommandResult result;
-    uint32_t start = 0;
-    if (context.request.FieldCount() > 1 || !ParseOptionalNumber(context.request, 0, start)) {
-        result.error = kErrBadParameter;
-        return result;
-    }
-    ReplyData data;
-    for (const Department* d : EntriesFrom(context.state.departments, start, data)) {
-        data.Part(d->number).Part(std::string(1, d->letter)).Field(d->name);
-    }
-    result.fields = data.Fields();
-    return result;
+    return ReadTable(context, context.state.departments, {},
+                     [](ReplyData& data, const Department& d) {
+                         data.Part(d.number).Part(std::string(1, d.letter)).Field(d.name);
+                     });
 }
 
 // "sd": the whole table, each department number GS letter GS name, separated by FS.
 CommandResult CmdSetDepartments(CommandContext& context) {
-    CommandResult result;
-    std::vector<std::vector<std::string>> entries;
-    std::vector<Department> table;
-    bool ok = SplitEntries(context.request, 0, kMaxDepartments, 3, entries);
-    for (size_t i = 0; ok && i < entries.size(); ++i) {
-        Department d;
-        ok = ParseNumber(entries[i][0], kMaxTableNumber, d.number) && entries[i][1].size() == 1;
-        d.letter = ok ? entries[i][1][0] : 'N';
-        d.name = entries[i][2];
-        table.push_back(d);
-    }
-    if (!ok || !IsValidDepartments(table)) {
-        result.error = kErrBadParameter;
-        return result;
-    }
-    if (!DocumentOpen(context.state, result)) {
-        context.state.departments = table;
-    }
-    return result;
+    return WriteTable(context, kMaxDepartments, 3, ReadDepartments, context.state.departments);
 }
 
 // "gc": the first number FS, the base currency code FS, then each currency as number GS code GS
 // decimals FS.
 CommandResult CmdGetCurrencies(CommandContext& context) {
-    CommandResult result;
-    uint32_t start = 0;
-    if (context.request.FieldCount() > 1 || !ParseOptionalNumber(context.request, 0, start)) {
-        result.error = kErrBadParameter;
-        return result;
-    }
-    ReplyData data;
-    const std::vector<const Currency*> shown = EntriesFrom(context.state.currencies, start, data);
-    data.Field(context.state.baseCurrency);
-    for (const Currency* c : shown) {
-        data.Part(c->number).Part(c->code).Field(c->decimals);
-    }
-    result.fields = data.Fields();
-    return result;
+    return ReadTable(context, context.state.currencies, {context.state.baseCurrency},
+                     [](ReplyData& data, const Currency& c) {
+                         data.Part(c.number).Part(c.code).Field(c.decimals);
+                     });
 }
 
 // "sc": base currency code, then FS and each currency as number GS code GS decimals. The base
@@ -162,40 +169,14 @@ CommandResult CmdSetCurrencies(CommandContext& context) {
 
 // "gp": the first number FS, then each payment facility as number GS name FS.
 CommandResult CmdGetFacilities(CommandContext& context) {
-    CommandResult result;
-    uint32_t start = 0;
-    if (context.request.FieldCount() > 1 || !ParseOptionalNumber(context.request, 0, start)) {
-        result.error = kErrBadParameter;
-        return result;
-    }
-    ReplyData data;
-    for (const PaymentFacility* f : EntriesFrom(context.state.facilities, start, data)) {
-        data.Part(f->number).Field(f->name);
-    }
-    result.fields = data.Fields();
-    return result;
+    return ReadTable(
+        context, context.state.facilities, {},
+        [](ReplyData& data, const PaymentFacility& f) { data.Part(f.number).Field(f.name); });
 }
 
 // "sp": the whole table, each facility number GS name, separated by FS.
 CommandResult CmdSetFacilities(CommandContext& context) {
-    CommandResult result;
-    std::vector<std::vector<std::string>> entries;
-    std::vector<PaymentFacility> table;
-    bool ok = SplitEntries(context.request, 0, kMaxFacilities, 2, entries);
-    for (size_t i = 0; ok && i < entries.size(); ++i) {
-        PaymentFacility f;
-        ok = ParseNumber(entries[i][0], kMaxTableNumber, f.number);
-        f.name = entries[i][1];
-        table.push_back(f);
-    }
-    if (!ok || !IsValidFacilities(table)) {
-        result.error = kErrBadParameter;
-        return result;
-    }
-    if (!DocumentOpen(context.state, result)) {
-        context.state.facilities = table;
-    }
-    return result;
+    return WriteTable(context, kMaxFacilities, 2, ReadFacilities, context.state.facilities);
 }
 
 // "gb": the receipt header, its lines separated by line feeds, FS.

@@ -130,6 +130,14 @@ using ProgressCallback = void (*)(LPVOID context, LPCSTR text, DWORD value);
 constexpr int kSearchSpeedCount = 5;
 extern const char* const kSearchSpeeds[kSearchSpeedCount];
 
+// The number of a port name "COMn" (any case); 0 for anything else. The search tries the ports so
+// named, and the driver counts them for the search's progress bar.
+int PortNumberOf(LPCSTR name);
+
+// ASCII letters compared without regard to case, as the printer's codes and names are; false when
+// either text is absent.
+bool SameTextNoCase(LPCSTR a, LPCSTR b);
+
 class AsyncComX28;
 
 class CBrontal {
@@ -419,11 +427,8 @@ class CBrontal {
     // "rb" of type 1 or 20 to 23 with three texts; `controlTapeOnly` counts for 21 to 23.
     int BeginReceiptWithTexts(int type, LPCSTR text1, LPCSTR text2, LPCSTR text3,
                               BOOL controlTapeOnly);
-    // "as": a sale line (`sale` nonzero) or its storno. An absent name sends none; an empty one
-    // takes the department's name. `amount` (0: none) is checked against price x quantity.
-    int SellArticle(BOOL sale, LONGLONG price, DWORD priceScale, LPCSTR name, int department,
-                    LONGLONG quantity, DWORD quantityScale, LPCSTR quantityText, LONGLONG amount,
-                    DWORD amountScale, WORD articleCode, LPCSTR codeText, BOOL quantityAlways);
+    // "as": a sale line or its storno (see ArticleLine).
+    int SellArticle(const ArticleLine& line);
     // "ad" / "aa" on the last line: the correction itself (`direction` nonzero) or its
     // cancellation.
     int ArticleDiscount(BOOL direction, LONGLONG amount, DWORD scale, LPCSTR text,

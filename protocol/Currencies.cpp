@@ -26,7 +26,7 @@ void CBrontal::ReplaceCurrencyTable(const CurrencyEntry* entries, int count, LPC
     }
     m_currencyCount = count;
     for (int i = 0; baseName && i < count; ++i) {
-        if (fiscal::SameTextNoCase(m_currencies[i].name, baseName)) {
+        if (SameTextNoCase(m_currencies[i].name, baseName)) {
             m_currentCurrency = i;
             return;
         }
@@ -43,7 +43,7 @@ int CBrontal::LoadCurrencies() {
 
 int CBrontal::FindCurrency(LPCSTR name) const {
     for (int i = 0; name && i < m_currencyCount; ++i) {
-        if (fiscal::SameTextNoCase(m_currencies[i].name, name)) {
+        if (SameTextNoCase(m_currencies[i].name, name)) {
             return i;
         }
     }

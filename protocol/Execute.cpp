@@ -197,7 +197,7 @@ bool CBrontal::EchoAnswers(LPCSTR echo, size_t echoLength) const {
     char code[kRequestCodeLength + 1];
     std::memcpy(code, echo, codeLength);
     code[codeLength] = '\0';
-    return fiscal::SameTextNoCase(code, m_requestCode);
+    return SameTextNoCase(code, m_requestCode);
 }
 
 int CBrontal::Execute(LPSTR command, DWORD commandCapacity, LPSTR fields, DWORD fieldCapacity,
@@ -329,8 +329,7 @@ int CBrontal::TransferCommandLine(LPSTR line, DWORD capacity) {
         haveAmount = NextAmount(&position, kFieldSeparator, &amount, &scale) > 0;
     }
 
-    const bool expectReply =
-        !fiscal::SameTextNoCase(command, "c0") && !fiscal::SameTextNoCase(command, "b0");
+    const bool expectReply = !SameTextNoCase(command, "c0") && !SameTextNoCase(command, "b0");
     const int result = Execute(command, sizeof command, fields, sizeof fields, expectReply);
     if (result <= 0) {
         return result;

@@ -13,7 +13,16 @@ bool IsLinkCode(int result) {
     return result <= -8100 && result >= -8199;
 }
 
-// The number of a port name "COMn" (any case); 0 for anything else.
+DWORD SpeedValue(int index) {
+    DWORD value = 0;
+    for (LPCSTR p = kSearchSpeeds[index]; *p != '\0'; ++p) {
+        value = value * 10 + static_cast<DWORD>(*p - '0');
+    }
+    return value;
+}
+
+}  // namespace
+
 int PortNumberOf(LPCSTR name) {
     if (!name) {
         return 0;
@@ -38,16 +47,6 @@ int PortNumberOf(LPCSTR name) {
     }
     return *p == '\0' ? number : 0;
 }
-
-DWORD SpeedValue(int index) {
-    DWORD value = 0;
-    for (LPCSTR p = kSearchSpeeds[index]; *p != '\0'; ++p) {
-        value = value * 10 + static_cast<DWORD>(*p - '0');
-    }
-    return value;
-}
-
-}  // namespace
 
 int CBrontal::FindPrinter(int* port, DWORD* baud, ProgressCallback progress, LPVOID context) {
     if (!port) {

@@ -65,28 +65,6 @@ void ClearText(LPSTR text, DWORD capacity) {
     }
 }
 
-bool SameTextNoCase(LPCSTR a, LPCSTR b) {
-    if (!a || !b) {
-        return false;
-    }
-    for (;; ++a, ++b) {
-        char ca = *a;
-        char cb = *b;
-        if (ca >= 'a' && ca <= 'z') {
-            ca = static_cast<char>(ca - 'a' + 'A');
-        }
-        if (cb >= 'a' && cb <= 'z') {
-            cb = static_cast<char>(cb - 'a' + 'A');
-        }
-        if (ca != cb) {
-            return false;
-        }
-        if (ca == '\0') {
-            return true;
-        }
-    }
-}
-
 bool IsFieldText(LPCSTR text) {
     return !text || (std::strchr(text, kFieldSeparator) == nullptr &&
                      std::strchr(text, kPartSeparator) == nullptr);
@@ -190,3 +168,25 @@ int AppendMarkedAmount(LPSTR text, DWORD capacity, char separator, bool minus, L
 }
 
 }  // namespace fiscal
+
+bool SameTextNoCase(LPCSTR a, LPCSTR b) {
+    if (!a || !b) {
+        return false;
+    }
+    for (;; ++a, ++b) {
+        char ca = *a;
+        char cb = *b;
+        if (ca >= 'a' && ca <= 'z') {
+            ca = static_cast<char>(ca - 'a' + 'A');
+        }
+        if (cb >= 'a' && cb <= 'z') {
+            cb = static_cast<char>(cb - 'a' + 'A');
+        }
+        if (ca != cb) {
+            return false;
+        }
+        if (ca == '\0') {
+            return true;
+        }
+    }
+}

@@ -21,8 +21,6 @@ bool IsRetryable(int result);
 bool IsEmpty(LPCSTR text);
 // Empties an output text, if there is one.
 void ClearText(LPSTR text, DWORD capacity);
-// ASCII letters compared without regard to case, as the printer's codes and currency names are.
-bool SameTextNoCase(LPCSTR a, LPCSTR b);
 // A text that can stand in a field: FS or GS inside it would shift every field after it.
 bool IsFieldText(LPCSTR text);
 // 0, 1, 10, ... 10^9: the scales an amount field can be written with.

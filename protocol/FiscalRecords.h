@@ -12,6 +12,22 @@ struct DecimalPair {
     DWORD scale;
 };
 
+// A line of "as": the sale of an article, or (`sale` FALSE) its storno. An absent name sends
+// none; an empty one takes the department's name. An `amount` other than 0 is the line's sum,
+// checked against price x quantity.
+struct ArticleLine {
+    BOOL sale = TRUE;
+    DecimalPair price = {0, 1};
+    LPCSTR name = nullptr;
+    int department = 0;
+    DecimalPair quantity = {1, 1};
+    LPCSTR quantityText = nullptr;  // the unit, written after the quantity
+    DecimalPair amount = {0, 1};
+    WORD articleCode = 0;
+    LPCSTR codeText = nullptr;    // written after the article code
+    BOOL quantityAlways = FALSE;  // a quantity of one is written too
+};
+
 constexpr int kDepartmentTableCapacity = 16;
 constexpr int kPaymentFacilityTableCapacity = 8;
 constexpr DWORD kTableNameCapacity = 15;    // fourteen characters and the terminator

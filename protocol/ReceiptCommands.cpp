@@ -102,14 +102,18 @@ int CBrontal::BeginReceiptWithTexts(int type, LPCSTR text1, LPCSTR text2, LPCSTR
     return result;
 }
 
-int CBrontal::SellArticle(BOOL sale, LONGLONG price, DWORD priceScale, LPCSTR name, int department,
-                          LONGLONG quantity, DWORD quantityScale, LPCSTR quantityText,
-                          LONGLONG amount, DWORD amountScale, WORD articleCode, LPCSTR codeText,
-                          BOOL quantityAlways) {
+int CBrontal::SellArticle(const ArticleLine& line) {
+    const BOOL sale = line.sale;
+    const int department = line.department;
+    const LPCSTR quantityText = line.quantityText;
+    LONGLONG price = line.price.value;
+    DWORD priceScale = line.price.scale;
+    LONGLONG amount = line.amount.value;
+    DWORD amountScale = line.amount.scale;
     // A storno is told by the flag; a negative price or amount would write "--" on the wire.
     if (price < 0 || amount < 0 || department < 0 || !IsDecimalScale(priceScale) ||
-        !IsDecimalScale(quantityScale) || !IsDecimalScale(amountScale) || !IsFieldText(name) ||
-        !IsFieldText(quantityText) || !IsFieldText(codeText)) {
+        !IsDecimalScale(line.quantity.scale) || !IsDecimalScale(amountScale) ||
+        !IsFieldText(line.name) || !IsFieldText(quantityText) || !IsFieldText(line.codeText)) {
         return kBrontalBadArguments;
     }
     const fiscal::MoneyRules rules = fiscal::CurrentRules(*this);
@@ -128,9 +132,9 @@ int CBrontal::SellArticle(BOOL sale, LONGLONG price, DWORD priceScale, LPCSTR na
     LONGLONG lineAmount = price;
     DWORD lineScale = priceScale;
     bool changesTotal = true;
-    const DWORD scale = quantityScale ? quantityScale : 1;
-    if (scale != 1 || quantity > 1) {
-        LONGLONG sentQuantity = quantity;
+    const DWORD scale = line.quantity.scale ? line.quantity.scale : 1;
+    if (scale != 1 || line.quantity.value > 1) {
+        LONGLONG sentQuantity = line.quantity.value;
         DWORD sentScale = scale;
         if (sentScale < precisionScale) {
             sentQuantity = brontal::SaturatedMultiply(
@@ -161,14 +165,14 @@ int CBrontal::SellArticle(BOOL sale, LONGLONG price, DWORD priceScale, LPCSTR na
             lineScale = amountScale;
         }
         ok = ok && AppendAmount(tail, sizeof tail, kFieldSeparator, lineAmount, lineScale) > 0;
-    } else if (quantity <= 0) {
+    } else if (line.quantity.value <= 0) {
         // The printer is told the quantity as it is, with nothing to add to the total.
-        ok = ok && AppendAmount(tail, sizeof tail, kFieldSeparator, quantity, 1) > 0 &&
+        ok = ok && AppendAmount(tail, sizeof tail, kFieldSeparator, line.quantity.value, 1) > 0 &&
              (!HasQuantityText(quantityText) ||
               AppendText(tail, sizeof tail, kPartSeparator, quantityText) > 0) &&
              AppendAmount(tail, sizeof tail, kFieldSeparator, 0, priceScale) > 0;
         changesTotal = false;
-    } else if (quantityAlways) {
+    } else if (line.quantityAlways) {
         ok = ok &&
              AppendAmount(tail, sizeof tail, kFieldSeparator, precisionScale, precisionScale) > 0 &&
              (!HasQuantityText(quantityText) ||
@@ -180,21 +184,22 @@ int CBrontal::SellArticle(BOOL sale, LONGLONG price, DWORD priceScale, LPCSTR na
     }
 
     char article[kArticleNameCapacity] = "";
-    if (name && name[0] == '\0') {
+    if (line.name && line.name[0] == '\0') {
         char departmentName[kDepartmentNameCapacity] = "";
         const int read = ReadDepartmentName(department, departmentName, sizeof departmentName);
         if (read != 0) {
             return read;
         }
         std::strncpy(article, departmentName, sizeof article - 1);
-    } else if (name) {
-        WrapText(name, article, sizeof article, m_settings.hyphenationLength);
+    } else if (line.name) {
+        WrapText(line.name, article, sizeof article, m_settings.hyphenationLength);
     }
     char request[kLineRequestCapacity] = "";
     if ((article[0] != '\0' && AppendText(request, sizeof request, 0, article) == 0) ||
-        (articleCode != 0 &&
-         (AppendUnsigned(request, sizeof request, kPartSeparator, articleCode) == 0 ||
-          (!IsEmpty(codeText) && AppendText(request, sizeof request, ':', codeText) == 0))) ||
+        (line.articleCode != 0 &&
+         (AppendUnsigned(request, sizeof request, kPartSeparator, line.articleCode) == 0 ||
+          (!IsEmpty(line.codeText) &&
+           AppendText(request, sizeof request, ':', line.codeText) == 0))) ||
         // The tail starts with its FS.
         AppendText(request, sizeof request, kFieldSeparator, tail + 1) == 0) {
         return kBrontalBadArguments;

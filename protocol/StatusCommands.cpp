@@ -19,6 +19,28 @@ constexpr DWORD kReplyDataCapacity = kReplyTextCapacity;
 // The header and footer text fields are at most 1023 characters.
 constexpr DWORD kLongTextCapacity = 1024;
 
+// A reply of two texts: the first up to `firstEnd`, the second up to FS. With `bothRequired` a
+// reply without both is refused before the caller's texts are touched.
+int ReadTwoTexts(CBrontal& layer, LPCSTR code, char firstEnd, LPSTR first, DWORD firstCapacity,
+                 LPSTR second, DWORD secondCapacity, bool bothRequired) {
+    char data[kReplyDataCapacity];
+    const int result = fiscal::Run(layer, code, "", data, sizeof data);
+    if (result != 0) {
+        return result;
+    }
+    LPCSTR check = data;
+    if (bothRequired && (CBrontal::NextField(&check, firstEnd) <= 0 ||
+                         CBrontal::NextField(&check, kFieldSeparator) <= 0)) {
+        return kBrontalBadReply;
+    }
+    fiscal::ClearText(first, firstCapacity);
+    fiscal::ClearText(second, secondCapacity);
+    LPCSTR position = data;
+    CBrontal::NextText(&position, firstEnd, first, firstCapacity);
+    CBrontal::NextText(&position, kFieldSeparator, second, secondCapacity);
+    return 0;
+}
+
 // "gb" and "ge": one text up to FS.
 int ReadLongText(CBrontal& layer, LPCSTR code, LPSTR text, DWORD capacity) {
     char data[kReplyDataCapacity];
@@ -158,22 +180,8 @@ int CBrontal::ReadDocumentNumbers(DWORD* document, DWORD* session, DWORD* receip
 }
 
 int CBrontal::ReadClock(LPSTR date, DWORD dateCapacity, LPSTR time, DWORD timeCapacity) {
-    char data[kReplyDataCapacity];
-    const int result = fiscal::Run(*this, "gt", "", data, sizeof data);
-    if (result != 0) {
-        return result;
-    }
     // Both fields are looked for first: a refused reply leaves the caller's texts as they were.
-    LPCSTR check = data;
-    if (NextField(&check, kPartSeparator) <= 0 || NextField(&check, kFieldSeparator) <= 0) {
-        return kBrontalBadReply;
-    }
-    fiscal::ClearText(date, dateCapacity);
-    fiscal::ClearText(time, timeCapacity);
-    LPCSTR position = data;
-    NextText(&position, kPartSeparator, date, dateCapacity);
-    NextText(&position, kFieldSeparator, time, timeCapacity);
-    return 0;
+    return ReadTwoTexts(*this, "gt", kPartSeparator, date, dateCapacity, time, timeCapacity, true);
 }
 
 int CBrontal::ReadHeaderText(LPSTR text, DWORD capacity) {
@@ -265,17 +273,8 @@ int CBrontal::ReadHardwareStatus(HardwareStatus* status) {
 
 int CBrontal::ReadFirmware(LPSTR mnemonic, DWORD mnemonicCapacity, LPSTR version,
                            DWORD versionCapacity) {
-    char data[kReplyDataCapacity];
-    const int result = fiscal::Run(*this, "gx", "", data, sizeof data);
-    if (result != 0) {
-        return result;
-    }
-    fiscal::ClearText(mnemonic, mnemonicCapacity);
-    fiscal::ClearText(version, versionCapacity);
-    LPCSTR position = data;
-    NextText(&position, kFieldSeparator, mnemonic, mnemonicCapacity);
-    NextText(&position, kFieldSeparator, version, versionCapacity);
-    return 0;
+    return ReadTwoTexts(*this, "gx", kFieldSeparator, mnemonic, mnemonicCapacity, version,
+                        versionCapacity, false);
 }
 
 int CBrontal::ResetPrinterFault() {

@@ -78,8 +78,47 @@ TableName NameOf(const char (&name)[kTableNameCapacity]) {
     return copy;
 }
 
+// "sd" and "sp": the whole table, each entry its number, what `middle` appends (the department's
+// tax group) and its name, the entries separated by FS. -9002 before anything is sent for a
+// table that does not fit or an entry that cannot be written.
+template <typename Entry, typename Middle>
+int WriteNumberedTable(CBrontal& layer, LPCSTR code, const Entry* entries, int count, int capacity,
+                       Middle middle) {
+    if (!entries || count < 1 || count > capacity) {
+        return kBrontalBadArguments;
+    }
+    char request[kTableRequestCapacity] = "";
+    for (int i = 0; i < count; ++i) {
+        const Entry& entry = entries[i];
+        const TableName name = NameOf(entry.name);
+        const char separator = i == 0 ? '\0' : kFieldSeparator;
+        if (entry.number < 0 || !fiscal::IsFieldText(name.text) ||
+            CBrontal::AppendUnsigned(request, sizeof request, separator,
+                                     static_cast<UINT>(entry.number)) == 0 ||
+            !middle(entry, request, sizeof request) ||
+            CBrontal::AppendText(request, sizeof request, kPartSeparator, name.text) == 0) {
+            return kBrontalBadArguments;
+        }
+    }
+    return fiscal::Run(layer, code, request);
+}
+
 bool IsValidTimeOfDay(const SYSTEMTIME& time) {
     return time.wHour < 24 && time.wMinute < 60 && time.wSecond < 60;
+}
+
+// "gd" and "gp": the table from entry `*start` on, each entry read by `parse`.
+template <DWORD kReplyCapacity, typename Entry, typename Parse>
+int ReadNumberedTable(CBrontal& layer, LPCSTR code, LONG* start, Entry* entries, int capacity,
+                      int* count, Parse parse) {
+    char reply[kReplyCapacity];
+    LPCSTR position = nullptr;
+    const int result =
+        ReadTable(layer, code, start, entries, capacity, count, reply, sizeof reply, &position);
+    if (result == 0) {
+        *count = fiscal::ReadEntries(&position, entries, capacity, parse);
+    }
+    return result;
 }
 
 int WriteText(CBrontal& layer, LPCSTR code, LPCSTR text) {
@@ -94,14 +133,8 @@ int WriteText(CBrontal& layer, LPCSTR code, LPCSTR text) {
 }  // namespace
 
 int CBrontal::ReadDepartments(LONG* start, DepartmentEntry* entries, int capacity, int* count) {
-    char reply[kDepartmentReplyCapacity];
-    LPCSTR position = nullptr;
-    const int result =
-        ReadTable(*this, "gd", start, entries, capacity, count, reply, sizeof reply, &position);
-    if (result == 0) {
-        *count = fiscal::ReadEntries(&position, entries, capacity, ParseDepartment);
-    }
-    return result;
+    return ReadNumberedTable<kDepartmentReplyCapacity>(*this, "gd", start, entries, capacity, count,
+                                                       ParseDepartment);
 }
 
 int CBrontal::ReadCurrencies(LONG* start, LPSTR baseCode, DWORD baseCodeCapacity,
@@ -134,14 +167,8 @@ int CBrontal::ReadCurrencies(LONG* start, LPSTR baseCode, DWORD baseCodeCapacity
 
 int CBrontal::ReadPaymentFacilities(LONG* start, PaymentFacilityEntry* entries, int capacity,
                                     int* count) {
-    char reply[kTableReplyCapacity];
-    LPCSTR position = nullptr;
-    const int result =
-        ReadTable(*this, "gp", start, entries, capacity, count, reply, sizeof reply, &position);
-    if (result == 0) {
-        *count = fiscal::ReadEntries(&position, entries, capacity, ParseFacility);
-    }
-    return result;
+    return ReadNumberedTable<kTableReplyCapacity>(*this, "gp", start, entries, capacity, count,
+                                                  ParseFacility);
 }
 
 int CBrontal::ReadReceiptHeader(LPSTR text, DWORD capacity) {
@@ -181,24 +208,12 @@ int CBrontal::LoadCurrencyTable() {
 }
 
 int CBrontal::WriteDepartments(const DepartmentEntry* entries, int count) {
-    if (!entries || count < 1 || count > kDepartmentTableCapacity) {
-        return kBrontalBadArguments;
-    }
-    char request[kTableRequestCapacity] = "";
-    for (int i = 0; i < count; ++i) {
-        const DepartmentEntry& entry = entries[i];
-        const TableName name = NameOf(entry.name);
-        const char separator = i == 0 ? '\0' : kFieldSeparator;
-        if (entry.number < 0 || entry.taxGroup == kFieldSeparator ||
-            entry.taxGroup == kPartSeparator || !fiscal::IsFieldText(name.text) ||
-            AppendUnsigned(request, sizeof request, separator, static_cast<UINT>(entry.number)) ==
-                0 ||
-            AppendChar(request, sizeof request, kPartSeparator, entry.taxGroup) == 0 ||
-            AppendText(request, sizeof request, kPartSeparator, name.text) == 0) {
-            return kBrontalBadArguments;
-        }
-    }
-    return fiscal::Run(*this, "sd", request);
+    return WriteNumberedTable(
+        *this, "sd", entries, count, kDepartmentTableCapacity,
+        [](const DepartmentEntry& entry, LPSTR request, DWORD capacity) {
+            return entry.taxGroup != kFieldSeparator && entry.taxGroup != kPartSeparator &&
+                   AppendChar(request, capacity, kPartSeparator, entry.taxGroup) > 0;
+        });
 }
 
 int CBrontal::WriteCurrencies(LPCSTR baseCode, const CurrencyEntry* entries, int count) {
@@ -233,22 +248,8 @@ int CBrontal::WriteCurrencies(LPCSTR baseCode, const CurrencyEntry* entries, int
 }
 
 int CBrontal::WritePaymentFacilities(const PaymentFacilityEntry* entries, int count) {
-    if (!entries || count < 1 || count > kPaymentFacilityTableCapacity) {
-        return kBrontalBadArguments;
-    }
-    char request[kTableRequestCapacity] = "";
-    for (int i = 0; i < count; ++i) {
-        const PaymentFacilityEntry& entry = entries[i];
-        const TableName name = NameOf(entry.name);
-        const char separator = i == 0 ? '\0' : kFieldSeparator;
-        if (entry.number < 0 || !fiscal::IsFieldText(name.text) ||
-            AppendUnsigned(request, sizeof request, separator, static_cast<UINT>(entry.number)) ==
-                0 ||
-            AppendText(request, sizeof request, kPartSeparator, name.text) == 0) {
-            return kBrontalBadArguments;
-        }
-    }
-    return fiscal::Run(*this, "sp", request);
+    return WriteNumberedTable(*this, "sp", entries, count, kPaymentFacilityTableCapacity,
+                              [](const PaymentFacilityEntry&, LPSTR, DWORD) { return true; });
 }
 
 int CBrontal::WriteReceiptHeader(LPCSTR text) {

@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+#include "calendar.h"
+
 namespace {
 
 // 1 January 100 and 31 December 9999, the range Automation dates cover.
@@ -34,12 +36,6 @@ void CivilFromDays(long long z, long long& y, unsigned& m, unsigned& d) {
     d = doy - (153 * mp + 2) / 5 + 1;
     m = mp < 10 ? mp + 3 : mp - 9;
     y = static_cast<long long>(yoe) + era * 400 + (m <= 2);
-}
-
-unsigned DaysInMonth(unsigned year, unsigned month) {
-    static const unsigned kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
 }  // namespace
@@ -81,7 +77,7 @@ WINOLEAUTAPI_(INT) SystemTimeToVariantTime(LPSYSTEMTIME lpSystemTime, DOUBLE* pv
     }
     const SYSTEMTIME& st = *lpSystemTime;
     if (st.wYear < 100 || st.wYear > 9999 || st.wMonth < 1 || st.wMonth > 12 || st.wDay < 1 ||
-        st.wDay > DaysInMonth(st.wYear, st.wMonth) || st.wHour > 23 || st.wMinute > 59 ||
+        st.wDay > calendar::DaysInMonth(st.wYear, st.wMonth) || st.wHour > 23 || st.wMinute > 59 ||
         st.wSecond > 59) {
         return FALSE;
     }

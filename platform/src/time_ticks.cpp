@@ -7,6 +7,8 @@
 #include <sched.h>
 #include <unistd.h>
 
+#include "calendar.h"
+
 namespace {
 
 ULONGLONG MonotonicMilliseconds() {
@@ -28,18 +30,12 @@ void FillSystemTime(const std::tm& parts, long nanoseconds, LPSYSTEMTIME out) {
     out->wMilliseconds = static_cast<WORD>(nanoseconds / 1000000);
 }
 
-bool IsLeapYear(unsigned year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
 bool IsValidSystemTime(const SYSTEMTIME& t) {
-    static const unsigned kDaysInMonth[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (t.wYear < 1601 || t.wYear > 30827 || t.wMonth < 1 || t.wMonth > 12 || t.wDay < 1) {
         return false;
     }
-    unsigned days = kDaysInMonth[t.wMonth - 1] + (t.wMonth == 2 && IsLeapYear(t.wYear) ? 1 : 0);
-    return t.wDay <= days && t.wHour < 24 && t.wMinute < 60 && t.wSecond < 60 &&
-           t.wMilliseconds < 1000;
+    return t.wDay <= calendar::DaysInMonth(t.wYear, t.wMonth) && t.wHour < 24 && t.wMinute < 60 &&
+           t.wSecond < 60 && t.wMilliseconds < 1000;
 }
 
 }  // namespace

@@ -1,10 +1,8 @@
 #include "DriverHost.h"
 
-#include <unistd.h>
-
-#include <climits>
 #include <regex>
 
+#include "ComponentClient.h"
 #include "DrvKeltorResult.h"
 #include "Trace.h"
 
@@ -13,20 +11,7 @@ namespace drivertest {
 namespace {
 
 std::string Utf8(BSTR text) {
-    const std::string cp1251 = [&] {
-        std::string narrow;
-        const UINT length = SysStringLen(text);
-        if (length == 0) {
-            return narrow;
-        }
-        const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
-                                             nullptr, nullptr);
-        narrow.resize(static_cast<size_t>(size));
-        WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), narrow.data(), size,
-                            nullptr, nullptr);
-        return narrow;
-    }();
-    return cp1251;
+    return client::Utf8(std::u16string(text ? text : u"", SysStringLen(text)));
 }
 
 }  // namespace
@@ -52,16 +37,7 @@ ErrorRecord TakeErrorInfo() {
     return record;
 }
 
-std::string MaskedCallFlow(const std::string& path) {
-    static const std::regex stamp(R"(\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}:\d{3} \[\d+\])");
-    return std::regex_replace(testsupport::ReadFileBytes(path), stamp, "{stamp}");
-}
-
 void DriverTest::SetUp() {
-    char current[PATH_MAX] = {};
-    ASSERT_NE(getcwd(current, sizeof current), nullptr);
-    previousDir_ = current;
-    ASSERT_EQ(chdir(work_.path().c_str()), 0);
     SetCallFlowTraceMask(0);
     SetDriverResultCode(0);
     SetErrorInfo(0, nullptr);
@@ -73,7 +49,6 @@ void DriverTest::SetUp() {
 void DriverTest::TearDown() {
     SetCallFlowTraceMask(0);
     printer_.Stop();
-    EXPECT_EQ(chdir(previousDir_.c_str()), 0);
 }
 
 std::unique_ptr<CBrontal> DriverTest::AttachedLayer() {

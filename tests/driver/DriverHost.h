@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "ComponentClient.h"
 #include "DrvKeltor.h"
 #include "TestSupport.h"
 #include "VirtualPrinter.h"
@@ -45,8 +46,7 @@ struct ErrorRecord {
 };
 ErrorRecord TakeErrorInfo();
 
-// The call-flow trace with each line's stamp replaced by "{stamp}".
-std::string MaskedCallFlow(const std::string& path);
+using client::MaskedCallFlow;
 
 // A fresh registry, a work folder for the trace, the virtual printer on a COM port and a command
 // layer attached to it.
@@ -59,8 +59,7 @@ class DriverTest : public ::testing::Test {
     std::string CallFlowPath() const { return work_.file("callflow.txt"); }
 
     testsupport::ScopedRegistryDir registry_;
-    testsupport::TempDir work_;
-    std::string previousDir_;
+    testsupport::ScopedWorkDir work_;
     emu::VirtualPrinter printer_;
     int port_ = 0;
 };

@@ -8,14 +8,19 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <regex>
 #include <thread>
 
-#include "ConnectSupport.h"
+#include "PrinterSession.h"
+#include "PtyPeer.h"
+#include "RecordingPresenter.h"
+#include "Registry.h"
 
-using namespace connecttest;
-using client::UI2;
+using namespace client;
+using namespace testsupport;
+using drivertest::RecordingPresenter;
 
 namespace {
 
@@ -24,78 +29,52 @@ namespace {
 class SpeedGate {
   public:
     SpeedGate(const std::string& printerDevice, speed_t speed) : speed_(speed) {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY);
-        EXPECT_GE(master_, 0);
-        EXPECT_EQ(grantpt(master_), 0);
-        EXPECT_EQ(unlockpt(master_), 0);
-        devicePath_ = ptsname(master_);
-        // Held open so that the line never hangs up between the driver's openings.
-        line_ = open(devicePath_.c_str(), O_RDWR | O_NOCTTY);
+        EXPECT_TRUE(line_.ok());
         printer_ = open(printerDevice.c_str(), O_RDWR | O_NOCTTY);
-        EXPECT_GE(line_, 0);
         EXPECT_GE(printer_, 0);
-        MakeRaw(line_);
-        MakeRaw(printer_);
-        EXPECT_EQ(pipe(stop_), 0);
+        termios settings = {};
+        EXPECT_EQ(tcgetattr(printer_, &settings), 0);
+        cfmakeraw(&settings);
+        EXPECT_EQ(tcsetattr(printer_, TCSANOW, &settings), 0);
         thread_ = std::thread([this] { Relay(); });
     }
     ~SpeedGate() {
-        const char stop = 0;
-        EXPECT_EQ(write(stop_[1], &stop, 1), 1);
+        stop_ = true;
         thread_.join();
-        for (int fd : {master_, line_, printer_, stop_[0], stop_[1]}) {
-            if (fd >= 0) {
-                close(fd);
-            }
+        if (printer_ >= 0) {
+            close(printer_);
         }
     }
     SpeedGate(const SpeedGate&) = delete;
     SpeedGate& operator=(const SpeedGate&) = delete;
 
-    const std::string& DevicePath() const { return devicePath_; }
+    const std::string& DevicePath() const { return line_.SlavePath(); }
 
   private:
-    static void MakeRaw(int fd) {
-        termios settings = {};
-        ASSERT_EQ(tcgetattr(fd, &settings), 0);
-        cfmakeraw(&settings);
-        ASSERT_EQ(tcsetattr(fd, TCSANOW, &settings), 0);
-    }
-
     void Relay() {
-        char buffer[512];
-        for (;;) {
-            pollfd fds[3] = {{master_, POLLIN, 0}, {printer_, POLLIN, 0}, {stop_[0], POLLIN, 0}};
-            if (poll(fds, 3, -1) < 0) {
-                continue;
+        while (!stop_) {
+            const std::string sent = line_.ReceiveSome(5);
+            // The line's settings are the ones the driver gave it.
+            termios settings = {};
+            if (!sent.empty() && line_.LineSettings(settings) && cfgetospeed(&settings) == speed_) {
+                EXPECT_EQ(write(printer_, sent.data(), sent.size()),
+                          static_cast<ssize_t>(sent.size()));
             }
-            if (fds[2].revents) {
-                return;
-            }
-            if (fds[0].revents & POLLIN) {
-                const ssize_t got = read(master_, buffer, sizeof buffer);
-                // The master sees the settings the driver gave the line.
-                termios settings = {};
-                if (got > 0 && tcgetattr(master_, &settings) == 0 &&
-                    cfgetospeed(&settings) == speed_) {
-                    EXPECT_EQ(write(printer_, buffer, static_cast<size_t>(got)), got);
-                }
-            }
-            if (fds[1].revents & POLLIN) {
+            pollfd answer = {printer_, POLLIN, 0};
+            char buffer[512];
+            if (poll(&answer, 1, 5) > 0 && (answer.revents & POLLIN)) {
                 const ssize_t got = read(printer_, buffer, sizeof buffer);
                 if (got > 0) {
-                    EXPECT_EQ(write(master_, buffer, static_cast<size_t>(got)), got);
+                    EXPECT_TRUE(line_.Send(std::string(buffer, static_cast<size_t>(got))));
                 }
             }
         }
     }
 
     speed_t speed_;
-    int master_ = -1;
-    int line_ = -1;
+    PtyPeer line_;
     int printer_ = -1;
-    int stop_[2] = {-1, -1};
-    std::string devicePath_;
+    std::atomic<bool> stop_{false};
     std::thread thread_;
 };
 
@@ -112,21 +91,13 @@ Strings ScanCaptions(const Strings& ports, const std::vector<int>& speeds) {
 
 const std::vector<int> kAllSpeeds = {9600, 19200, 38400, 57600, 115200};
 
-int CountOf(const std::string& text, const std::string& part) {
-    int count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-        ++count;
-    }
-    return count;
-}
-
-class Scan : public ConnectTest {
+class Scan : public PrinterSession {
   protected:
     Scan() { registerPrinter_ = false; }
 
     // A port the system lists whose device is not there.
     void MapMissingPort(const std::string& name) {
-        MapPort(work_.file("no-such-device-" + name), name);
+        ASSERT_TRUE(MapPort(work_.file("no-such-device-" + name), name));
     }
     // A printer on COM`n` that is switched off.
     void AddSilentPrinter(int n) {
@@ -136,7 +107,7 @@ class Scan : public ConnectTest {
     }
     client::Driver TracedDriver() {
         client::Driver driver = Create();
-        EXPECT_EQ(driver.Put(kTraceMask, UI2(8)).hr, S_OK);
+        EXPECT_EQ(driver.Put(member::TraceMask, UI2(8)).hr, S_OK);
         return driver;
     }
     std::string CallFlow() const { return testsupport::ReadFileBytes(work_.file("callflow.txt")); }
@@ -146,24 +117,24 @@ class Scan : public ConnectTest {
 
 TEST_F(Scan, FindsThePrinterOnTheThirdPortAt38400AndStoresIt) {
     MapMissingPort("COM1");
-    MapPort("/dev/brontal-test-lp1", "LPT1");
+    ASSERT_TRUE(MapPort("/dev/brontal-test-lp1", "LPT1"));
     MapMissingPort("com4");
-    MapPort("/dev/brontal-test-com0", "COM0");
+    ASSERT_TRUE(MapPort("/dev/brontal-test-com0", "COM0"));
     AddSilentPrinter(2);
     SpeedGate gate(printer_.DevicePath(), B38400);
-    MapPort(gate.DevicePath(), "COM3");
+    ASSERT_TRUE(MapPort(gate.DevicePath(), "COM3"));
 
     RecordingPresenter presenter;
     presenter.PressOnShow({VK_ESCAPE});
     client::Driver driver = TracedDriver();
-    const client::Call call = driver.Method(kConnect);
+    const client::Call call = driver.Method(member::Connect);
     ASSERT_EQ(call.hr, S_OK) << call.description;
-    EXPECT_EQ(driver.GetUI2(kComPort), 3);
-    EXPECT_EQ(driver.GetUI4(kBaudRate), 38400u);
+    EXPECT_EQ(driver.GetUI2(member::ComPort), 3);
+    EXPECT_EQ(driver.GetUI4(member::BaudRate), 38400u);
     EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kCommunicationPath, "COM", 0), 3u);
     EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kCommunicationPath, "Baud", 0), 38400u);
     // Identified through the same line, at the speed found.
-    EXPECT_EQ(driver.GetText(kPrinterName), u"RKM-204F");
+    EXPECT_EQ(driver.GetText(member::PrinterName), u"RKM-204F");
 
     const Strings events = presenter.Events();
     ASSERT_FALSE(events.empty());
@@ -202,10 +173,10 @@ TEST_F(Scan, WhenNothingAnswersTheWorkersFailureIsTheResult) {
     RecordingPresenter presenter;
     presenter.PressOnShow({VK_RETURN, VK_ESCAPE});
     client::Driver driver = TracedDriver();
-    const client::Call call = driver.Method(kConnect);
+    const client::Call call = driver.Method(member::Connect);
     EXPECT_EQ(Outcome(call), Failure(-9004));
-    EXPECT_EQ(driver.GetI2(kResultCode), -9004);
-    EXPECT_EQ(driver.GetUI2(kComPort), 0);
+    EXPECT_EQ(driver.GetI2(member::ResultCode), -9004);
+    EXPECT_EQ(driver.GetUI2(member::ComPort), 0);
     EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kCommunicationPath, "COM", 0xFFFF), 0xFFFFu);
 
     EXPECT_EQ(presenter.Only("caption"), ScanCaptions({"COM1", "COM2"}, kAllSpeeds));
@@ -221,10 +192,10 @@ TEST_F(Scan, WhenNothingAnswersTheWorkersFailureIsTheResult) {
 TEST_F(Scan, WithNoPortsListedNothingIsTriedAndTheScanFails) {
     RecordingPresenter presenter;
     client::Driver driver = Create();
-    const client::Call call = driver.Method(kConnect);
+    const client::Call call = driver.Method(member::Connect);
     // -1 is no code of the interface facility.
     EXPECT_EQ(Outcome(call), E_FAIL);
-    EXPECT_EQ(driver.GetI2(kResultCode), -1);
+    EXPECT_EQ(driver.GetI2(member::ResultCode), -1);
     EXPECT_EQ(presenter.Events(),
               (Strings{"shown Сканирование портов:", "bar 0..0 at 0", "ended 2"}));
     EXPECT_TRUE(printer_.Frames().empty());
@@ -234,9 +205,9 @@ TEST_F(Scan, AStoredPortThatAnswersNeedsNoScan) {
     ASSERT_EQ(printer_.RegisterPort(5), 5);
     RecordingPresenter presenter;
     client::Driver driver = Create();
-    ASSERT_EQ(driver.Put(kComPort, UI2(5)).hr, S_OK);
-    ASSERT_EQ(driver.Put(kBaudRate, client::UI4(57600)).hr, S_OK);
-    EXPECT_EQ(driver.Method(kConnect).hr, S_OK);
+    ASSERT_EQ(driver.Put(member::ComPort, UI2(5)).hr, S_OK);
+    ASSERT_EQ(driver.Put(member::BaudRate, client::UI4(57600)).hr, S_OK);
+    EXPECT_EQ(driver.Method(member::Connect).hr, S_OK);
     EXPECT_TRUE(presenter.Events().empty());
     EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, kCommunicationPath, "Baud", 0), 57600u);
 }

@@ -7,25 +7,16 @@
 #include <filesystem>
 #include <fstream>
 
-#include "ConnectSupport.h"
+#include "RecordingPresenter.h"
 #include "PrinterSession.h"
 
-using namespace session;
-using connecttest::RecordingPresenter;
-using testsupport::Cp1251;
+using namespace client;
+using namespace testsupport;
+using drivertest::RecordingPresenter;
 
 namespace {
 
-enum LogoDispid : DISPID {
-    kBmpLogoToLoadFilePath = 190,
-    kUploadBmpLogoFile = 191,
-    kBmpLogoFileToSelect = 192,
-    kSelectBmpLogoFile = 193,
-};
-
 constexpr HRESULT kWorkerStartFailed = static_cast<HRESULT>(0x800424BA);
-
-using Strings = std::vector<std::string>;
 
 std::string Bytes(size_t count) {
     std::string bytes;
@@ -33,16 +24,6 @@ std::string Bytes(size_t count) {
         bytes.push_back(static_cast<char>((i * 7 + 3) & 0xFF));
     }
     return bytes;
-}
-
-std::string Hex(const std::string& bytes) {
-    std::string hex;
-    for (unsigned char c : bytes) {
-        char pair[3];  // two digits and the terminator
-        std::snprintf(pair, sizeof pair, "%02X", static_cast<unsigned>(c));
-        hex += pair;
-    }
-    return hex;
 }
 
 // `path` with its last '/' written as the backslash a Windows client would use.
@@ -54,14 +35,8 @@ std::string WithBackslash(std::string path) {
     return path;
 }
 
-class LogoTest : public PrinterSession {
+class LogoTest : public ConnectedSession {
   protected:
-    void SetUp() override {
-        PrinterSession::SetUp();
-        if (!HasFatalFailure()) {
-            Connect();
-        }
-    }
     // A file of the test's folder (UTF-8 path), holding `bytes`.
     std::string WriteFile(const std::string& name, const std::string& bytes) {
         const std::string path = work_.file(name);
@@ -70,19 +45,12 @@ class LogoTest : public PrinterSession {
         EXPECT_TRUE(out.good()) << path;
         return path;
     }
-    std::string Text(DISPID dispid) { return client::Utf8(D().GetText(dispid)); }
     HRESULT Upload(const std::string& path) {
-        PutText(kBmpLogoToLoadFilePath, path);
+        PutText(member::BmpLogoToLoadFilePath, path);
         printer_.ClearLog();
-        return Result(kUploadBmpLogoFile);
+        return Result(member::UploadBmpLogoFile);
     }
-    void RefuseNext(const std::string& command) {
-        emu::Fault fault;
-        fault.kind = emu::FaultKind::DeviceError;
-        fault.code = 1;
-        fault.command = command;
-        ASSERT_EQ(printer_.InjectFault(fault), 0);
-    }
+    void RefuseNext(const std::string& command) { FailNext(command, 1); }
 };
 
 TEST_F(LogoTest, A600ByteFileGoesIn255255And90ByteBlocksAndIsThenSelected) {
@@ -90,12 +58,13 @@ TEST_F(LogoTest, A600ByteFileGoesIn255255And90ByteBlocksAndIsThenSelected) {
     const std::string bytes = Bytes(600);
     const std::string path = WithBackslash(WriteFile("logo.bmp", bytes));
     ASSERT_EQ(Upload(path), S_OK) << Description();
-    EXPECT_EQ(Requests(), (Strings{"fo" + kFs + "logo.bmp", "fw" + kFs + Hex(bytes.substr(0, 255)),
-                                   "fw" + kFs + Hex(bytes.substr(255, 255)),
-                                   "fw" + kFs + Hex(bytes.substr(510)), "fc"}))
+    EXPECT_EQ(Requests(),
+              (Strings{"fo" + kFs + "logo.bmp", "fw" + kFs + HexBytes(bytes.substr(0, 255)),
+                       "fw" + kFs + HexBytes(bytes.substr(255, 255)),
+                       "fw" + kFs + HexBytes(bytes.substr(510)), "fc"}))
         << Printable(Requests());
     EXPECT_EQ(printer_.State().logos.at("logo.bmp"), bytes);
-    EXPECT_EQ(Text(kBmpLogoFileToSelect), "logo.bmp");
+    EXPECT_EQ(TextOf(member::BmpLogoFileToSelect), "logo.bmp");
 
     const Strings events = presenter.Events();
     ASSERT_FALSE(events.empty());
@@ -118,7 +87,7 @@ TEST_F(LogoTest, A600ByteFileGoesIn255255And90ByteBlocksAndIsThenSelected) {
     }
 
     printer_.ClearLog();
-    ASSERT_EQ(Result(kSelectBmpLogoFile), S_OK) << Description();
+    ASSERT_EQ(Result(member::SelectBmpLogoFile), S_OK) << Description();
     EXPECT_EQ(Requests(), Strings{"sl" + kFs + "logo.bmp" + kFs + "EPSON" + kGs + "AC"})
         << Printable(Requests());
     EXPECT_EQ(printer_.State().logo.name, "logo.bmp");
@@ -132,17 +101,17 @@ TEST_F(LogoTest, APathInACyrillicFolderWithForwardSlashes) {
     ASSERT_EQ(Upload(folder + "/shop.bmp"), S_OK) << Description();
     EXPECT_EQ(Requests().front(), "fo" + kFs + "shop.bmp") << Printable(Requests());
     EXPECT_EQ(printer_.State().logos.at("shop.bmp"), bytes);
-    EXPECT_EQ(Text(kBmpLogoFileToSelect), "shop.bmp");
+    EXPECT_EQ(TextOf(member::BmpLogoFileToSelect), "shop.bmp");
 }
 
 TEST_F(LogoTest, APathWithoutSeparatorUploadsUnnamedAndLeavesTheSelection) {
-    PutText(kBmpLogoFileToSelect, "old.bmp");
+    PutText(member::BmpLogoFileToSelect, "old.bmp");
     // The current folder is the test's folder.
     WriteFile("plain.bmp", Bytes(10));
     ASSERT_EQ(Upload("plain.bmp"), S_OK) << Description();
-    EXPECT_EQ(Requests(), (Strings{"fo", "fw" + kFs + Hex(Bytes(10)), "fc"}))
+    EXPECT_EQ(Requests(), (Strings{"fo", "fw" + kFs + HexBytes(Bytes(10)), "fc"}))
         << Printable(Requests());
-    EXPECT_EQ(Text(kBmpLogoFileToSelect), "old.bmp");
+    EXPECT_EQ(TextOf(member::BmpLogoFileToSelect), "old.bmp");
 }
 
 TEST_F(LogoTest, AnEmptyFileOpensAndClosesThePrintersFile) {
@@ -155,7 +124,7 @@ TEST_F(LogoTest, AnEmptyFileOpensAndClosesThePrintersFile) {
 
 TEST_F(LogoTest, AFileThatCannotBeOpenedSendsNothing) {
     RecordingPresenter presenter;
-    PutText(kBmpLogoFileToSelect, "old.bmp");
+    PutText(member::BmpLogoFileToSelect, "old.bmp");
     // A folder is no file to read.
     ASSERT_TRUE(std::filesystem::create_directory(work_.file("folder.bmp")));
     for (const std::string& path : {work_.file("missing.bmp"), std::string(),
@@ -167,7 +136,7 @@ TEST_F(LogoTest, AFileThatCannotBeOpenedSendsNothing) {
         EXPECT_TRUE(printer_.Frames().empty()) << Printable(Requests());
     }
     EXPECT_TRUE(presenter.Events().empty());
-    EXPECT_EQ(Text(kBmpLogoFileToSelect), "old.bmp");
+    EXPECT_EQ(TextOf(member::BmpLogoFileToSelect), "old.bmp");
 }
 
 TEST_F(LogoTest, AFileTooLargeForALogoIsNotSentButThePrintersFileIsClosed) {
@@ -180,19 +149,20 @@ TEST_F(LogoTest, AFileTooLargeForALogoIsNotSentButThePrintersFileIsClosed) {
 
 TEST_F(LogoTest, ARefusedBlockEndsTheUploadButTheFileIsClosed) {
     RecordingPresenter presenter;
-    PutText(kBmpLogoFileToSelect, "old.bmp");
+    PutText(member::BmpLogoFileToSelect, "old.bmp");
     RefuseNext("fw");
     EXPECT_EQ(Upload(WriteFile("logo.bmp", Bytes(600))), static_cast<HRESULT>(0x800423F1));
     EXPECT_EQ(ResultCode(), -9201);
-    EXPECT_EQ(Requests(), (Strings{"fo" + kFs + "logo.bmp", "fw" + kFs + Hex(Bytes(255)), "fc"}))
+    EXPECT_EQ(Requests(),
+              (Strings{"fo" + kFs + "logo.bmp", "fw" + kFs + HexBytes(Bytes(255)), "fc"}))
         << Printable(Requests());
     // The worker's failure ended the window with IDCANCEL.
     EXPECT_EQ(presenter.Only("ended"), Strings{"ended 2"});
-    EXPECT_EQ(Text(kBmpLogoFileToSelect), "old.bmp");
+    EXPECT_EQ(TextOf(member::BmpLogoFileToSelect), "old.bmp");
 }
 
 TEST_F(LogoTest, ARefusedOpenSendsNoBlocksAndARefusedCloseFailsTheUpload) {
-    PutText(kBmpLogoFileToSelect, "old.bmp");
+    PutText(member::BmpLogoFileToSelect, "old.bmp");
     const std::string path = WriteFile("logo.bmp", Bytes(20));
     RefuseNext("fo");
     EXPECT_EQ(Upload(path), static_cast<HRESULT>(0x800423F1));
@@ -201,27 +171,28 @@ TEST_F(LogoTest, ARefusedOpenSendsNoBlocksAndARefusedCloseFailsTheUpload) {
     // Blocks that all went in are not a stored file when the printer refuses to close it.
     RefuseNext("fc");
     EXPECT_EQ(Upload(path), static_cast<HRESULT>(0x800423F1));
-    EXPECT_EQ(Requests(), (Strings{"fo" + kFs + "logo.bmp", "fw" + kFs + Hex(Bytes(20)), "fc"}))
+    EXPECT_EQ(Requests(),
+              (Strings{"fo" + kFs + "logo.bmp", "fw" + kFs + HexBytes(Bytes(20)), "fc"}))
         << Printable(Requests());
-    EXPECT_EQ(Text(kBmpLogoFileToSelect), "old.bmp");
+    EXPECT_EQ(TextOf(member::BmpLogoFileToSelect), "old.bmp");
     EXPECT_EQ(printer_.State().logos.count("logo.bmp"), 0u);
 }
 
 TEST_F(LogoTest, SelectionOfNoNameSendsNothingAndOfAnUnknownOneIsRefused) {
-    ASSERT_EQ(Result(kSelectBmpLogoFile), S_OK) << Description();
+    ASSERT_EQ(Result(member::SelectBmpLogoFile), S_OK) << Description();
     EXPECT_TRUE(printer_.Frames().empty()) << Printable(Requests());
 
-    PutText(kBmpLogoFileToSelect, "none.bmp");
-    const client::Call call = Run(kSelectBmpLogoFile);
+    PutText(member::BmpLogoFileToSelect, "none.bmp");
+    const Call call = D().Method(member::SelectBmpLogoFile);
     EXPECT_LT(ResultCode(), -9200);
     EXPECT_FALSE(call.description.empty());
     EXPECT_EQ(Requests(), Strings{"sl" + kFs + "none.bmp" + kFs + "EPSON" + kGs + "AC"})
         << Printable(Requests());
 
     // The request must stay below 32 bytes: no name beyond 22 fits beside the format and size.
-    PutText(kBmpLogoFileToSelect, std::string(23, 'n'));
+    PutText(member::BmpLogoFileToSelect, std::string(23, 'n'));
     printer_.ClearLog();
-    EXPECT_EQ(Result(kSelectBmpLogoFile), static_cast<HRESULT>(0x8004232A));
+    EXPECT_EQ(Result(member::SelectBmpLogoFile), static_cast<HRESULT>(0x8004232A));
     EXPECT_TRUE(printer_.Frames().empty()) << Printable(Requests());
 }
 

@@ -5,69 +5,29 @@
 
 #include "PrinterSession.h"
 
-using namespace session;
-using testsupport::Cp1251;
+using namespace client;
+using namespace testsupport;
 
 namespace {
-
-enum ExtrasDispid : DISPID {
-    kStateReceiptOpen = 14,
-    kQuantity = 42,
-    kPrice = 43,
-    kDepartment = 44,
-    kArticle = 45,
-    kSale = 48,
-    kSubtotal = 69,
-    kRawCommandBytes = 104,
-    kTransferBytes = 105,
-    kBarcodeType = 166,
-    kPrintBarcode = 167,
-    kBarcodeToPrint = 168,
-    kPrintTextDoubleWidth = 177,
-    kPrintTextDoubleHeight = 178,
-    kPrintTextDoubleWidthAndHeight = 179,
-    kQRCodeSize = 296,
-    kQRCodeVersion = 297,
-    kPrintQRCodeH = 298,
-    kPrintQRCodeQ = 299,
-    kPrintQRCodeM = 300,
-    kPrintQRCodeL = 301,
-};
 
 constexpr LONGLONG kUnit = 10000;  // CY of one whole unit
 constexpr HRESULT kBadArguments = static_cast<HRESULT>(0x8004232A);
 
-using Strings = std::vector<std::string>;
-
-class ExtrasTest : public PrinterSession {
+class ExtrasTest : public ConnectedSession {
   protected:
-    void SetUp() override {
-        PrinterSession::SetUp();
-        if (!HasFatalFailure()) {
-            Connect();
-        }
-    }
-    std::string Text(DISPID dispid) { return client::Utf8(D().GetText(dispid)); }
-    void PutNumber(DISPID dispid, USHORT value) {
-        ASSERT_EQ(D().Put(dispid, client::UI2(value)).hr, S_OK) << dispid;
-    }
-    void PutLong(DISPID dispid, LONG value) {
-        ASSERT_EQ(D().Put(dispid, client::I4(value)).hr, S_OK) << dispid;
-    }
     // One sale line of `price` whole units in department 1.
     void Sell(LONGLONG price) {
-        PutText(kArticle, "Хлеб");
-        ASSERT_EQ(D().Put(kPrice, client::Cy(price)).hr, S_OK);
-        ASSERT_EQ(D().Put(kQuantity, client::Cy(kUnit)).hr, S_OK);
-        PutNumber(kDepartment, 1);
-        const client::Call call = Run(kSale);
-        ASSERT_EQ(Outcome(call), S_OK) << call.description << " " << Printable(Requests());
+        PutText(member::Article, "Хлеб");
+        PutMoney(member::Price, price);
+        PutMoney(member::Quantity, kUnit);
+        PutNumber(member::Department, 1);
+        Run(member::Sale);
     }
     // TransferBytes of `text`; the call's outcome.
     HRESULT Transfer(const std::string& text) {
-        PutText(kRawCommandBytes, text);
+        PutText(member::RawCommandBytes, text);
         printer_.ClearLog();
-        return Result(kTransferBytes);
+        return Result(member::TransferBytes);
     }
 };
 
@@ -75,19 +35,19 @@ class ExtrasTest : public PrinterSession {
 
 TEST_F(ExtrasTest, EnlargedTextOpensATextDocumentAndSetsTheFontBack) {
     const struct {
-        DISPID method;
+        Member method;
         const char* font;
     } table[] = {
-        {kPrintTextDoubleWidth, "2"},
-        {kPrintTextDoubleHeight, "1"},
-        {kPrintTextDoubleWidthAndHeight, "3"},
+        {member::PrintTextDoubleWidth, "2"},
+        {member::PrintTextDoubleHeight, "1"},
+        {member::PrintTextDoubleWidthAndHeight, "3"},
     };
-    PutText(kTextToPrint, "Добро пожаловать");
+    PutText(member::TextToPrint, "Добро пожаловать");
     const std::string line = "pt" + kFs + Cp1251("Добро пожаловать");
     bool first = true;
     for (const auto& row : table) {
         printer_.ClearLog();
-        const client::Call call = Run(row.method);
+        const Call call = D().Method(row.method);
         ASSERT_EQ(Outcome(call), S_OK) << row.font << ": " << call.description;
         Strings expected{"pf" + kFs + row.font, line, "pf" + kFs + "0"};
         if (first) {
@@ -95,48 +55,44 @@ TEST_F(ExtrasTest, EnlargedTextOpensATextDocumentAndSetsTheFontBack) {
             expected.insert(expected.begin(), "rb" + kFs + "0");
         }
         EXPECT_EQ(Requests(), expected) << row.font << ": " << Printable(Requests());
-        EXPECT_EQ(D().GetUI2(kReceiptType), 0);
-        EXPECT_EQ(D().GetUI2(kStateReceiptOpen), 1);
+        EXPECT_EQ(D().GetUI2(member::ReceiptType), 0);
+        EXPECT_EQ(D().GetUI2(member::StateReceiptOpen), 1);
         first = false;
     }
 }
 
 TEST_F(ExtrasTest, EnlargedTextInsideASaleReceiptOpensNothing) {
-    ASSERT_EQ(Result(kOpenDay), S_OK);
+    ASSERT_EQ(Result(member::OpenDay), S_OK);
     Sell(10 * kUnit);
-    ASSERT_EQ(D().GetUI2(kReceiptType), 1);
-    PutText(kTextToPrint, "Спасибо");
+    ASSERT_EQ(D().GetUI2(member::ReceiptType), 1);
+    PutText(member::TextToPrint, "Спасибо");
     printer_.ClearLog();
-    ASSERT_EQ(Result(kPrintTextDoubleWidth), S_OK) << Description();
+    ASSERT_EQ(Result(member::PrintTextDoubleWidth), S_OK) << Description();
     EXPECT_EQ(Requests(),
               (Strings{"pf" + kFs + "2", "pt" + kFs + Cp1251("Спасибо"), "pf" + kFs + "0"}))
         << Printable(Requests());
-    EXPECT_EQ(D().GetUI2(kReceiptType), 1);
+    EXPECT_EQ(D().GetUI2(member::ReceiptType), 1);
     // The receipt's total is still the sale's.
-    EXPECT_EQ(D().GetCy(kSubtotal), 10 * kUnit);
+    EXPECT_EQ(D().GetCy(member::Subtotal), 10 * kUnit);
 }
 
 TEST_F(ExtrasTest, EnlargedTextStopsAtTheFirstRefusal) {
     // An empty text is refused before it is sent, after the font went out.
-    PutText(kTextToPrint, "");
-    EXPECT_EQ(Result(kPrintTextDoubleHeight), kBadArguments);
+    PutText(member::TextToPrint, "");
+    EXPECT_EQ(Result(member::PrintTextDoubleHeight), kBadArguments);
     EXPECT_EQ(Requests(), (Strings{"rb" + kFs + "0", "pf" + kFs + "1"})) << Printable(Requests());
 
-    PutText(kTextToPrint, "Текст");
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::DeviceError;
-    fault.code = 1;
-    fault.command = "pf";
-    ASSERT_EQ(printer_.InjectFault(fault), 0);
+    PutText(member::TextToPrint, "Текст");
+    FailNext("pf", 1);
     printer_.ClearLog();
-    EXPECT_EQ(Result(kPrintTextDoubleWidthAndHeight), static_cast<HRESULT>(0x800423F1));
+    EXPECT_EQ(Result(member::PrintTextDoubleWidthAndHeight), static_cast<HRESULT>(0x800423F1));
     EXPECT_EQ(Requests(), Strings{"pf" + kFs + "3"}) << Printable(Requests());
 }
 
 // ---- barcodes ----
 
 TEST_F(ExtrasTest, BarcodeTypesAndTheirData) {
-    EXPECT_EQ(D().GetUI2(kBarcodeType), 4);
+    EXPECT_EQ(D().GetUI2(member::BarcodeType), 4);
     const struct {
         USHORT type;
         const char* data;
@@ -152,62 +108,64 @@ TEST_F(ExtrasTest, BarcodeTypesAndTheirData) {
              "https://example.org/r?1"},
     };
     // Type 10 takes the printer's QR defaults, not the QR properties.
-    PutLong(kQRCodeSize, 7);
-    PutLong(kQRCodeVersion, 5);
+    Put(member::QRCodeSize, I4(7));
+    Put(member::QRCodeVersion, I4(5));
     for (const auto& row : table) {
-        PutNumber(kBarcodeType, row.type);
-        PutText(kBarcodeToPrint, row.data);
+        PutNumber(member::BarcodeType, row.type);
+        PutText(member::BarcodeToPrint, row.data);
         printer_.ClearLog();
-        const client::Call call = Run(kPrintBarcode);
+        const Call call = D().Method(member::PrintBarcode);
         EXPECT_EQ(Outcome(call), S_OK) << row.type << " " << row.data << ": " << call.description;
         EXPECT_EQ(Requests(), Strings{row.request}) << Printable(Requests());
     }
 }
 
 TEST_F(ExtrasTest, BarcodesOutsideTheTypesOrWithoutDataSendNothing) {
-    PutText(kBarcodeToPrint, "123");
+    PutText(member::BarcodeToPrint, "123");
     for (USHORT type : {0, 11, 65535}) {
-        PutNumber(kBarcodeType, type);
+        PutNumber(member::BarcodeType, type);
         printer_.ClearLog();
-        EXPECT_EQ(Result(kPrintBarcode), kBadArguments) << type;
+        EXPECT_EQ(Result(member::PrintBarcode), kBadArguments) << type;
         EXPECT_EQ(ResultCode(), -9002);
         EXPECT_TRUE(printer_.Frames().empty()) << type << ": " << Printable(Requests());
     }
-    PutText(kBarcodeToPrint, "");
+    PutText(member::BarcodeToPrint, "");
     for (USHORT type : {4, 10}) {
-        PutNumber(kBarcodeType, type);
+        PutNumber(member::BarcodeType, type);
         printer_.ClearLog();
-        EXPECT_EQ(Result(kPrintBarcode), kBadArguments) << type;
+        EXPECT_EQ(Result(member::PrintBarcode), kBadArguments) << type;
         EXPECT_TRUE(printer_.Frames().empty()) << type << ": " << Printable(Requests());
     }
     // The set choice is added before the data is looked at.
-    PutNumber(kBarcodeType, 9);
+    PutNumber(member::BarcodeType, 9);
     printer_.ClearLog();
-    Run(kPrintBarcode);
+    Run(member::PrintBarcode);
     EXPECT_EQ(Requests(), Strings{"pb" + kFs + "9" + kFs + "{B"}) << Printable(Requests());
 }
 
 // ---- QR codes ----
 
 TEST_F(ExtrasTest, QRCodesCarryTheirLevelSizeAndVersion) {
-    PutText(kBarcodeToPrint, "T:1234");
+    PutText(member::BarcodeToPrint, "T:1234");
     // A fresh object holds size 3 and version 2; 0 cannot be set.
-    EXPECT_EQ(D().GetI4(kQRCodeSize), 3);
-    EXPECT_EQ(D().GetI4(kQRCodeVersion), 2);
-    EXPECT_EQ(Outcome(D().Put(kQRCodeSize, client::I4(0))), E_FAIL);
-    EXPECT_EQ(Outcome(D().Put(kQRCodeVersion, client::I4(0))), E_FAIL);
-    ASSERT_EQ(Result(kPrintQRCodeL), S_OK) << Description();
+    EXPECT_EQ(D().GetI4(member::QRCodeSize), 3);
+    EXPECT_EQ(D().GetI4(member::QRCodeVersion), 2);
+    EXPECT_EQ(Outcome(D().Put(member::QRCodeSize, client::I4(0))), E_FAIL);
+    EXPECT_EQ(Outcome(D().Put(member::QRCodeVersion, client::I4(0))), E_FAIL);
+    ASSERT_EQ(Result(member::PrintQRCodeL), S_OK) << Description();
     EXPECT_EQ(Requests(),
               Strings{"pb" + kFs + "QRCODE" + kGs + "3" + kGs + "L" + kGs + "2" + kFs + "T:1234"})
         << Printable(Requests());
 
-    PutLong(kQRCodeSize, 6);
-    PutLong(kQRCodeVersion, 10);
+    Put(member::QRCodeSize, I4(6));
+    Put(member::QRCodeVersion, I4(10));
     const struct {
-        DISPID method;
+        Member method;
         const char* level;
-    } table[] = {
-        {kPrintQRCodeH, "H"}, {kPrintQRCodeQ, "Q"}, {kPrintQRCodeM, "M"}, {kPrintQRCodeL, "L"}};
+    } table[] = {{member::PrintQRCodeH, "H"},
+                 {member::PrintQRCodeQ, "Q"},
+                 {member::PrintQRCodeM, "M"},
+                 {member::PrintQRCodeL, "L"}};
     for (const auto& row : table) {
         printer_.ClearLog();
         ASSERT_EQ(Result(row.method), S_OK) << row.level << ": " << Description();
@@ -218,30 +176,30 @@ TEST_F(ExtrasTest, QRCodesCarryTheirLevelSizeAndVersion) {
 }
 
 TEST_F(ExtrasTest, QRCodeWithoutDataOrTooLongSendsNothing) {
-    PutText(kBarcodeToPrint, "");
-    EXPECT_EQ(Result(kPrintQRCodeM), kBadArguments);
+    PutText(member::BarcodeToPrint, "");
+    EXPECT_EQ(Result(member::PrintQRCodeM), kBadArguments);
     EXPECT_EQ(ResultCode(), -9002);
-    PutText(kBarcodeToPrint, std::string(1020, 'x'));
-    EXPECT_EQ(Result(kPrintQRCodeQ), kBadArguments);
+    PutText(member::BarcodeToPrint, std::string(1020, 'x'));
+    EXPECT_EQ(Result(member::PrintQRCodeQ), kBadArguments);
     EXPECT_TRUE(printer_.Frames().empty()) << Printable(Requests());
 }
 
 TEST_F(ExtrasTest, ARefusedQRCodeIsTheResult) {
     // The printer knows versions up to 40 only.
-    PutLong(kQRCodeVersion, 41);
-    PutText(kBarcodeToPrint, "x");
-    EXPECT_EQ(Result(kPrintQRCodeH), static_cast<HRESULT>(0x800423F3));
+    Put(member::QRCodeVersion, I4(41));
+    PutText(member::BarcodeToPrint, "x");
+    EXPECT_EQ(Result(member::PrintQRCodeH), static_cast<HRESULT>(0x800423F3));
     EXPECT_EQ(ResultCode(), -9203);
 }
 
 // ---- raw command transfer ----
 
 TEST_F(ExtrasTest, TransferOfAStatusQueryReturnsItsEmptyData) {
-    PutText(kRawCommandBytes, "gs");
-    ASSERT_EQ(Result(kTransferBytes), S_OK) << Description();
+    PutText(member::RawCommandBytes, "gs");
+    ASSERT_EQ(Result(member::TransferBytes), S_OK) << Description();
     EXPECT_EQ(Requests(), Strings{"gs"}) << Printable(Requests());
     // A "gs" reply carries its header only, which the transfer does not hand out.
-    EXPECT_EQ(Text(kRawCommandBytes), "");
+    EXPECT_EQ(TextOf(member::RawCommandBytes), "");
 }
 
 TEST_F(ExtrasTest, TransferReturnsTheReplyFieldsWithTheirSeparatorsSpelledOut) {
@@ -253,7 +211,7 @@ TEST_F(ExtrasTest, TransferReturnsTheReplyFieldsWithTheirSeparatorsSpelledOut) {
     printer_.SetDocumentCounters(counters);
     ASSERT_EQ(Transfer("gn"), S_OK) << Description();
     EXPECT_EQ(Requests(), Strings{"gn"}) << Printable(Requests());
-    EXPECT_EQ(Text(kRawCommandBytes), "41<FS>7/3<FS>1<FS>");
+    EXPECT_EQ(TextOf(member::RawCommandBytes), "41<FS>7/3<FS>1<FS>");
 }
 
 TEST_F(ExtrasTest, TransferTurnsEscapesOfEitherCaseIntoTheirBytes) {
@@ -264,7 +222,7 @@ TEST_F(ExtrasTest, TransferTurnsEscapesOfEitherCaseIntoTheirBytes) {
     EXPECT_EQ(Requests(), Strings{"xq" + kFs + "a" + kGs + "b\nc" + kFs + "d" + kGs + "e\nf" + kFs +
                                   "g" + kGs + "h\n" + kFs + "<XX><F S>"})
         << Printable(Requests());
-    EXPECT_EQ(Text(kRawCommandBytes), "");
+    EXPECT_EQ(TextOf(member::RawCommandBytes), "");
 }
 
 TEST_F(ExtrasTest, TransferRefusesOverlongPartsAndEmptyTextBeforeSending) {
@@ -275,7 +233,7 @@ TEST_F(ExtrasTest, TransferRefusesOverlongPartsAndEmptyTextBeforeSending) {
         EXPECT_EQ(Transfer(text), kBadArguments) << text.size();
         EXPECT_EQ(ResultCode(), -9002);
         EXPECT_TRUE(printer_.Frames().empty()) << Printable(Requests());
-        EXPECT_EQ(Text(kRawCommandBytes), "");
+        EXPECT_EQ(TextOf(member::RawCommandBytes), "");
     }
     // 31 characters of code and 511 of fields still go.
     EXPECT_EQ(Transfer(std::string(31, 'g')), static_cast<HRESULT>(0x800423F2));
@@ -285,26 +243,26 @@ TEST_F(ExtrasTest, TransferRefusesOverlongPartsAndEmptyTextBeforeSending) {
 }
 
 TEST_F(ExtrasTest, TransferredReceiptCommandsKeepTheRunningTotal) {
-    ASSERT_EQ(Result(kOpenDay), S_OK);
+    ASSERT_EQ(Result(member::OpenDay), S_OK);
     // The layer learns the receipt kind from the transferred "rb"; without it there is no total.
     ASSERT_EQ(Transfer("rb<FS>1"), S_OK) << Description();
     Sell(10 * kUnit);
-    EXPECT_EQ(D().GetCy(kSubtotal), 10 * kUnit);
+    EXPECT_EQ(D().GetCy(member::Subtotal), 10 * kUnit);
 
     ASSERT_EQ(Transfer("rd<FS>" + std::string("Скидка") + "<FS>2.00"), S_OK) << Description();
     EXPECT_EQ(Requests(), Strings{"rd" + kFs + Cp1251("Скидка") + kFs + "2.00"})
         << Printable(Requests());
     Sell(5 * kUnit);
-    EXPECT_EQ(D().GetCy(kSubtotal), 13 * kUnit);
+    EXPECT_EQ(D().GetCy(member::Subtotal), 13 * kUnit);
 
     ASSERT_EQ(Transfer("ra<FS>x<FS>1.50"), S_OK) << Description();
     Sell(kUnit);
-    EXPECT_EQ(D().GetCy(kSubtotal), 15 * kUnit + 5000);
+    EXPECT_EQ(D().GetCy(member::Subtotal), 15 * kUnit + 5000);
 
     // A refused correction changes nothing.
     EXPECT_EQ(Transfer("ra<FS>x<FS>-1.00"), static_cast<HRESULT>(0x800423F3));
     Sell(kUnit);
-    EXPECT_EQ(D().GetCy(kSubtotal), 16 * kUnit + 5000);
+    EXPECT_EQ(D().GetCy(member::Subtotal), 16 * kUnit + 5000);
 }
 
 }  // namespace

@@ -11,26 +11,18 @@
 #include <thread>
 
 #include "BackgroundWork.h"
-#include "ConnectSupport.h"
 #include "DriverHost.h"
 #include "DrvKeltorResult.h"
 #include "ProgressDialog.h"
+#include "RecordingPresenter.h"
 #include "Trace.h"
 
 using namespace drivertest;
-using connecttest::RecordingPresenter;
-using connecttest::Strings;
+using Strings = std::vector<std::string>;
+using testsupport::CountOf;
 using testsupport::Cp1251;
 
 namespace {
-
-int CountOf(const std::string& text, const std::string& part) {
-    int count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-        ++count;
-    }
-    return count;
-}
 
 struct WorkDeleter {
     void operator()(WorkDescriptor* work) const { ReleaseWork(work); }

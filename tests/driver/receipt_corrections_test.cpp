@@ -1,26 +1,22 @@
 // Discounts and surcharges through the component: on the last article before the total, on the
 // whole receipt after it, their cancellation, and the running total they leave in Subtotal.
-#include "ReceiptSession.h"
+#include "PrinterSession.h"
 
-namespace receipttest {
+using namespace client;
+using namespace testsupport;
+
 namespace {
 
-using testsupport::Cp1251;
-
-class CorrectionTest : public ReceiptSession {
+class CorrectionTest : public PrinterSession {
   protected:
-    void SetUp() override {
-        ReceiptSession::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
+    void Arrange() override {
         Connect();
         OpenSaleWithLine(10 * kUnit);
-        PutText(kCorrectionMnemo, "Скидка");
+        PutText(member::CorrectionMnemo, "Скидка");
     }
 
-    std::vector<std::string> Correct(DISPID method, LONGLONG amount) {
-        PutMoney(kCorrectionAmount, amount);
+    std::vector<std::string> Correct(Member method, LONGLONG amount) {
+        PutMoney(member::CorrectionAmount, amount);
         printer_.ClearLog();
         Run(method);
         return Requests();
@@ -36,59 +32,64 @@ class CorrectionTest : public ReceiptSession {
 };
 
 TEST_F(CorrectionTest, DiscountGoesOnTheArticleBeforeTheTotalAndOnTheReceiptAfterIt) {
-    EXPECT_EQ(Correct(kDiscount, kUnit), std::vector<std::string>{OnArticle("ad", "1.00")})
+    EXPECT_EQ(Correct(member::Discount, kUnit), std::vector<std::string>{OnArticle("ad", "1.00")})
         << Printable(Requests());
-    EXPECT_EQ(Money(kSubtotal), 9 * kUnit);
-    EXPECT_EQ(Money(kDebt), 9 * kUnit);
+    EXPECT_EQ(MoneyOf(member::Subtotal), 9 * kUnit);
+    EXPECT_EQ(MoneyOf(member::Debt), 9 * kUnit);
 
     printer_.ClearLog();
-    Run(kCompleteReceipt);
+    Run(member::CompleteReceipt);
     // The expected total is the driver's own, with no more decimals than it needs; from now on
     // the totals are the printer's.
     EXPECT_EQ(Requests(), (std::vector<std::string>{"rt" + kFs + "9", "kg"}))
         << Printable(Requests());
 
-    EXPECT_EQ(Correct(kDiscount, 5000), (std::vector<std::string>{OnReceipt("rd", "0.50"), "kg"}))
+    EXPECT_EQ(Correct(member::Discount, 5000),
+              (std::vector<std::string>{OnReceipt("rd", "0.50"), "kg"}))
         << Printable(Requests());
-    EXPECT_EQ(Money(kSubtotal), 85000);
-    EXPECT_EQ(Correct(kSurcharge, 2500), (std::vector<std::string>{OnReceipt("ra", "0.25"), "kg"}))
+    EXPECT_EQ(MoneyOf(member::Subtotal), 85000);
+    EXPECT_EQ(Correct(member::Surcharge, 2500),
+              (std::vector<std::string>{OnReceipt("ra", "0.25"), "kg"}))
         << Printable(Requests());
-    EXPECT_EQ(Money(kSubtotal), 87500);
+    EXPECT_EQ(MoneyOf(member::Subtotal), 87500);
 }
 
 TEST_F(CorrectionTest, SurchargeOnTheArticleAndBothCancelledAgain) {
-    EXPECT_EQ(Correct(kSurcharge, 20000), std::vector<std::string>{OnArticle("aa", "2.00")})
+    EXPECT_EQ(Correct(member::Surcharge, 20000), std::vector<std::string>{OnArticle("aa", "2.00")})
         << Printable(Requests());
-    EXPECT_EQ(Money(kSubtotal), 12 * kUnit);
-    EXPECT_EQ(Correct(kStornoSurcharge, 20000), std::vector<std::string>{OnArticle("aa", "-2.00")})
+    EXPECT_EQ(MoneyOf(member::Subtotal), 12 * kUnit);
+    EXPECT_EQ(Correct(member::StornoSurcharge, 20000),
+              std::vector<std::string>{OnArticle("aa", "-2.00")})
         << Printable(Requests());
-    EXPECT_EQ(Money(kSubtotal), 10 * kUnit);
+    EXPECT_EQ(MoneyOf(member::Subtotal), 10 * kUnit);
 
-    EXPECT_EQ(Correct(kDiscount, 15000), std::vector<std::string>{OnArticle("ad", "1.50")});
-    EXPECT_EQ(Correct(kStornoDiscount, 15000), std::vector<std::string>{OnArticle("ad", "-1.50")})
+    EXPECT_EQ(Correct(member::Discount, 15000), std::vector<std::string>{OnArticle("ad", "1.50")});
+    EXPECT_EQ(Correct(member::StornoDiscount, 15000),
+              std::vector<std::string>{OnArticle("ad", "-1.50")})
         << Printable(Requests());
-    EXPECT_EQ(Money(kSubtotal), 10 * kUnit);
+    EXPECT_EQ(MoneyOf(member::Subtotal), 10 * kUnit);
 }
 
 TEST_F(CorrectionTest, ReceiptFormsAreTheReceiptsWhateverTheStage) {
-    EXPECT_EQ(Correct(kDiscountReceipt, 12500), std::vector<std::string>{OnReceipt("rd", "1.25")})
+    EXPECT_EQ(Correct(member::DiscountReceipt, 12500),
+              std::vector<std::string>{OnReceipt("rd", "1.25")})
         << Printable(Requests());
-    EXPECT_EQ(Money(kSubtotal), 87500);
-    EXPECT_EQ(Correct(kSurchargeReceipt, 2500), std::vector<std::string>{OnReceipt("ra", "0.25")})
+    EXPECT_EQ(MoneyOf(member::Subtotal), 87500);
+    EXPECT_EQ(Correct(member::SurchargeReceipt, 2500),
+              std::vector<std::string>{OnReceipt("ra", "0.25")})
         << Printable(Requests());
-    EXPECT_EQ(Money(kSubtotal), 90000);
+    EXPECT_EQ(MoneyOf(member::Subtotal), 90000);
 }
 
 TEST_F(CorrectionTest, ADiscountBeyondTheTotalIsRefusedBeforeItIsSent) {
-    PutMoney(kCorrectionAmount, 10 * kUnit + 100);
+    PutMoney(member::CorrectionAmount, 10 * kUnit + 100);
     printer_.ClearLog();
-    EXPECT_EQ(Call(kDiscount), static_cast<HRESULT>(0x8004232A));  // -9002
+    EXPECT_EQ(Result(member::Discount), static_cast<HRESULT>(0x8004232A));  // -9002
     EXPECT_EQ(ResultCode(), -9002);
     EXPECT_TRUE(Requests().empty()) << Printable(Requests());
-    EXPECT_EQ(Money(kSubtotal), 10 * kUnit);
-    EXPECT_EQ(Call(kDiscountReceipt), static_cast<HRESULT>(0x8004232A));
+    EXPECT_EQ(MoneyOf(member::Subtotal), 10 * kUnit);
+    EXPECT_EQ(Result(member::DiscountReceipt), static_cast<HRESULT>(0x8004232A));
     EXPECT_TRUE(Requests().empty()) << Printable(Requests());
 }
 
 }  // namespace
-}  // namespace receipttest

@@ -2,12 +2,14 @@
 // it was executed, and the client hears success, the failure, or that it cannot be confirmed.
 #include <gtest/gtest.h>
 
-#include "ReceiptSession.h"
+#include "PrinterSession.h"
 
-namespace receipttest {
+using namespace client;
+using namespace testsupport;
+
 namespace {
 
-using Unconfirmed = ReceiptSession;
+using Unconfirmed = PrinterSession;
 
 emu::Fault Fault(emu::FaultKind kind, const char* command) {
     emu::Fault fault;
@@ -16,45 +18,41 @@ emu::Fault Fault(emu::FaultKind kind, const char* command) {
     return fault;
 }
 
-HRESULT FailureOf(int code) {
-    return static_cast<HRESULT>(0x80040000u | static_cast<unsigned>(-code));
-}
-
 TEST_F(Unconfirmed, ASaleIsSettledFromThePrintersReceipt) {
     Connect();
     OpenSaleWithLine(10 * kUnit);
-    PutMoney(kPrice, 5 * kUnit);
+    PutMoney(member::Price, 5 * kUnit);
 
     // Executed, its reply lost: the receipt's total moved, so the sale is done.
     ASSERT_EQ(printer_.InjectFault(Fault(emu::FaultKind::LostReply, "as")), 0);
-    EXPECT_EQ(Call(kSale), S_OK);
-    EXPECT_EQ(Money(kSubtotal), 15 * kUnit);
-    EXPECT_EQ(Codes(printer_.Requests()), (std::vector<std::string>{"as", "gs", "kg"}));
+    EXPECT_EQ(Result(member::Sale), S_OK);
+    EXPECT_EQ(MoneyOf(member::Subtotal), 15 * kUnit);
+    EXPECT_EQ(client::Codes(printer_.Requests()), (std::vector<std::string>{"as", "gs", "kg"}));
 
     // Not heard: the total stands, and the failure is the line's.
     printer_.ClearLog();
     ASSERT_EQ(printer_.InjectFault(Fault(emu::FaultKind::Silence, "as")), 0);
-    EXPECT_EQ(Call(kSale), E_FAIL);  // a link code is no code of the interface's facility
+    EXPECT_EQ(Result(member::Sale), E_FAIL);  // a link code is no code of the interface's facility
     EXPECT_EQ(ResultCode(), -8108);
-    EXPECT_EQ(Money(kSubtotal), 15 * kUnit);
+    EXPECT_EQ(MoneyOf(member::Subtotal), 15 * kUnit);
 
     // Executed, and the printer cannot be asked afterwards.
     ASSERT_EQ(printer_.InjectFault(Fault(emu::FaultKind::LostReply, "as")), 0);
     ASSERT_EQ(printer_.InjectFault(Fault(emu::FaultKind::Silence, "kg")), 0);
-    EXPECT_EQ(Call(kSale), FailureOf(-9009));
+    EXPECT_EQ(Result(member::Sale), Failure(-9009));
     EXPECT_EQ(ResultCode(), -9009);
-    const std::string text = client::Utf8(driver_->GetText(kResultCodeDescription));
+    const std::string text = Description();
     EXPECT_NE(text.find("не подтверждено"), std::string::npos) << text;
 }
 
 TEST_F(Unconfirmed, TheEndOfTheReceiptIsSettledByItsOpenFlag) {
     Connect();
     OpenSaleWithLine(10 * kUnit);
-    Run(kCompleteReceipt);
-    PutMoney(kAmount, 10 * kUnit);
-    Run(kPayCash);
+    Run(member::CompleteReceipt);
+    PutMoney(member::Amount, 10 * kUnit);
+    Run(member::PayCash);
     ASSERT_EQ(printer_.InjectFault(Fault(emu::FaultKind::LostReply, "re")), 0);
-    EXPECT_EQ(Call(kCloseReceipt), S_OK);
+    EXPECT_EQ(Result(member::CloseReceipt), S_OK);
     EXPECT_FALSE(printer_.State().receipt.has_value());
     size_t ends = 0;
     for (const std::string& request : printer_.Requests()) {
@@ -64,4 +62,3 @@ TEST_F(Unconfirmed, TheEndOfTheReceiptIsSettledByItsOpenFlag) {
 }
 
 }  // namespace
-}  // namespace receipttest

@@ -7,12 +7,11 @@
 #include "DriverHost.h"
 #include "PrinterSession.h"
 
-using namespace session;
-using testsupport::Cp1251;
+using namespace client;
+using namespace testsupport;
 
 namespace {
 
-constexpr DISPID kTraceMask = 103;
 constexpr USHORT kCallFlowBit = 0x0008;
 
 // The call-flow lines of one call of `method`, stamps masked, from its "try" to its "done".
@@ -48,20 +47,20 @@ using Reports = PrinterSession;
 TEST_F(Reports, FixedReportsSendTheirOneCommandWithoutAStatusQueryFirst) {
     Connect();
     const struct {
-        DISPID method;
+        Member method;
         const char* request;
     } table[] = {
-        {kPrintXReport, "zx"},
-        {kPrintCashierReport, "zw"},
-        {kPrintTaxTableReport, "zv"},
-        {kPrintSettTableReport, "zs"},
-        {kPrintOperationsRegsReport, "zg"},
-        {kPrintSelfTestReport, "hc"},
-        {kOpenCashDrawer, "ho"},
+        {member::PrintXReport, "zx"},
+        {member::PrintCashierReport, "zw"},
+        {member::PrintTaxTableReport, "zv"},
+        {member::PrintSettTableReport, "zs"},
+        {member::PrintOperationsRegsReport, "zg"},
+        {member::PrintSelfTestReport, "hc"},
+        {member::OpenCashDrawer, "ho"},
     };
     for (const auto& row : table) {
         printer_.ClearLog();
-        const client::Call call = Run(row.method);
+        const Call call = D().Method(row.method);
         EXPECT_EQ(Outcome(call), S_OK) << row.request << ": " << call.description;
         // The last reply brought the status words, so neither refresh needed a "gs".
         EXPECT_EQ(Requests(), std::vector<std::string>{row.request})
@@ -72,12 +71,8 @@ TEST_F(Reports, FixedReportsSendTheirOneCommandWithoutAStatusQueryFirst) {
 
 TEST_F(Reports, ADeviceErrorOfAReportIsTheResultWithItsText) {
     Connect();
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::DeviceError;
-    fault.code = 1;
-    fault.command = "zv";
-    ASSERT_EQ(printer_.InjectFault(fault), 0);
-    const client::Call call = Run(kPrintTaxTableReport);
+    FailNext("zv", 1);
+    const Call call = D().Method(member::PrintTaxTableReport);
     EXPECT_EQ(Outcome(call), static_cast<HRESULT>(0x800423F1));
     EXPECT_EQ(ResultCode(), -9201);
     EXPECT_EQ(Description(), "ФБ: ошибка очередности вызова команд");
@@ -91,9 +86,9 @@ TEST_F(Reports, XReportIsNotSentWhenTheStatusCannotBeRead) {
     silence.kind = emu::FaultKind::Silence;
     silence.frames = 1000;
     ASSERT_EQ(printer_.InjectFault(silence), 0);
-    ASSERT_EQ(Result(kPrintCashierReport), E_FAIL);
+    ASSERT_EQ(Result(member::PrintCashierReport), E_FAIL);
     printer_.ClearLog();
-    const client::Call call = Run(kPrintXReport);
+    const Call call = D().Method(member::PrintXReport);
     EXPECT_EQ(Outcome(call), E_FAIL);
     EXPECT_LT(ResultCode(), -8100);
     EXPECT_GT(ResultCode(), -8200);
@@ -108,7 +103,7 @@ TEST_F(Reports, CashierReportOnALostLinkReportsItsOwnLinkError) {
     silence.kind = emu::FaultKind::Silence;
     silence.frames = 1000;
     ASSERT_EQ(printer_.InjectFault(silence), 0);
-    const client::Call call = Run(kPrintCashierReport);
+    const Call call = D().Method(member::PrintCashierReport);
     EXPECT_EQ(Outcome(call), E_FAIL);
     const SHORT code = ResultCode();
     EXPECT_LT(code, -8100);
@@ -122,9 +117,9 @@ TEST_F(Reports, CashierReportOnALostLinkReportsItsOwnLinkError) {
 
 TEST_F(Reports, AFixedReportRefreshesOnlyAfterItsCommand) {
     Connect();
-    ASSERT_EQ(D().Put(kTraceMask, client::UI2(kCallFlowBit)).hr, S_OK);
-    ASSERT_EQ(Result(kPrintCashierReport), S_OK);
-    ASSERT_EQ(Result(kPrintXReport), S_OK);
+    Put(member::TraceMask, UI2(kCallFlowBit));
+    ASSERT_EQ(Result(member::PrintCashierReport), S_OK);
+    ASSERT_EQ(Result(member::PrintXReport), S_OK);
     const std::string trace = drivertest::MaskedCallFlow(work_.file("callflow.txt"));
     const std::vector<std::string> cashier = CallLines(trace, "PrintCashierReport");
     ASSERT_EQ(cashier.size(), 4u) << trace;
@@ -134,40 +129,42 @@ TEST_F(Reports, AFixedReportRefreshesOnlyAfterItsCommand) {
 }
 
 TEST_F(Reports, ReportByZCarriesTheUpperNumberOnlyWhenGiven) {
+    // A printer without closed days has no report to print and refuses; the request is the test.
     Connect();
-    ASSERT_EQ(D().Put(kSelectFromNumber, client::UI2(12)).hr, S_OK);
-    Run(kPrintReportByZ);
+    Put(member::SelectFromNumber, UI2(12));
+    D().Method(member::PrintReportByZ);
     EXPECT_EQ(Requests(), std::vector<std::string>{"zz" + kFs + "1" + kFs + "0012"})
         << Printable(Requests());
 
     printer_.ClearLog();
-    ASSERT_EQ(D().Put(kSelectToNumber, client::UI2(345)).hr, S_OK);
-    ASSERT_EQ(D().Put(kSelectScopeDetailed, client::UI2(1)).hr, S_OK);
-    Run(kPrintReportByZ);
+    Put(member::SelectToNumber, UI2(345));
+    Put(member::SelectScopeDetailed, UI2(1));
+    D().Method(member::PrintReportByZ);
     EXPECT_EQ(Requests(), std::vector<std::string>{"zz" + kFs + "0" + kFs + "0012" + kFs + "0345"})
         << Printable(Requests());
 
     // The password follows the scope digit as a part of the same field.
     printer_.ClearLog();
-    PutText(kInitializationPassword, "7071");
-    ASSERT_EQ(D().Put(kSelectToNumber, client::UI2(0)).hr, S_OK);
-    Run(kPrintReportByZ);
+    PutText(member::InitializationPassword, "7071");
+    Put(member::SelectToNumber, UI2(0));
+    D().Method(member::PrintReportByZ);
     EXPECT_EQ(Requests(), std::vector<std::string>{"zz" + kFs + "0" + kGs + "7071" + kFs + "0012"})
         << Printable(Requests());
 }
 
 TEST_F(Reports, ReportByDateCarriesTheLastDateOnlyWhenSet) {
+    // As above, what counts is the request, not the printer's refusal.
     Connect();
-    ASSERT_EQ(D().Put(kSelectFromDate, client::Date(Day(2014, 3, 7) + 0.75)).hr, S_OK);
-    ASSERT_EQ(D().Put(kSelectToDate, client::Date(0.0)).hr, S_OK);
-    Run(kPrintReportByDate);
+    Put(member::SelectFromDate, Date(Moment(2014, 3, 7) + 0.75));
+    Put(member::SelectToDate, Date(0.0));
+    D().Method(member::PrintReportByDate);
     EXPECT_EQ(Requests(), std::vector<std::string>{"zd" + kFs + "1" + kFs + "20140307"})
         << Printable(Requests());
 
     printer_.ClearLog();
-    ASSERT_EQ(D().Put(kSelectToDate, client::Date(Day(2026, 12, 31))).hr, S_OK);
-    PutText(kInitializationPassword, "0000");
-    Run(kPrintReportByDate);
+    Put(member::SelectToDate, Date(Moment(2026, 12, 31)));
+    PutText(member::InitializationPassword, "0000");
+    D().Method(member::PrintReportByDate);
     EXPECT_EQ(Requests(), std::vector<std::string>{"zd" + kFs + "1" + kGs + "0000" + kFs +
                                                    "20140307" + kFs + "20261231"})
         << Printable(Requests());
@@ -175,47 +172,43 @@ TEST_F(Reports, ReportByDateCarriesTheLastDateOnlyWhenSet) {
 
 TEST_F(Reports, PeriodicReportsRefuseWhatTheirRequestCannotHold) {
     Connect();
-    ASSERT_EQ(D().Put(kSelectFromNumber, client::UI2(1)).hr, S_OK);
+    Put(member::SelectFromNumber, UI2(1));
     // 31 characters hold the scope, the password and two numbers; this password does not fit.
-    PutText(kInitializationPassword, std::string(40, '9'));
-    EXPECT_EQ(Result(kPrintReportByZ), static_cast<HRESULT>(0x8004232A));
+    PutText(member::InitializationPassword, std::string(40, '9'));
+    EXPECT_EQ(Result(member::PrintReportByZ), static_cast<HRESULT>(0x8004232A));
     EXPECT_EQ(ResultCode(), -9002);
-    EXPECT_EQ(Result(kPrintReportByDate), static_cast<HRESULT>(0x8004232A));
+    EXPECT_EQ(Result(member::PrintReportByDate), static_cast<HRESULT>(0x8004232A));
     // A date beyond the printer's four-digit years is no date it can take.
-    PutText(kInitializationPassword, "");
-    ASSERT_EQ(D().Put(kSelectFromDate, client::Date(Day(9999, 12, 31) + 1.0)).hr, S_OK);
-    EXPECT_EQ(Result(kPrintReportByDate), static_cast<HRESULT>(0x8004232A));
+    PutText(member::InitializationPassword, "");
+    Put(member::SelectFromDate, Date(Moment(9999, 12, 31) + 1.0));
+    EXPECT_EQ(Result(member::PrintReportByDate), static_cast<HRESULT>(0x8004232A));
     EXPECT_FALSE(Sent("zz"));
     EXPECT_FALSE(Sent("zd"));
 }
 
 TEST_F(Reports, OpenDayLogsTheCashierInOnlyWhenOneIsNamed) {
     Connect();
-    ASSERT_EQ(Result(kOpenDay), S_OK);
+    ASSERT_EQ(Result(member::OpenDay), S_OK);
     EXPECT_EQ(Requests(), std::vector<std::string>{"zb"}) << Printable(Requests());
-    EXPECT_EQ(D().GetUI2(13), 1);  // StateDayOpen from the closing refresh
+    EXPECT_EQ(D().GetUI2(member::StateDayOpen), 1);  // from the closing refresh
 }
 
 TEST_F(Reports, OpenDayWithACashierSendsTheLoginAfterTheDayOpened) {
     Connect();
     // The login is kept by the object while the day is closed (nothing is sent then).
-    PutText(kCashierLogin, "Иванова");
+    PutText(member::CashierLogin, "Иванова");
     printer_.ClearLog();
-    ASSERT_EQ(Result(kOpenDay), S_OK);
+    ASSERT_EQ(Result(member::OpenDay), S_OK);
     EXPECT_EQ(Commands(), (std::vector<std::string>{"zb", "wi" + kFs + Cp1251("Иванова")}))
         << Printable(Requests());
 }
 
 TEST_F(Reports, AFailedDayOpeningSendsNoLogin) {
     Connect();
-    PutText(kCashierLogin, "Петров");
+    PutText(member::CashierLogin, "Петров");
     printer_.ClearLog();
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::DeviceError;
-    fault.code = 1;
-    fault.command = "zb";
-    ASSERT_EQ(printer_.InjectFault(fault), 0);
-    EXPECT_EQ(Result(kOpenDay), static_cast<HRESULT>(0x800423F1));
+    FailNext("zb", 1);
+    EXPECT_EQ(Result(member::OpenDay), static_cast<HRESULT>(0x800423F1));
     EXPECT_FALSE(Sent("wi"));
 }
 
@@ -226,7 +219,7 @@ class ZReport : public PrinterSession {
   protected:
     void ConnectWithDayOpen() {
         Connect();
-        ASSERT_EQ(Result(kOpenDay), S_OK) << Description();
+        ASSERT_EQ(Result(member::OpenDay), S_OK) << Description();
         printer_.ClearLog();
     }
 };
@@ -235,7 +228,7 @@ TEST_F(ZReport, ConfirmsTheJournalWithoutDownloadingIt) {
     WriteJournalSettings(1, 0);
     ConnectWithDayOpen();
     ASSERT_NE(printer_.StatusWord() & emu::kStatusJournalPresent, 0);
-    ASSERT_EQ(Result(kPrintZReport), S_OK) << Description();
+    ASSERT_EQ(Result(member::PrintZReport), S_OK) << Description();
     EXPECT_EQ(Commands(), (std::vector<std::string>{"jp", "ze", "jv" + kFs + "VALID"}))
         << Printable(Requests());
     EXPECT_FALSE(Sent("jz"));
@@ -245,7 +238,7 @@ TEST_F(ZReport, ConfirmsTheJournalWithoutDownloadingIt) {
 TEST_F(ZReport, AsksForThePrintedJournalWhenPrintEJIsZero) {
     WriteJournalSettings(0, 0);
     ConnectWithDayOpen();
-    ASSERT_EQ(Result(kPrintZReport), S_OK) << Description();
+    ASSERT_EQ(Result(member::PrintZReport), S_OK) << Description();
     ASSERT_FALSE(Commands().empty());
     EXPECT_EQ(Commands().front(), "jp" + kFs + "PRINT");
 }
@@ -254,7 +247,7 @@ TEST_F(ZReport, WithAControlUnitLeavesTheJournalOffPaper) {
     WriteJournalSettings(1, 0);
     ConnectWithDayOpen();
     SetStatus(printer_.StatusWord() | emu::kStatusControlUnitPresent);
-    ASSERT_EQ(Result(kPrintZReport), S_OK) << Description();
+    ASSERT_EQ(Result(member::PrintZReport), S_OK) << Description();
     EXPECT_FALSE(Sent("jp"));
     EXPECT_EQ(Commands(), (std::vector<std::string>{"ze", "jv" + kFs + "VALID"}))
         << Printable(Requests());
@@ -264,7 +257,7 @@ TEST_F(ZReport, WithoutAJournalOnlyClosesTheDay) {
     WriteJournalSettings(1, 1);
     ConnectWithDayOpen();
     SetStatus(printer_.StatusWord() & ~emu::kStatusJournalPresent);
-    ASSERT_EQ(Result(kPrintZReport), S_OK) << Description();
+    ASSERT_EQ(Result(member::PrintZReport), S_OK) << Description();
     EXPECT_EQ(Commands(), std::vector<std::string>{"ze"}) << Printable(Requests());
 }
 
@@ -272,8 +265,8 @@ TEST_F(ZReport, EveryStepFollowsAFreshLookAtThePrinter) {
     WriteJournalSettings(1, 0);
     ConnectWithDayOpen();
     SetStatus(printer_.StatusWord() | emu::kStatusNotReady);
-    ASSERT_EQ(D().Put(kTraceMask, client::UI2(kCallFlowBit)).hr, S_OK);
-    ASSERT_EQ(Result(kPrintZReport), S_OK) << Description();
+    Put(member::TraceMask, UI2(kCallFlowBit));
+    ASSERT_EQ(Result(member::PrintZReport), S_OK) << Description();
     EXPECT_EQ(Commands(), (std::vector<std::string>{"cp", "jp", "ze", "jv" + kFs + "VALID"}))
         << Printable(Requests());
     // One look before each of the four steps and the closing one.
@@ -285,12 +278,8 @@ TEST_F(ZReport, CancelsAnUnfinishedPrintAndStopsWhenThatFails) {
     WriteJournalSettings(1, 0);
     ConnectWithDayOpen();
     SetStatus(printer_.StatusWord() | emu::kStatusNotReady);
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::DeviceError;
-    fault.code = 1;
-    fault.command = "cp";
-    ASSERT_EQ(printer_.InjectFault(fault), 0);
-    EXPECT_EQ(Result(kPrintZReport), static_cast<HRESULT>(0x800423F1));
+    FailNext("cp", 1);
+    EXPECT_EQ(Result(member::PrintZReport), static_cast<HRESULT>(0x800423F1));
     EXPECT_EQ(ResultCode(), -9201);
     // The day stays open: nothing after the failed cancellation.
     EXPECT_EQ(Commands(), std::vector<std::string>{"cp"}) << Printable(Requests());
@@ -299,12 +288,8 @@ TEST_F(ZReport, CancelsAnUnfinishedPrintAndStopsWhenThatFails) {
 TEST_F(ZReport, StopsAtAFailedJournalPrint) {
     WriteJournalSettings(1, 0);
     ConnectWithDayOpen();
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::DeviceError;
-    fault.code = 3;
-    fault.command = "jp";
-    ASSERT_EQ(printer_.InjectFault(fault), 0);
-    EXPECT_EQ(Result(kPrintZReport), static_cast<HRESULT>(0x800423F3));
+    FailNext("jp", 3);
+    EXPECT_EQ(Result(member::PrintZReport), static_cast<HRESULT>(0x800423F3));
     EXPECT_EQ(Commands(), std::vector<std::string>{"jp"}) << Printable(Requests());
 }
 

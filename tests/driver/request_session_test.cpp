@@ -5,39 +5,20 @@
 #include <cstdio>
 
 #include "Brontal.h"
-#include "TableRequestSession.h"
+#include "PrinterSession.h"
+#include "Registry.h"
 
-namespace tabletest {
+using namespace client;
+using namespace testsupport;
+
 namespace {
-
-using receipttest::Printable;
-using Strings = std::vector<std::string>;
 
 constexpr LONGLONG Units(LONGLONG whole, LONGLONG hundredths = 0) {
     return whole * kUnit + hundredths * 100;
 }
 
-DATE Moment(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
-    SYSTEMTIME time = {};
-    time.wYear = year;
-    time.wMonth = month;
-    time.wDay = day;
-    time.wHour = hour;
-    time.wMinute = minute;
-    time.wSecond = second;
-    DATE date = 0;
-    EXPECT_TRUE(SystemTimeToVariantTime(&time, &date));
-    return date;
-}
-
 emu::PrinterTime PrinterMoment(int hour, int minute) {
-    emu::PrinterTime time;
-    time.year = 2026;
-    time.month = 12;
-    time.day = 7;
-    time.hour = hour;
-    time.minute = minute;
-    time.second = 15;
+    const emu::PrinterTime time{2026, 12, 7, hour, minute, 15};
     return time;
 }
 
@@ -47,16 +28,12 @@ std::string FourDigits(unsigned number) {
     return digits;
 }
 
-class SessionRequestTest : public TableRequestSession {
+class SessionRequestTest : public PrinterSession {
   protected:
-    void SetUp() override {
-        ReceiptSession::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
+    void Arrange() override {
         // The Z report validates the journal without downloading it, and prints no copy.
-        WriteSetting("SOFTWARE\\Orvane\\Brontl\\Settings", "PrintEJ", 0);
-        WriteSetting("SOFTWARE\\Orvane\\Brontl\\Settings", "DownloadEJ", 0);
+        WriteSetting("", "PrintEJ", 0);
+        WriteSetting("", "DownloadEJ", 0);
         printer_.SetReportTime(0);
         ASSERT_EQ(printer_.SetFixedClock(PrinterMoment(9, 30)), 0);
         Connect();
@@ -66,14 +43,14 @@ class SessionRequestTest : public TableRequestSession {
     }
 
     void Line(USHORT department, const std::string& article, LONGLONG price, LONGLONG quantity) {
-        PutNumber(kDepartment, department);
-        PutText(kArticle, article);
-        PutMoney(kPrice, price);
-        PutMoney(kQuantity, quantity);
-        Run(kSale);
+        PutNumber(member::Department, department);
+        PutText(member::Article, article);
+        PutMoney(member::Price, price);
+        PutMoney(member::Quantity, quantity);
+        Run(member::Sale);
     }
-    void Pay(DISPID method, LONGLONG amount) {
-        PutMoney(kAmount, amount);
+    void Pay(Member method, LONGLONG amount) {
+        PutMoney(member::Amount, amount);
         Run(method);
     }
 
@@ -81,64 +58,51 @@ class SessionRequestTest : public TableRequestSession {
     // 3); 20.00 by card, 1.00 USD at 90.00 and 42.00 cash net of the change; 12.50 refunded in
     // cash (department 1); 100.00 in and 30.00 out; one receipt cancelled.
     void SellTheDay() {
-        PutNumber(kReceiptType, 1);
-        Run(kOpenReceipt);
+        PutNumber(member::ReceiptType, 1);
+        Run(member::OpenReceipt);
         Line(1, "Хлеб", Units(12, 50), Units(2));
         Line(2, "Молоко", Units(30), Units(1));
-        PutMoney(kCorrectionAmount, Units(5));
-        PutText(kCorrectionMnemo, "Скидка");
-        Run(kDiscount);
-        Run(kCompleteReceipt);
-        PutNumber(kNoncashType, 1);
-        Pay(kPayNoncash, Units(20));
-        Pay(kPayCash, Units(40));
-        Run(kCloseReceipt);
+        PutMoney(member::CorrectionAmount, Units(5));
+        PutText(member::CorrectionMnemo, "Скидка");
+        Run(member::Discount);
+        Run(member::CompleteReceipt);
+        PutNumber(member::NoncashType, 1);
+        Pay(member::PayNoncash, Units(20));
+        Pay(member::PayCash, Units(40));
+        Run(member::CloseReceipt);
 
-        PutNumber(kReceiptType, 1);
-        Run(kOpenReceipt);
+        PutNumber(member::ReceiptType, 1);
+        Run(member::OpenReceipt);
         Line(3, "Услуга", Units(100), Units(1));
-        PutMoney(kCorrectionAmount, Units(2));
-        PutText(kCorrectionMnemo, "Надбавка");
-        Run(kSurcharge);
-        Run(kCompleteReceipt);
-        PutText(kAmountCurrency, "USD");
-        PutMoney(kAmountCurrencyRate, Units(90));
-        Pay(kPayCash, Units(1));
-        PutText(kAmountCurrency, "");
-        Pay(kPayCash, Units(12));
-        Run(kCloseReceipt);
+        PutMoney(member::CorrectionAmount, Units(2));
+        PutText(member::CorrectionMnemo, "Надбавка");
+        Run(member::Surcharge);
+        Run(member::CompleteReceipt);
+        PutText(member::AmountCurrency, "USD");
+        PutMoney(member::AmountCurrencyRate, Units(90));
+        Pay(member::PayCash, Units(1));
+        PutText(member::AmountCurrency, "");
+        Pay(member::PayCash, Units(12));
+        Run(member::CloseReceipt);
 
-        PutNumber(kReceiptType, 2);
-        Run(kOpenReceipt);
+        PutNumber(member::ReceiptType, 2);
+        Run(member::OpenReceipt);
         Line(1, "Хлеб", Units(12, 50), Units(1));
-        Run(kCompleteReceipt);
-        Pay(kRepayCash, Units(12, 50));
-        Run(kCloseReceipt);
+        Run(member::CompleteReceipt);
+        Pay(member::RepayCash, Units(12, 50));
+        Run(member::CloseReceipt);
 
-        Pay(kCashIncome, Units(100));
-        Run(kCloseReceipt);
-        Pay(kCashOutcome, Units(30));
-        Run(kCloseReceipt);
+        Pay(member::CashIncome, Units(100));
+        Run(member::CloseReceipt);
+        Pay(member::CashOutcome, Units(30));
+        Run(member::CloseReceipt);
 
-        PutNumber(kReceiptType, 1);
-        Run(kOpenReceipt);
+        PutNumber(member::ReceiptType, 1);
+        Run(member::OpenReceipt);
         Line(2, "Молоко", Units(30), Units(1));
-        Run(kCancelPrint);
+        Run(member::CancelPrint);
         ASSERT_EQ(printer_.StatusWord() & 0x0002, 0);  // nothing left open
         printer_.ClearLog();
-    }
-
-    void Select(DISPID selector, USHORT value) { Put(selector, client::UI2(value)); }
-
-    // Runs `method` for each selection, which must be answered; the amounts that `dispids` read.
-    std::vector<LONGLONG> Amounts(DISPID method, const std::vector<DISPID>& dispids) {
-        Run(method);
-        EXPECT_EQ(ResultCode(), 0);
-        std::vector<LONGLONG> amounts;
-        for (const DISPID dispid : dispids) {
-            amounts.push_back(Money(dispid));
-        }
-        return amounts;
     }
 
     // Every session request of the day, asked for session `session` (0: the current one);
@@ -146,205 +110,207 @@ class SessionRequestTest : public TableRequestSession {
     void ExpectTheDay(USHORT session, DWORD documents) {
         using Figures = std::vector<LONGLONG>;
         const emu::PrinterState state = printer_.State();
-        Select(kRequestSession, session);
-        Run(kRequestSessionDocumentCount);
-        EXPECT_EQ(D().GetUI4(kSalesCount), 2u);
-        EXPECT_EQ(D().GetUI4(kRefundsCount), 1u);
-        EXPECT_EQ(D().GetUI4(kCancellationCount), 1u);
-        EXPECT_EQ(D().GetUI4(kDocumentsCount), documents);
-        EXPECT_EQ(D().GetUI4(kDocumentNumber), state.sessions.back().lastDocument);
-        EXPECT_EQ(D().GetUI4(kDocumentThrougtNumber), state.sessions.back().lastDocument);
+        PutNumber(member::RequestSession, session);
+        Run(member::RequestSessionDocumentCount);
+        EXPECT_EQ(D().GetUI4(member::SalesCount), 2u);
+        EXPECT_EQ(D().GetUI4(member::RefundsCount), 1u);
+        EXPECT_EQ(D().GetUI4(member::CancellationCount), 1u);
+        EXPECT_EQ(D().GetUI4(member::DocumentsCount), documents);
+        EXPECT_EQ(D().GetUI4(member::DocumentNumber), state.sessions.back().lastDocument);
+        EXPECT_EQ(D().GetUI4(member::DocumentThrougtNumber), state.sessions.back().lastDocument);
 
         const std::pair<USHORT, LONGLONG> sales[] = {
             {1, Units(25)}, {2, Units(30)}, {3, Units(100)}, {4, 0}, {7, 0}};
         for (const auto& [department, amount] : sales) {
-            Select(kRequestDepartment, department);
-            EXPECT_EQ(Amounts(kRequestSessionSalesByDepartment, {kSalesAmount}), Figures{amount})
+            PutNumber(member::RequestDepartment, department);
+            EXPECT_EQ(Amounts(member::RequestSessionSalesByDepartment, {member::SalesAmount}),
+                      Figures{amount})
                 << "department " << department;
         }
-        Select(kRequestDepartment, 1);
-        EXPECT_EQ(Amounts(kRequestSessionRefundsByDepartment, {kRefundsAmount}),
+        PutNumber(member::RequestDepartment, 1);
+        EXPECT_EQ(Amounts(member::RequestSessionRefundsByDepartment, {member::RefundsAmount}),
                   Figures{Units(12, 50)});
-        Select(kRequestDepartment, 2);
-        EXPECT_EQ(Amounts(kRequestSessionRefundsByDepartment, {kRefundsAmount}), Figures{0});
+        PutNumber(member::RequestDepartment, 2);
+        EXPECT_EQ(Amounts(member::RequestSessionRefundsByDepartment, {member::RefundsAmount}),
+                  Figures{0});
 
-        const std::vector<DISPID> cash = {kSalesAmount, kSalesAmountInCurrency, kRefundsAmount,
-                                          kRefundsAmountInCurrency};
-        PutText(kRequestCurrency, "RUB");
-        EXPECT_EQ(Amounts(kRequestSessionCashSalesRefundsByCurrency, cash),
+        const std::vector<Member> cash = {member::SalesAmount, member::SalesAmountInCurrency,
+                                          member::RefundsAmount, member::RefundsAmountInCurrency};
+        PutText(member::RequestCurrency, "RUB");
+        EXPECT_EQ(Amounts(member::RequestSessionCashSalesRefundsByCurrency, cash),
                   (Figures{Units(42), Units(42), Units(12, 50), Units(12, 50)}));
-        PutText(kRequestCurrency, "USD");
-        EXPECT_EQ(Amounts(kRequestSessionCashSalesRefundsByCurrency, cash),
+        PutText(member::RequestCurrency, "USD");
+        EXPECT_EQ(Amounts(member::RequestSessionCashSalesRefundsByCurrency, cash),
                   (Figures{Units(90), Units(1), 0, 0}));
 
-        Select(kRequestNoncashFacility, 1);
-        EXPECT_EQ(
-            Amounts(kRequestSessionNoncashSalesRefundsByFacility, {kSalesAmount, kRefundsAmount}),
-            (Figures{Units(20), 0}));
-        Select(kRequestNoncashFacility, 2);
-        EXPECT_EQ(
-            Amounts(kRequestSessionNoncashSalesRefundsByFacility, {kSalesAmount, kRefundsAmount}),
-            (Figures{0, 0}));
+        PutNumber(member::RequestNoncashFacility, 1);
+        EXPECT_EQ(Amounts(member::RequestSessionNoncashSalesRefundsByFacility,
+                          {member::SalesAmount, member::RefundsAmount}),
+                  (Figures{Units(20), 0}));
+        PutNumber(member::RequestNoncashFacility, 2);
+        EXPECT_EQ(Amounts(member::RequestSessionNoncashSalesRefundsByFacility,
+                          {member::SalesAmount, member::RefundsAmount}),
+                  (Figures{0, 0}));
 
-        EXPECT_EQ(
-            Amounts(kRequestSessionDiscountsSurcharges, {kDiscountsAmount, kSurchargesAmount}),
-            (Figures{Units(5), Units(2)}));
-        EXPECT_EQ(Amounts(kRequestSessionAccumulatedTotals,
-                          {kAccumulatedSalesAmount, kAccumulatedRefundsAmount}),
+        EXPECT_EQ(Amounts(member::RequestSessionDiscountsSurcharges,
+                          {member::DiscountsAmount, member::SurchargesAmount}),
+                  (Figures{Units(5), Units(2)}));
+        EXPECT_EQ(Amounts(member::RequestSessionAccumulatedTotals,
+                          {member::AccumulatedSalesAmount, member::AccumulatedRefundsAmount}),
                   (Figures{Units(152), Units(12, 50)}));
 
-        const std::vector<DISPID> collected = {kIncomeAmount, kOutcomeAmount,
-                                               kPreviousCollectedAmount, kCollectedAmount};
-        PutText(kRequestCurrency, "RUB");
+        const std::vector<Member> collected = {member::IncomeAmount, member::OutcomeAmount,
+                                               member::PreviousCollectedAmount,
+                                               member::CollectedAmount};
+        PutText(member::RequestCurrency, "RUB");
         // 42.00 taken, 12.50 paid back, 100.00 in, 30.00 out.
-        EXPECT_EQ(Amounts(kRequestSessionCollectedAmounts, collected),
+        EXPECT_EQ(Amounts(member::RequestSessionCollectedAmounts, collected),
                   (Figures{Units(100), Units(30), 0, Units(99, 50)}));
-        PutText(kRequestCurrency, "USD");
-        EXPECT_EQ(Amounts(kRequestSessionCollectedAmounts, collected),
+        PutText(member::RequestCurrency, "USD");
+        EXPECT_EQ(Amounts(member::RequestSessionCollectedAmounts, collected),
                   (Figures{0, 0, 0, Units(1)}));
 
-        Run(kRequestSessionDateTime);
-        EXPECT_EQ(Date(kSessionStartDate), Moment(2026, 12, 7, 9, 30, 15));
+        Run(member::RequestSessionDateTime);
+        EXPECT_EQ(DateOf(member::SessionStartDate), Moment(2026, 12, 7, 9, 30, 15));
     }
 };
 
 TEST_F(SessionRequestTest, TheOpenDayAsItsDocumentsLeftIt) {
     ExpectTheDay(0, 6);
     // An open day has no end yet.
-    EXPECT_EQ(Date(kSessionEndtDate), 0);
-    EXPECT_EQ(D().GetUI2(kRequestSession), printer_.State().counters.session);
+    EXPECT_EQ(DateOf(member::SessionEndtDate), 0);
+    EXPECT_EQ(D().GetUI2(member::RequestSession), printer_.State().counters.session);
 }
 
 TEST_F(SessionRequestTest, TheClosedDayAnswersWithTheSameFigures) {
     const USHORT day = static_cast<USHORT>(printer_.State().counters.session);
     ASSERT_EQ(printer_.SetFixedClock(PrinterMoment(21, 5)), 0);
-    Run(kPrintZReport);
-    ASSERT_EQ(D().GetUI2(kStateDayOpen), 0);
+    Run(member::PrintZReport);
+    ASSERT_EQ(D().GetUI2(member::StateDayOpen), 0);
     printer_.ClearLog();
     ExpectTheDay(day, 7);
-    EXPECT_EQ(Date(kSessionEndtDate), Moment(2026, 12, 7, 21, 5, 15));
+    EXPECT_EQ(DateOf(member::SessionEndtDate), Moment(2026, 12, 7, 21, 5, 15));
     // Every request named the day with four digits.
     for (const std::string& request : Requests()) {
         EXPECT_EQ(request.substr(2), kFs + FourDigits(day)) << Printable({request});
     }
-    EXPECT_EQ(D().GetUI2(kRequestSession), day);
+    EXPECT_EQ(D().GetUI2(member::RequestSession), day);
 }
 
 TEST_F(SessionRequestTest, TheCurrentSessionGoesAsAnEmptyFieldAndComesBackByNumber) {
     const USHORT day = static_cast<USHORT>(printer_.State().counters.session);
     ASSERT_GT(day, 0);
-    Select(kRequestSession, 0);
-    Select(kRequestDepartment, 1);
-    Run(kRequestSessionSalesByDepartment);
+    PutNumber(member::RequestSession, 0);
+    PutNumber(member::RequestDepartment, 1);
+    Run(member::RequestSessionSalesByDepartment);
     EXPECT_EQ(Requests(), Strings{"is"}) << Printable(Requests());
-    EXPECT_EQ(D().GetUI2(kRequestSession), day);
+    EXPECT_EQ(D().GetUI2(member::RequestSession), day);
     printer_.ClearLog();
-    Run(kRequestSessionSalesByDepartment);
+    Run(member::RequestSessionSalesByDepartment);
     EXPECT_EQ(Requests(), Strings{"is" + kFs + FourDigits(day)}) << Printable(Requests());
-    EXPECT_EQ(Money(kSalesAmount), Units(25));
+    EXPECT_EQ(MoneyOf(member::SalesAmount), Units(25));
 
     // A day the fiscal memory does not have is the printer's refusal.
-    Select(kRequestSession, static_cast<USHORT>(day + 5));
-    EXPECT_LT(Outcome(D().Method(kRequestSessionSalesByDepartment)), 0);
+    PutNumber(member::RequestSession, static_cast<USHORT>(day + 5));
+    EXPECT_LT(Outcome(D().Method(member::RequestSessionSalesByDepartment)), 0);
     EXPECT_LT(ResultCode(), -9200);
-    EXPECT_EQ(Money(kSalesAmount), 0);
+    EXPECT_EQ(MoneyOf(member::SalesAmount), 0);
 }
 
 TEST_F(SessionRequestTest, CurrencyCodesMatchOnlyInTheirOwnCase) {
-    PutText(kRequestCurrency, "rub");
-    Run(kRequestSessionCollectedAmounts);
+    PutText(member::RequestCurrency, "rub");
+    Run(member::RequestSessionCollectedAmounts);
     EXPECT_EQ(ResultCode(), 0);
-    for (const DISPID dispid :
-         {kIncomeAmount, kOutcomeAmount, kPreviousCollectedAmount, kCollectedAmount}) {
-        EXPECT_EQ(Money(dispid), 0) << "DISPID " << dispid;
+    for (const Member dispid : {member::IncomeAmount, member::OutcomeAmount,
+                                member::PreviousCollectedAmount, member::CollectedAmount}) {
+        EXPECT_EQ(MoneyOf(dispid), 0) << "Member " << dispid;
     }
 }
 
 TEST_F(SessionRequestTest, TheCashierHasNoCashFromBefore) {
-    PutText(kRequestCurrency, "RUB");
-    Run(kRequestSessionCollectedAmounts);
-    ASSERT_EQ(Money(kIncomeAmount), Units(100));
+    PutText(member::RequestCurrency, "RUB");
+    Run(member::RequestSessionCollectedAmounts);
+    ASSERT_EQ(MoneyOf(member::IncomeAmount), Units(100));
     // A cashier row's amounts: in, out and what is in the drawer by that cashier.
-    Run(kRequestCashierCollectedAmounts);
+    Run(member::RequestCashierCollectedAmounts);
     EXPECT_EQ(Requests().back(), "wc") << Printable(Requests());
-    EXPECT_EQ(Money(kIncomeAmount), Units(100));
-    EXPECT_EQ(Money(kOutcomeAmount), Units(30));
-    EXPECT_EQ(Money(kCollectedAmount), Units(99, 50));
-    EXPECT_EQ(Money(kPreviousCollectedAmount), 0);
-    PutText(kRequestCurrency, "USD");
-    Run(kRequestCashierCollectedAmounts);
-    EXPECT_EQ(Money(kCollectedAmount), Units(1));
-    EXPECT_EQ(Money(kIncomeAmount), 0);
+    EXPECT_EQ(MoneyOf(member::IncomeAmount), Units(100));
+    EXPECT_EQ(MoneyOf(member::OutcomeAmount), Units(30));
+    EXPECT_EQ(MoneyOf(member::CollectedAmount), Units(99, 50));
+    EXPECT_EQ(MoneyOf(member::PreviousCollectedAmount), 0);
+    PutText(member::RequestCurrency, "USD");
+    Run(member::RequestCashierCollectedAmounts);
+    EXPECT_EQ(MoneyOf(member::CollectedAmount), Units(1));
+    EXPECT_EQ(MoneyOf(member::IncomeAmount), 0);
 
-    Select(kRequestNoncashFacility, 1);
-    Run(kRequestCashierNoncashPaymentsByFacility);
-    EXPECT_EQ(Money(kPaymentAmount), Units(20));
-    Select(kRequestNoncashFacility, 2);
-    Run(kRequestCashierNoncashPaymentsByFacility);
-    EXPECT_EQ(Money(kPaymentAmount), 0);
+    PutNumber(member::RequestNoncashFacility, 1);
+    Run(member::RequestCashierNoncashPaymentsByFacility);
+    EXPECT_EQ(MoneyOf(member::PaymentAmount), Units(20));
+    PutNumber(member::RequestNoncashFacility, 2);
+    Run(member::RequestCashierNoncashPaymentsByFacility);
+    EXPECT_EQ(MoneyOf(member::PaymentAmount), 0);
 }
 
 TEST_F(SessionRequestTest, TheJournalOfTheOpenDayIsMeasuredAndOfAClosedDayTaken) {
     const emu::PrinterState open = printer_.State();
     const DWORD written = static_cast<DWORD>(printer_.SessionJournal(open.counters.session).size());
     ASSERT_GT(written, 0u);
-    Put(kElectronicJournalCRC, client::UI4(0x1234));
-    Run(kRequestSessionElectronicJournalInfo);
+    Put(member::ElectronicJournalCRC, client::UI4(0x1234));
+    Run(member::RequestSessionElectronicJournalInfo);
     EXPECT_EQ(Requests(), (Strings{"ij", "gn", "jb"})) << Printable(Requests());
-    EXPECT_EQ(D().GetUI4(kElectronicJournalSize), written);
-    EXPECT_EQ(D().GetUI4(kElectronicJournalCRC), 0u);
-    EXPECT_EQ(D().GetUI2(kRequestSession), open.counters.session);
+    EXPECT_EQ(D().GetUI4(member::ElectronicJournalSize), written);
+    EXPECT_EQ(D().GetUI4(member::ElectronicJournalCRC), 0u);
+    EXPECT_EQ(D().GetUI2(member::RequestSession), open.counters.session);
 
     const USHORT day = static_cast<USHORT>(open.counters.session);
-    Run(kPrintZReport);
+    Run(member::PrintZReport);
     const std::string journal = printer_.SessionJournal(day);
     const DWORD crc = CBrontal::Crc32(reinterpret_cast<const BYTE*>(journal.data()),
                                       static_cast<DWORD>(journal.size()));
     ASSERT_NE(crc, 0u);
     printer_.ClearLog();
-    Select(kRequestSession, day);
-    Run(kRequestSessionElectronicJournalInfo);
+    PutNumber(member::RequestSession, day);
+    Run(member::RequestSessionElectronicJournalInfo);
     // A closed day: the printer's figures as they are.
     EXPECT_EQ(Requests(), Strings{"ij" + kFs + FourDigits(day)}) << Printable(Requests());
-    EXPECT_EQ(D().GetUI4(kElectronicJournalSize), journal.size());
-    EXPECT_EQ(D().GetUI4(kElectronicJournalCRC), crc);
+    EXPECT_EQ(D().GetUI4(member::ElectronicJournalSize), journal.size());
+    EXPECT_EQ(D().GetUI4(member::ElectronicJournalCRC), crc);
 
     // A failing "jb" is the method's result; what "ij" said stays.
     ASSERT_EQ(printer_.SetFixedClock(PrinterMoment(22, 0)), 0);
-    Run(kOpenDay);
-    Select(kRequestSession, 0);
+    Run(member::OpenDay);
+    PutNumber(member::RequestSession, 0);
     FailNext("jb", 3);
     printer_.ClearLog();
-    EXPECT_EQ(Outcome(D().Method(kRequestSessionElectronicJournalInfo)), Failure(-9203));
+    EXPECT_EQ(Outcome(D().Method(member::RequestSessionElectronicJournalInfo)), Failure(-9203));
     EXPECT_EQ(Requests(), (Strings{"ij", "gn", "jb"})) << Printable(Requests());
     const std::string next = printer_.SessionJournal(day + 1u);
-    EXPECT_EQ(D().GetUI4(kElectronicJournalSize), next.size());
-    EXPECT_EQ(D().GetUI4(kElectronicJournalCRC),
+    EXPECT_EQ(D().GetUI4(member::ElectronicJournalSize), next.size());
+    EXPECT_EQ(D().GetUI4(member::ElectronicJournalCRC),
               CBrontal::Crc32(reinterpret_cast<const BYTE*>(next.data()),
                               static_cast<DWORD>(next.size())));
 }
 
 TEST_F(SessionRequestTest, ReadDocumentNumberTakesTheCountersAndTheOpenType) {
     const emu::PrinterState state = printer_.State();
-    Run(kReadDocumentNumber);
+    Run(member::ReadDocumentNumber);
     EXPECT_EQ(Requests(), Strings{"gn"}) << Printable(Requests());
-    EXPECT_EQ(D().GetUI4(kDocumentNumber), state.counters.document);
-    EXPECT_EQ(D().GetUI2(kSessionNumber), state.counters.session);
-    EXPECT_EQ(D().GetUI2(kReceiptNumber), state.counters.receipt);
+    EXPECT_EQ(D().GetUI4(member::DocumentNumber), state.counters.document);
+    EXPECT_EQ(D().GetUI2(member::SessionNumber), state.counters.session);
+    EXPECT_EQ(D().GetUI2(member::ReceiptNumber), state.counters.receipt);
 
     // With a document open its type comes too; a failed read leaves everything as it was.
-    PutNumber(kReceiptType, 2);
-    Run(kOpenReceipt);
-    PutNumber(kReceiptType, 0);
-    Run(kReadDocumentNumber);
-    EXPECT_EQ(D().GetUI2(kReceiptType), 2);
-    PutNumber(kReceiptType, 9);
+    PutNumber(member::ReceiptType, 2);
+    Run(member::OpenReceipt);
+    PutNumber(member::ReceiptType, 0);
+    Run(member::ReadDocumentNumber);
+    EXPECT_EQ(D().GetUI2(member::ReceiptType), 2);
+    PutNumber(member::ReceiptType, 9);
     FailNext("gn", 1);
-    EXPECT_EQ(Outcome(D().Method(kReadDocumentNumber)), Failure(-9201));
-    EXPECT_EQ(D().GetUI2(kReceiptType), 9);
-    EXPECT_EQ(D().GetUI4(kDocumentNumber), state.counters.document);
-    Run(kCancelPrint);
+    EXPECT_EQ(Outcome(D().Method(member::ReadDocumentNumber)), Failure(-9201));
+    EXPECT_EQ(D().GetUI2(member::ReceiptType), 9);
+    EXPECT_EQ(D().GetUI4(member::DocumentNumber), state.counters.document);
+    Run(member::CancelPrint);
 }
 
 }  // namespace
-}  // namespace tabletest

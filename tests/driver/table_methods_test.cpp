@@ -4,27 +4,27 @@
 // the arrays.
 #include <algorithm>
 
-#include "TableRequestSession.h"
+#include "PrinterSession.h"
 
-namespace tabletest {
+using namespace client;
+using namespace testsupport;
+
 namespace {
 
-using receipttest::Printable;
-using Strings = std::vector<std::string>;
 using Numbers = std::vector<USHORT>;
 
-class TableTest : public TableRequestSession {};
+class TableTest : public ConnectedSession {};
 
 // ---- payment facilities ----
 
 TEST_F(TableTest, PaymentFacilitiesReadAndWrittenBackAreThePrintersOwn) {
-    Run(kReadPaymentFacilityTable);
+    Run(member::ReadPaymentFacilityTable);
     EXPECT_EQ(Requests(), Strings{"gp"}) << Printable(Requests());
     EXPECT_EQ(HeldTexts(), (Strings{"КАРТА", "СЕРТИФИКАТ"}));
     EXPECT_EQ(HeldNumbers(), (Numbers{1, 2}));
 
     printer_.ClearLog();
-    Run(kWritePaymentFacilityTable);
+    Run(member::WritePaymentFacilityTable);
     EXPECT_EQ(Requests(), Strings{"sp" + kFs + "1" + kGs + Cp1251("КАРТА") + kFs + "2" + kGs +
                                   Cp1251("СЕРТИФИКАТ")})
         << Printable(Requests());
@@ -45,7 +45,7 @@ TEST_F(TableTest, PaymentFacilitiesBeyondEightAreLeftOutAndLongNamesCut) {
     }
     names[0] = "Безналичный расчёт №1";  // 21 characters, 14 go out
     PutItems(names, numbers);
-    Run(kWritePaymentFacilityTable);
+    Run(member::WritePaymentFacilityTable);
     ASSERT_EQ(Requests().size(), 1u);
     const std::string request = Requests()[0];
     EXPECT_EQ(request.rfind("sp" + kFs + "1" + kGs + Cp1251("Безналичный ра") + kFs, 0), 0u)
@@ -62,12 +62,12 @@ TEST_F(TableTest, PaymentFacilitiesBeyondEightAreLeftOutAndLongNamesCut) {
 
 TEST_F(TableTest, ATableOfThreeRowsGivesArraysOfThree) {
     ASSERT_EQ(printer_.SetPaymentFacilities({{3, "A"}, {5, ""}, {7, Cp1251("Чек")}}), 0);
-    Run(kReadPaymentFacilityTable);
+    Run(member::ReadPaymentFacilityTable);
     EXPECT_EQ(HeldTexts(), (Strings{"A", "", "Чек"}));
     EXPECT_EQ(HeldNumbers(), (Numbers{3, 5, 7}));
     VARIANT wide;
     VariantInit(&wide);
-    ASSERT_EQ(D().Get(kIntegerTableItems2, &wide).hr, S_OK);
+    ASSERT_EQ(D().Get(member::IntegerTableItems2, &wide).hr, S_OK);
     ASSERT_EQ(wide.vt, VT_ARRAY | VT_I4);
     LONG upper = -1;
     EXPECT_EQ(SafeArrayGetUBound(wide.parray, 1, &upper), S_OK);
@@ -80,12 +80,12 @@ TEST_F(TableTest, ATableOfThreeRowsGivesArraysOfThree) {
 TEST_F(TableTest, DepartmentsWrittenBackKeepTheirTaxLetters) {
     const std::vector<emu::Department> before = printer_.State().departments;
     ASSERT_EQ(before.size(), 4u);
-    Run(kReadDepartmentTable);
+    Run(member::ReadDepartmentTable);
     EXPECT_EQ(HeldTexts(), (Strings{"ПРОДУКТЫ", "НАПИТКИ", "ХОЗТОВАРЫ", "УСЛУГИ"}));
     EXPECT_EQ(HeldNumbers(), (Numbers{1, 2, 3, 4}));
 
     printer_.ClearLog();
-    Run(kWriteDepartmentTable);
+    Run(member::WriteDepartmentTable);
     std::string expected = "sd";
     for (size_t i = 0; i < before.size(); ++i) {
         expected +=
@@ -104,17 +104,17 @@ TEST_F(TableTest, DepartmentsWrittenBackKeepTheirTaxLetters) {
 TEST_F(TableTest, DepartmentsTheDriverWasNotToldOfGetN) {
     // Nothing read yet: every department goes out with N.
     PutItems({"Хлеб", "Молоко"}, {1, 9});
-    Run(kWriteDepartmentTable);
+    Run(member::WriteDepartmentTable);
     EXPECT_EQ(Requests(), Strings{"sd" + kFs + "1" + kGs + "N" + kGs + Cp1251("Хлеб") + kFs + "9" +
                                   kGs + "N" + kGs + Cp1251("Молоко")})
         << Printable(Requests());
 
     // After a read, a known number keeps its letter and a new one gets N.
     ASSERT_EQ(printer_.SetDepartments({{1, 'B', Cp1251("Хлеб")}, {2, 'C', "X"}}), 0);
-    Run(kReadDepartmentTable);
+    Run(member::ReadDepartmentTable);
     PutItems({"Хлеб", "Новый"}, {1, 3});
     printer_.ClearLog();
-    Run(kWriteDepartmentTable);
+    Run(member::WriteDepartmentTable);
     EXPECT_EQ(Requests(), Strings{"sd" + kFs + "1" + kGs + "B" + kGs + Cp1251("Хлеб") + kFs + "3" +
                                   kGs + "N" + kGs + Cp1251("Новый")})
         << Printable(Requests());
@@ -130,7 +130,7 @@ TEST_F(TableTest, SixteenDepartmentsGoOutAndTheSeventeenthIsLeftOut) {
         }
         PutItems(names, numbers);
         printer_.ClearLog();
-        Run(kWriteDepartmentTable);
+        Run(member::WriteDepartmentTable);
         ASSERT_EQ(Requests().size(), 1u);
         const std::string request = Requests()[0];
         EXPECT_EQ(std::count(request.begin(), request.end(), kFs[0]), 16) << size << " elements";
@@ -145,15 +145,15 @@ TEST_F(TableTest, SixteenDepartmentsGoOutAndTheSeventeenthIsLeftOut) {
 TEST_F(TableTest, CurrenciesReadAndWrittenBackAreThePrintersOwn) {
     ASSERT_EQ(printer_.SetCurrencies({{643, "RUB", 2}, {840, "USD", 2}, {398, "KZT", 0}}, "RUB"),
               0);
-    Run(kReadCurrencyTable);
+    Run(member::ReadCurrencyTable);
     EXPECT_EQ(Requests(), Strings{"gc"}) << Printable(Requests());
-    EXPECT_EQ(Text(kDefaultStringTableItem), "RUB");
+    EXPECT_EQ(TextOf(member::DefaultStringTableItem), "RUB");
     EXPECT_EQ(HeldTexts(), (Strings{"RUB", "USD", "KZT"}));
     // The numbers a client edits are the decimals, as they go back in the write.
     EXPECT_EQ(HeldNumbers(), (Numbers{2, 2, 0}));
 
     printer_.ClearLog();
-    Run(kWriteCurrencyTable);
+    Run(member::WriteCurrencyTable);
     EXPECT_EQ(Requests(),
               Strings{"sc" + kFs + "RUB" + kFs + "643" + kGs + "RUB" + kGs + "2" + kFs + "840" +
                       kGs + "USD" + kGs + "2" + kFs + "398" + kGs + "KZT" + kGs + "0"})
@@ -176,8 +176,8 @@ TEST_F(TableTest, NewCurrencyCodesAreNumberedByTheirRowsUnlessTaken) {
         decimals.push_back(static_cast<USHORT>(i % 3));
     }
     PutItems(codes, decimals);
-    PutText(kDefaultStringTableItem, "CBX");
-    Run(kWriteCurrencyTable);
+    PutText(member::DefaultStringTableItem, "CBX");
+    Run(member::WriteCurrencyTable);
     std::string expected = "sc" + kFs + "CBX";
     for (int i = 0; i < 8; ++i) {
         expected += kFs + std::to_string(i) + kGs + codes[static_cast<size_t>(i)] + kGs +
@@ -190,10 +190,10 @@ TEST_F(TableTest, NewCurrencyCodesAreNumberedByTheirRowsUnlessTaken) {
     // A known code keeps its number (whatever its case), so a new one at a row whose index is
     // taken gets the lowest number free.
     ASSERT_EQ(printer_.SetCurrencies({{1, "RUB", 2}, {0, "USD", 2}}, "RUB"), 0);
-    Run(kReadCurrencyTable);
+    Run(member::ReadCurrencyTable);
     PutItems({"KZT", "rub", "USD"}, {0, 2, 2});
     printer_.ClearLog();
-    Run(kWriteCurrencyTable);
+    Run(member::WriteCurrencyTable);
     EXPECT_EQ(Requests(),
               Strings{"sc" + kFs + "RUB" + kFs + "2" + kGs + "KZT" + kGs + "0" + kFs + "1" + kGs +
                       "rub" + kGs + "2" + kFs + "0" + kGs + "USD" + kGs + "2"})
@@ -201,18 +201,18 @@ TEST_F(TableTest, NewCurrencyCodesAreNumberedByTheirRowsUnlessTaken) {
 }
 
 TEST_F(TableTest, ACurrencyTableWithoutItsBaseCodeIsRefusedUnsent) {
-    Run(kReadCurrencyTable);
-    PutText(kDefaultStringTableItem, "");
+    Run(member::ReadCurrencyTable);
+    PutText(member::DefaultStringTableItem, "");
     printer_.ClearLog();
-    EXPECT_EQ(Result(kWriteCurrencyTable), E_INVALIDARG);
+    EXPECT_EQ(Result(member::WriteCurrencyTable), E_INVALIDARG);
     EXPECT_EQ(ResultCode(), 0);
     EXPECT_TRUE(Requests().empty()) << Printable(Requests());
 }
 
 TEST_F(TableTest, ABaseCodeThePrinterDoesNotListIsItsRefusal) {
     PutItems({"RUB", "USD"}, {2, 2});
-    PutText(kDefaultStringTableItem, "EUR");
-    EXPECT_EQ(Result(kWriteCurrencyTable), Failure(-9235));
+    PutText(member::DefaultStringTableItem, "EUR");
+    EXPECT_EQ(Result(member::WriteCurrencyTable), Failure(-9235));
     EXPECT_EQ(ResultCode(), -9235);
     EXPECT_EQ(printer_.State().currencies.size(), 3u);
 }
@@ -220,12 +220,12 @@ TEST_F(TableTest, ABaseCodeThePrinterDoesNotListIsItsRefusal) {
 // ---- arrays that make no table ----
 
 TEST_F(TableTest, ArraysThatMakeNoTableAreRefusedBeforeAnythingIsSent) {
-    const DISPID writes[] = {kWritePaymentFacilityTable, kWriteDepartmentTable,
-                             kWriteCurrencyTable};
-    PutText(kDefaultStringTableItem, "RUB");
+    const Member writes[] = {member::WritePaymentFacilityTable, member::WriteDepartmentTable,
+                             member::WriteCurrencyTable};
+    PutText(member::DefaultStringTableItem, "RUB");
     // A new object holds no arrays.
-    for (const DISPID write : writes) {
-        EXPECT_EQ(Result(write), E_INVALIDARG) << "DISPID " << write;
+    for (const Member write : writes) {
+        EXPECT_EQ(Result(write), E_INVALIDARG) << "Member " << write;
         EXPECT_EQ(ResultCode(), 0);
     }
     struct Case {
@@ -240,8 +240,8 @@ TEST_F(TableTest, ArraysThatMakeNoTableAreRefusedBeforeAnythingIsSent) {
     };
     for (const Case& c : cases) {
         PutItems(c.texts, c.numbers);
-        for (const DISPID write : writes) {
-            EXPECT_EQ(Result(write), E_INVALIDARG) << c.what << ", DISPID " << write;
+        for (const Member write : writes) {
+            EXPECT_EQ(Result(write), E_INVALIDARG) << c.what << ", Member " << write;
             EXPECT_EQ(ResultCode(), 0);
         }
     }
@@ -252,12 +252,12 @@ TEST_F(TableTest, ArraysThatMakeNoTableAreRefusedBeforeAnythingIsSent) {
 TEST_F(TableTest, ARefusedPutKeepsTheHeldArrays) {
     PutItems({"A", "B"}, {1, 2});
     SAFEARRAY* wide = SafeArrayCreateVector(VT_I4, 0, 2);
-    EXPECT_EQ(Outcome(D().Put(kIntegerTableItems, client::Array(wide))), E_INVALIDARG);
+    EXPECT_EQ(Outcome(D().Put(member::IntegerTableItems, client::Array(wide))), E_INVALIDARG);
     SAFEARRAYBOUND bound = {2, 1};
     SAFEARRAY* fromOne = SafeArrayCreate(VT_UI2, 1, &bound);
-    EXPECT_EQ(Outcome(D().Put(kIntegerTableItems, client::Array(fromOne))), E_INVALIDARG);
+    EXPECT_EQ(Outcome(D().Put(member::IntegerTableItems, client::Array(fromOne))), E_INVALIDARG);
     EXPECT_EQ(HeldNumbers(), (Numbers{1, 2}));
-    Run(kWritePaymentFacilityTable);
+    Run(member::WritePaymentFacilityTable);
     EXPECT_EQ(Requests(), Strings{"sp" + kFs + "1" + kGs + "A" + kFs + "2" + kGs + "B"});
 }
 
@@ -268,34 +268,35 @@ TEST_F(TableTest, NamesThePrinterCannotTakeAreRefusedWithTheirCodes) {
     PutItems({"A\x1D"
               "B"},
              {1});
-    EXPECT_EQ(Result(kWritePaymentFacilityTable), Failure(-9002));
+    EXPECT_EQ(Result(member::WritePaymentFacilityTable), Failure(-9002));
     EXPECT_EQ(ResultCode(), -9002);
     EXPECT_TRUE(Requests().empty()) << Printable(Requests());
 
     // Two rows of the same number reach the printer, which refuses them.
     PutItems({"A", "B"}, {4, 4});
-    const HRESULT hr = Result(kWriteDepartmentTable);
+    const HRESULT hr = Result(member::WriteDepartmentTable);
     EXPECT_EQ(Requests().size(), 1u);
     EXPECT_LT(ResultCode(), -9200);
     EXPECT_EQ(hr, Failure(ResultCode()));
-    EXPECT_FALSE(Text(receipttest::kResultCodeDescription).empty());
+    EXPECT_FALSE(Description().empty());
     EXPECT_EQ(printer_.State().departments.size(), 4u);
 }
 
 TEST_F(TableTest, AFailedReadKeepsTheArraysAndTheBaseCode) {
     PutItems({"keep"}, {42});
-    PutText(kDefaultStringTableItem, "XYZ");
-    const DISPID reads[] = {kReadPaymentFacilityTable, kReadDepartmentTable, kReadCurrencyTable};
-    for (const DISPID read : reads) {
-        FailNext(read == kReadPaymentFacilityTable ? "gp"
-                 : read == kReadDepartmentTable    ? "gd"
-                                                   : "gc",
+    PutText(member::DefaultStringTableItem, "XYZ");
+    const Member reads[] = {member::ReadPaymentFacilityTable, member::ReadDepartmentTable,
+                            member::ReadCurrencyTable};
+    for (const Member read : reads) {
+        FailNext(read == member::ReadPaymentFacilityTable ? "gp"
+                 : read == member::ReadDepartmentTable    ? "gd"
+                                                          : "gc",
                  1);
-        EXPECT_EQ(Result(read), Failure(-9201)) << "DISPID " << read;
+        EXPECT_EQ(Result(read), Failure(-9201)) << "Member " << read;
         EXPECT_EQ(ResultCode(), -9201);
         EXPECT_EQ(HeldTexts(), Strings{"keep"});
         EXPECT_EQ(HeldNumbers(), Numbers{42});
-        EXPECT_EQ(Text(kDefaultStringTableItem), "XYZ");
+        EXPECT_EQ(TextOf(member::DefaultStringTableItem), "XYZ");
     }
 }
 
@@ -304,24 +305,24 @@ TEST_F(TableTest, AFailedReadKeepsTheArraysAndTheBaseCode) {
 TEST_F(TableTest, HeaderAndFooterInCyrillicGoAndComeBackAsTheyAre) {
     const std::string header = "ООО «Ромашка»\nг. Минск, пр. Независимости, 4";
     const std::string footer = "Спасибо за покупку!\nЖдём вас снова";
-    PutText(kReceiptHeader, header);
-    Run(kWriteReceiptHeader);
-    PutText(kReceiptFooter, footer);
-    Run(kWriteReceiptFooter);
+    PutText(member::ReceiptHeader, header);
+    Run(member::WriteReceiptHeader);
+    PutText(member::ReceiptFooter, footer);
+    Run(member::WriteReceiptFooter);
     EXPECT_EQ(Requests(), (Strings{"sb" + kFs + Cp1251(header), "se" + kFs + Cp1251(footer)}))
         << Printable(Requests());
     EXPECT_EQ(printer_.State().header, Cp1251(header));
     EXPECT_EQ(printer_.State().footer, Cp1251(footer));
 
-    PutText(kReceiptHeader, "");
-    PutText(kReceiptFooter, "");
+    PutText(member::ReceiptHeader, "");
+    PutText(member::ReceiptFooter, "");
     printer_.ClearLog();
-    Run(kReadReceiptHeader);
-    Run(kReadReceiptFooter);
+    Run(member::ReadReceiptHeader);
+    Run(member::ReadReceiptFooter);
     // The width is known since Connect: no "gw".
     EXPECT_EQ(Requests(), (Strings{"gb", "ge"})) << Printable(Requests());
-    EXPECT_EQ(Text(kReceiptHeader), header);
-    EXPECT_EQ(Text(kReceiptFooter), footer);
+    EXPECT_EQ(TextOf(member::ReceiptHeader), header);
+    EXPECT_EQ(TextOf(member::ReceiptFooter), footer);
 }
 
 TEST_F(TableTest, AHeaderLongerThanHalfAKilobyteReadsBackWhole) {
@@ -333,55 +334,49 @@ TEST_F(TableTest, AHeaderLongerThanHalfAKilobyteReadsBackWhole) {
     ASSERT_GT(Cp1251(header).size(), 800u);
     ASSERT_LT(Cp1251(header).size(), 1004u);
     ASSERT_EQ(printer_.SetReceiptHeader(Cp1251(header)), 0);
-    Run(kReadReceiptHeader);
-    EXPECT_EQ(Text(kReceiptHeader), header);
+    Run(member::ReadReceiptHeader);
+    EXPECT_EQ(TextOf(member::ReceiptHeader), header);
     printer_.ClearLog();
-    Run(kWriteReceiptHeader);
+    Run(member::WriteReceiptHeader);
     EXPECT_EQ(Requests(), Strings{"sb" + kFs + Cp1251(header)});
 }
 
 TEST_F(TableTest, AnEmptyHeaderIsNotSentAndAFailedReadKeepsTheText) {
-    PutText(kReceiptHeader, "");
-    EXPECT_EQ(Result(kWriteReceiptHeader), Failure(-9002));
+    PutText(member::ReceiptHeader, "");
+    EXPECT_EQ(Result(member::WriteReceiptHeader), Failure(-9002));
     EXPECT_EQ(ResultCode(), -9002);
     EXPECT_TRUE(Requests().empty()) << Printable(Requests());
 
-    PutText(kReceiptFooter, "Старый текст");
+    PutText(member::ReceiptFooter, "Старый текст");
     FailNext("ge", 3);
-    EXPECT_EQ(Result(kReadReceiptFooter), Failure(-9203));
-    EXPECT_EQ(Text(kReceiptFooter), "Старый текст");
+    EXPECT_EQ(Result(member::ReadReceiptFooter), Failure(-9203));
+    EXPECT_EQ(TextOf(member::ReceiptFooter), "Старый текст");
 }
 
 }  // namespace
 
 // Without a width from Connect the reads ask for it first, and its failure is not theirs.
-class TableWithoutWidthTest : public TableRequestSession {
+class TableWithoutWidthTest : public PrinterSession {
   protected:
-    void SetUp() override {
-        ReceiptSession::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
+    void Arrange() override {
         FailNext("gw", 1);
         Connect();
     }
 };
 
 TEST_F(TableWithoutWidthTest, HeaderReadAsksForTheWidthFirst) {
-    ASSERT_EQ(D().GetUI2(kPrinterWidth), 0);
+    ASSERT_EQ(D().GetUI2(member::PrinterWidth), 0);
     FailNext("gw", 1);
-    Run(kReadReceiptFooter);
+    Run(member::ReadReceiptFooter);
     EXPECT_EQ(Requests(), (Strings{"gw", "ge"})) << Printable(Requests());
     EXPECT_EQ(ResultCode(), 0);
-    EXPECT_EQ(D().GetUI2(kPrinterWidth), 0);
+    EXPECT_EQ(D().GetUI2(member::PrinterWidth), 0);
     printer_.ClearLog();
-    Run(kReadReceiptHeader);
+    Run(member::ReadReceiptHeader);
     EXPECT_EQ(Requests(), (Strings{"gw", "gb"})) << Printable(Requests());
-    EXPECT_EQ(D().GetUI2(kPrinterWidth), 48);
-    EXPECT_EQ(Text(kReceiptHeader), testsupport::Utf8(printer_.State().header));
+    EXPECT_EQ(D().GetUI2(member::PrinterWidth), 48);
+    EXPECT_EQ(TextOf(member::ReceiptHeader), testsupport::Utf8(printer_.State().header));
     printer_.ClearLog();
-    Run(kReadReceiptHeader);
+    Run(member::ReadReceiptHeader);
     EXPECT_EQ(Requests(), Strings{"gb"}) << Printable(Requests());
 }
-
-}  // namespace tabletest

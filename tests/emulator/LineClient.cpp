@@ -10,19 +10,6 @@
 
 namespace emutest {
 
-char Xor(const std::string& bytes) {
-    unsigned char x = 0;
-    for (char c : bytes) {
-        x ^= static_cast<unsigned char>(c);
-    }
-    return static_cast<char>(x);
-}
-
-std::string Frame(char sequence, const std::string& payload) {
-    std::string body = std::string(1, sequence) + payload + ETX;
-    return std::string(1, STX) + body + Xor(body);
-}
-
 LineClient::LineClient(const std::string& device) {
     fd_ = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "Wire.h"
+
 namespace emutest {
 
 constexpr char STX = 0x02;
@@ -16,9 +18,8 @@ constexpr char SYN = 0x16;
 constexpr char FS = 0x1C;
 constexpr char GS = 0x1D;
 
-// STX, sequence, payload, ETX and the exclusive-or of sequence..ETX.
-std::string Frame(char sequence, const std::string& payload);
-char Xor(const std::string& bytes);
+// STX, sequence, payload, ETX and the exclusive-or of sequence..ETX, built by the test.
+using testsupport::Frame;
 
 class LineClient {
   public:

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -47,20 +46,7 @@ class PrinterFixture : public ::testing::Test {
                << "\n  expected " << Printable(expected);
     }
 
-    static std::string Printable(const std::string& bytes) {
-        std::string out;
-        for (char c : bytes) {
-            const auto byte = static_cast<unsigned char>(c);
-            if (byte < 0x20 || byte >= 0x7F || c == '\\') {
-                char hex[8];  // "\xHH" and the terminator
-                std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(byte));
-                out += hex;
-            } else {
-                out += c;
-            }
-        }
-        return out;
-    }
+    static std::string Printable(const std::string& bytes) { return testsupport::Printable(bytes); }
 
     emu::VirtualPrinter printer;
     std::unique_ptr<LineClient> line;

@@ -31,7 +31,7 @@ ParsedReply ParseReply(const std::string& answer) {
     const std::string frame = FramePart(answer);
     // STX, sequence, at least "xx" FS "ee" FS "ssssbbbb", ETX, check byte.
     if (frame.size() < 18 || frame[frame.size() - 2] != ETX ||
-        Xor(frame.substr(1, frame.size() - 2)) != frame.back()) {
+        testsupport::CheckByte(frame.substr(1, frame.size() - 2)) != frame.back()) {
         return reply;
     }
     reply.sequence = frame[1];

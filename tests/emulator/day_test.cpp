@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "FiscalFixture.h"
+#include "Wire.h"
 #include "PrinterState.h"
 
 namespace {
@@ -162,15 +163,8 @@ TEST_F(EmuDayTest, TheJournalHoldsTheDaysDocumentsInTheOrderPrinted) {
     const std::string paper = testsupport::ReadFileBytes(dir.file("paper.txt"));
     EXPECT_NE(paper.find(journal), std::string::npos);
 
-    uint32_t crc = 0xFFFFFFFFu;
-    for (unsigned char c : journal) {
-        crc ^= c;
-        for (int k = 0; k < 8; ++k) {
-            crc = (crc & 1) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
-        }
-    }
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "%08X", ~crc);
+    char hex[16];  // eight digits and the terminator
+    std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(testsupport::Crc32(journal)));
     EXPECT_EQ(Send("ij", {"0001"}).fields, (Fields{"1", std::to_string(journal.size()), hex}));
     EXPECT_EQ(Send("ij", {"0002"}).error, 38u);
 }

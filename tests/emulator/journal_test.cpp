@@ -10,6 +10,7 @@
 #include <string>
 
 #include "FiscalFixture.h"
+#include "Wire.h"
 #include "PrinterState.h"
 
 namespace {
@@ -17,23 +18,8 @@ namespace {
 using emutest::Answer;
 using Fields = std::vector<std::string>;
 
-// The checksum as zlib has it, computed here apart from the printer's own.
-uint32_t ReferenceCrc(const std::string& bytes) {
-    uint32_t crc = 0xFFFFFFFFu;
-    for (unsigned char c : bytes) {
-        crc ^= c;
-        for (int k = 0; k < 8; ++k) {
-            crc = (crc & 1) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
-        }
-    }
-    return ~crc;
-}
-
-std::string Hex(uint32_t value) {
-    char hex[12];  // eight digits and the terminator
-    std::snprintf(hex, sizeof hex, "%X", value);
-    return hex;
-}
+using testsupport::Crc32;
+using testsupport::HexNumber;
 
 class EmuJournalTest : public emutest::FiscalFixture {
   protected:
@@ -63,9 +49,9 @@ class EmuJournalTest : public emutest::FiscalFixture {
         size_t count = 0;
         while (bytes.size() < length) {
             const size_t want = std::min<size_t>(512, length - bytes.size());
-            const Answer block =
-                Send("jg", {extent.fields[0], Hex(static_cast<uint32_t>(start + bytes.size())),
-                            Hex(static_cast<uint32_t>(want))});
+            const Answer block = Send(
+                "jg", {extent.fields[0], HexNumber(static_cast<uint32_t>(start + bytes.size())),
+                       HexNumber(static_cast<uint32_t>(want))});
             if (block.error != 0 || block.fields.size() != 1 || block.fields[0].empty()) {
                 ADD_FAILURE() << "block at " << bytes.size() << ": error " << block.error;
                 break;
@@ -99,7 +85,7 @@ TEST_F(EmuJournalTest, TheDayReadBackInBlocksIsWhatWasPrintedAndItsChecksum) {
     }
     EXPECT_NE(testsupport::ReadFileBytes(dir.file("paper.txt")).find(journal), std::string::npos);
     // The day's size and checksum, with the number asked for or for the current day.
-    const Fields info{"1", std::to_string(journal.size()), Hex(ReferenceCrc(journal))};
+    const Fields info{"1", std::to_string(journal.size()), HexNumber(Crc32(journal))};
     EXPECT_EQ(Send("ij", {"0001"}).fields, info);
     EXPECT_EQ(Send("ij", {}).fields, info);
     // The current day's extent is the same without a number, and "0" names it too.
@@ -110,9 +96,9 @@ TEST_F(EmuJournalTest, TheDayReadBackInBlocksIsWhatWasPrintedAndItsChecksum) {
 TEST_F(EmuJournalTest, BlocksAtTheirBoundsAndRefusedRequests) {
     ClosedDay();
     const std::string journal = printer.SessionJournal(1);
-    const std::string end = Hex(static_cast<uint32_t>(journal.size()));
+    const std::string end = HexNumber(static_cast<uint32_t>(journal.size()));
     // The last byte alone, and a block running past the end gives what there is.
-    EXPECT_EQ(Send("jg", {"1", Hex(static_cast<uint32_t>(journal.size() - 1)), "200"}).fields,
+    EXPECT_EQ(Send("jg", {"1", HexNumber(static_cast<uint32_t>(journal.size() - 1)), "200"}).fields,
               Fields{journal.substr(journal.size() - 1)});
     EXPECT_EQ(Send("jg", {"1", "0", "1"}).fields, Fields{journal.substr(0, 1)});
     EXPECT_EQ(Send("jg", {"1", "1f", "a"}).fields, Fields{journal.substr(0x1F, 10)});
@@ -135,7 +121,7 @@ TEST_F(EmuJournalTest, ThePrinterOutOfTheBoxHasAnEmptyJournal) {
     EXPECT_EQ(Send("jz", {}).fields, (Fields{"0", "0", "0"}));
     EXPECT_EQ(Send("jb", {}).fields, (Fields{"0", "0"}));
     EXPECT_EQ(Error("jg", {"0", "0", "10"}), 3u);
-    EXPECT_EQ(Error("jv", {Hex(ReferenceCrc(""))}), 0u);
+    EXPECT_EQ(Error("jv", {HexNumber(Crc32(""))}), 0u);
 }
 
 TEST_F(EmuJournalTest, DayBoundsFollowTheDaysBeforeIt) {
@@ -148,7 +134,7 @@ TEST_F(EmuJournalTest, DayBoundsFollowTheDaysBeforeIt) {
     EXPECT_EQ(Send("jb", {}).fields,
               (Fields{std::to_string(first), std::to_string(first + second)}));
     // The open day's extent grows with its documents; each day is addressed from its own start.
-    EXPECT_EQ(Send("jz", {}).fields, (Fields{"2", "0", Hex(static_cast<uint32_t>(second))}));
+    EXPECT_EQ(Send("jz", {}).fields, (Fields{"2", "0", HexNumber(static_cast<uint32_t>(second))}));
     EXPECT_EQ(ReadInBlocks("2"), printer.SessionJournal(2));
 }
 
@@ -160,11 +146,11 @@ TEST_F(EmuJournalTest, TheZReportLeavesTheJournalToBeValidatedByItsChecksum) {
     const uint16_t waiting = Status();
     EXPECT_NE(waiting & emu::kStatusJournalNeedValidate, 0);
     const std::string journal = ReadInBlocks("");
-    const uint32_t crc = ReferenceCrc(journal);
+    const uint32_t crc = Crc32(journal);
 
     // A wrong checksum is refused and changes nothing, nor does a request that says none.
-    EXPECT_EQ(Error("jv", {Hex(crc ^ 1)}), 3u);
-    EXPECT_EQ(Error("jv", {Hex(ReferenceCrc(journal.substr(1)))}), 3u);
+    EXPECT_EQ(Error("jv", {HexNumber(crc ^ 1)}), 3u);
+    EXPECT_EQ(Error("jv", {HexNumber(Crc32(journal.substr(1)))}), 3u);
     EXPECT_EQ(Error("jv", {""}), 3u);
     EXPECT_EQ(Error("jv", {"valid"}), 3u);
     EXPECT_EQ(Error("jv", {"123456789"}), 3u);
@@ -177,8 +163,8 @@ TEST_F(EmuJournalTest, TheZReportLeavesTheJournalToBeValidatedByItsChecksum) {
     EXPECT_EQ(Error("jv", {padded}), 0u);
     EXPECT_EQ(Status(), waiting & ~emu::kStatusJournalNeedValidate);
     // A day's journal can be confirmed again; a wrong checksum is still wrong.
-    EXPECT_EQ(Error("jv", {Hex(crc)}), 0u);
-    EXPECT_EQ(Error("jv", {Hex(crc + 1)}), 3u);
+    EXPECT_EQ(Error("jv", {HexNumber(crc)}), 0u);
+    EXPECT_EQ(Error("jv", {HexNumber(crc + 1)}), 3u);
 }
 
 TEST_F(EmuJournalTest, ValidSkipsTheCheckAndTheBitCanBeSetByHand) {
@@ -187,7 +173,7 @@ TEST_F(EmuJournalTest, ValidSkipsTheCheckAndTheBitCanBeSetByHand) {
     EXPECT_EQ(Status() & emu::kStatusJournalNeedValidate, 0);
     printer.SetStatusWords(printer.StatusWord() | emu::kStatusJournalNeedValidate, 0);
     EXPECT_NE(Status() & emu::kStatusJournalNeedValidate, 0);
-    EXPECT_EQ(Error("jv", {Hex(ReferenceCrc(printer.SessionJournal(1)))}), 0u);
+    EXPECT_EQ(Error("jv", {HexNumber(Crc32(printer.SessionJournal(1)))}), 0u);
     EXPECT_EQ(Status() & emu::kStatusJournalNeedValidate, 0);
 }
 
@@ -292,9 +278,8 @@ TEST_F(EmuJournalRestartTest, TheJournalAndItsPendingValidationSurviveAPowerCycl
     const emutest::ParsedReply status = b->Ask("gs");
     EXPECT_NE(status.status & emu::kStatusJournalNeedValidate, 0);
     EXPECT_EQ(b->printer.SessionJournal(1), journal);
-    EXPECT_EQ(b->Ask(std::string("jv") + emutest::FS + Hex(ReferenceCrc(journal) ^ 0x80)).error,
-              3u);
-    EXPECT_EQ(b->Ask(std::string("jv") + emutest::FS + Hex(ReferenceCrc(journal))).error, 0u);
+    EXPECT_EQ(b->Ask(std::string("jv") + emutest::FS + HexNumber(Crc32(journal) ^ 0x80)).error, 3u);
+    EXPECT_EQ(b->Ask(std::string("jv") + emutest::FS + HexNumber(Crc32(journal))).error, 0u);
     EXPECT_EQ(b->Ask("gs").status & emu::kStatusJournalNeedValidate, 0);
     // A state file whose journal holds a byte no block could carry is refused.
     std::string text = testsupport::ReadFileBytes(dir.file("state.txt"));

@@ -36,7 +36,7 @@ TEST_F(EmuPrinterTest, GsAnswersWithTheExactHeaderBytes) {
     printer.SetStatusWords(0x00A1, 0x1234);
     ASSERT_TRUE(line->Write(std::string("\x02\x5A\x67\x73\x03\x4D", 6)));
     std::string body = std::string("Zgs") + FS + "00" + FS + "00A11234" + '\x03';
-    EXPECT_EQ(line->ReadAnswer(), '\x02' + body + emutest::Xor(body));
+    EXPECT_EQ(line->ReadAnswer(), '\x02' + body + testsupport::CheckByte(body));
 
     printer.SetStatusWords(0xBEEF, 0x00CA);
     EXPECT_EQ(line->Exchange('0', "gs"),

@@ -2,145 +2,46 @@
 // answers on the line, and a clean exit on SIGTERM and SIGINT.
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <windows.h>
 
 #include "LineClient.h"
 #include "ReplyParser.h"
+#include "ChildProcess.h"
+#include "Registry.h"
 #include "TestSupport.h"
 
 namespace {
 
 using emutest::FS;
 using emutest::LineClient;
+using testsupport::MapPort;
+using testsupport::PortMapEntry;
 
 const std::string kProgram = std::string(BRONTAL_BINARY_DIR) + "/bin/vprinter";
 
-// One vprinter child. Whatever happens in the test, the destructor leaves no process behind:
-// it kills and reaps the child it started, by its id.
-class Child {
+// One vprinter child with its standard output on a pipe; it ends with the object.
+class Child : public testsupport::ChildProcess {
   public:
-    explicit Child(const std::vector<std::string>& args) {
-        int out[2];
-        if (::pipe2(out, O_CLOEXEC) != 0) {
-            return;
-        }
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(out[1], STDOUT_FILENO);
-            std::vector<char*> argv;
-            argv.push_back(const_cast<char*>(kProgram.c_str()));
-            for (const std::string& a : args) {
-                argv.push_back(const_cast<char*>(a.c_str()));
-            }
-            argv.push_back(nullptr);
-            ::execv(kProgram.c_str(), argv.data());
-            ::_exit(127);
-        }
-        ::close(out[1]);
-        out_ = out[0];
-    }
+    explicit Child(const std::vector<std::string>& args)
+        : ChildProcess(kProgram, args, Streams()) {}
 
-    ~Child() {
-        if (pid_ > 0 && !reaped_) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        if (out_ >= 0) {
-            ::close(out_);
-        }
-    }
-
-    bool started() const { return pid_ > 0; }
-
-    // The first line on its standard output, without the line feed; empty when none came.
-    std::string ReadLine(int timeoutMs = 10000) {
-        std::string line;
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        for (;;) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            pollfd pfd = {out_, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&pfd, 1, static_cast<int>(left.count())) <= 0) {
-                return {};
-            }
-            char c = 0;
-            if (::read(out_, &c, 1) != 1) {
-                return {};
-            }
-            if (c == '\n') {
-                return line;
-            }
-            line += c;
-        }
-    }
-
-    // Its exit status after `signal`, as waitpid gives it; -1 when it did not end in time.
-    int SignalAndWait(int signal, int timeoutMs = 10000) {
-        ::kill(pid_, signal);
-        return Wait(timeoutMs);
-    }
-
-    int Wait(int timeoutMs = 10000) {
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        for (;;) {
-            int status = 0;
-            pid_t r = ::waitpid(pid_, &status, WNOHANG);
-            if (r == pid_) {
-                reaped_ = true;
-                return status;
-            }
-            if (std::chrono::steady_clock::now() >= deadline) {
-                return -1;
-            }
-            ::usleep(10000);
-        }
+    // Its exit status after `signal`; kChildRunning when it did not end within ten seconds.
+    int SignalAndWait(int signal) {
+        Signal(signal);
+        return Wait(10);
     }
 
   private:
-    pid_t pid_ = -1;
-    int out_ = -1;
-    bool reaped_ = false;
-};
-
-// The port-map data for a device path, or empty.
-std::string PortMapEntry(const std::string& device) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) !=
-        ERROR_SUCCESS) {
-        return {};
+    static testsupport::ChildStreams Streams() {
+        testsupport::ChildStreams streams;
+        streams.outputPipe = true;
+        return streams;
     }
-    char data[64] = {};
-    DWORD size = sizeof data - 1;
-    DWORD type = 0;
-    LONG rc =
-        RegQueryValueExA(key, device.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS && type == REG_SZ ? std::string(data) : std::string();
-}
-
-void AddPortMapEntry(const std::string& device, const std::string& com) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr, 0,
-                              KEY_WRITE, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(
-        RegSetValueExA(key, device.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(com.c_str()),
-                       static_cast<DWORD>(com.size() + 1)),
-        ERROR_SUCCESS);
-    RegCloseKey(key);
-}
+};
 
 // "COMn /dev/pts/K" split in two; false when the line has another shape.
 bool SplitAnnouncement(const std::string& line, std::string& com, std::string& device) {
@@ -158,7 +59,7 @@ TEST(VprinterProgram, AnnouncesRegistersServesAndCleansUpOnSigterm) {
     testsupport::TempDir dir;
     Child child({"--status", "00A1", "--blocking", "0x1008", "--state", dir.file("state.txt"),
                  "--paper", dir.file("paper.txt")});
-    ASSERT_TRUE(child.started());
+    ASSERT_TRUE(child.Started());
     std::string com, device;
     ASSERT_TRUE(SplitAnnouncement(child.ReadLine(), com, device));
     EXPECT_EQ(com, "COM1");  // the map is empty in a fresh registry
@@ -176,17 +77,14 @@ TEST(VprinterProgram, AnnouncesRegistersServesAndCleansUpOnSigterm) {
               std::string::npos);
     EXPECT_FALSE(testsupport::ReadFileBytes(dir.file("paper.txt")).empty());
 
-    int status = child.SignalAndWait(SIGTERM);
-    ASSERT_NE(status, -1) << "vprinter did not stop on SIGTERM";
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(child.SignalAndWait(SIGTERM), 0) << "vprinter did not stop cleanly on SIGTERM";
     EXPECT_EQ(PortMapEntry(device), "");
 }
 
 TEST(VprinterProgram, TakesTheFirstFreeNumberOrTheOneAsked) {
     testsupport::ScopedRegistryDir registry;
-    AddPortMapEntry("/dev/ttyS0", "COM1");
-    AddPortMapEntry("/dev/ttyUSB0", "COM2");
+    ASSERT_TRUE(MapPort("/dev/ttyS0", "COM1"));
+    ASSERT_TRUE(MapPort("/dev/ttyUSB0", "COM2"));
     Child first({});
     std::string com, device;
     ASSERT_TRUE(SplitAnnouncement(first.ReadLine(), com, device));
@@ -202,13 +100,9 @@ TEST(VprinterProgram, TakesTheFirstFreeNumberOrTheOneAsked) {
     // A number another device holds is refused.
     Child third({"--port", "7"});
     EXPECT_EQ(third.ReadLine(), "");
-    int status = third.Wait();
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(third.Wait(10), 1);
 
-    status = second.SignalAndWait(SIGINT);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(second.SignalAndWait(SIGINT), 0);
     EXPECT_EQ(PortMapEntry(device7), "");
     EXPECT_EQ(PortMapEntry(device), "COM3");  // the other printer's entry stays
     EXPECT_EQ(PortMapEntry("/dev/ttyS0"), "COM1");
@@ -219,7 +113,7 @@ TEST(VprinterProgram, SetsStateItemsAndInjectsDeviceErrors) {
     Child child({"--set", "model=00KT-1", "--set", "clock-fixed=20260102030405", "--set",
                  "document=9", "--device-error", "48,cmd=vc,frames=2,permanent", "--restart-ms",
                  "0"});
-    ASSERT_TRUE(child.started());
+    ASSERT_TRUE(child.Started());
     std::string com, device;
     ASSERT_TRUE(SplitAnnouncement(child.ReadLine(), com, device));
     LineClient line(device);
@@ -246,7 +140,7 @@ TEST(VprinterProgram, SetsStateItemsAndInjectsDeviceErrors) {
 TEST(VprinterProgram, ReportTimeAndFiscalItemsFromTheCommandLine) {
     testsupport::ScopedRegistryDir registry;
     Child child({"--report-ms", "650", "--set", "report-password=77", "--set", "header=ONE\\nTWO"});
-    ASSERT_TRUE(child.started());
+    ASSERT_TRUE(child.Started());
     std::string com, device;
     ASSERT_TRUE(SplitAnnouncement(child.ReadLine(), com, device));
     LineClient line(device);
@@ -302,15 +196,11 @@ TEST(VprinterProgram, RefusesBadOptionsAndExplainsItself) {
                                                {"--line-rate", "--fifo", "65"},
                                                {"--print-ms", "-1"}}) {
         Child child(args);
-        int status = child.Wait();
-        ASSERT_TRUE(WIFEXITED(status)) << args[0];
-        EXPECT_EQ(WEXITSTATUS(status), 2) << args[0];
+        EXPECT_EQ(child.Wait(10), 2) << args[0];
     }
     Child help({"--help"});
     EXPECT_EQ(help.ReadLine().rfind("Usage: vprinter", 0), 0u);
-    int status = help.Wait();
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(help.Wait(10), 0);
 }
 
 TEST(VprinterProgram, RefusesADamagedStateFile) {
@@ -319,9 +209,7 @@ TEST(VprinterProgram, RefusesADamagedStateFile) {
     testsupport::WriteFileBytes(dir.file("state.txt"), "garbage\n");
     Child child({"--state", dir.file("state.txt")});
     EXPECT_EQ(child.ReadLine(), "");
-    int status = child.Wait();
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(child.Wait(10), 1);
     EXPECT_EQ(testsupport::ReadFileBytes(dir.file("state.txt")), "garbage\n");
 }
 

@@ -11,63 +11,12 @@
 
 #include "ComponentClient.h"
 #include "IDrvKeltor.h"
+#include "OuterObject.h"
 #include "TestSupport.h"
 
 using namespace client;
 
 namespace {
-
-// DISPIDs as the clients know them.
-enum : DISPID {
-    kComPort = 1,
-    kBaudRate = 3,
-    kMinBill = 4,
-    kResultCode = 5,
-    kResultCodeDescription = 6,
-    kDisconnect = 8,
-    kStatus = 11,
-    kStatusBlocked = 12,
-    kStateDayOpen = 13,
-    kStatePrinterReady = 17,
-    kStateBlocked = 25,
-    kStateBlockedConfig = 26,
-    kRefreshStatus = 36,
-    kPrice = 43,
-    kArticle = 45,
-    kTextToPrint = 47,
-    kSale = 48,
-    kSelectFromNumber = 80,
-    kElectronicJournalCrc = 88,
-    kSessionNumber = 92,
-    kPrinterName = 95,
-    kTracePath = 102,
-    kTraceMask = 103,
-    kStringTableItems = 106,
-    kIntegerTableItems = 107,
-    kBarcodeType = 166,
-    kSoftwareVersion = 185,
-    kStateControlUnitPresent = 186,
-    kInitializationOptions = 210,
-    kStateRestaurantMode = 217,
-    kComPort2 = 230,
-    kStatePrinterReady2 = 237,
-    kStateDayOpen2 = 233,
-    kSelectFromNumber2 = 257,
-    kElectronicJournalCrc2 = 260,
-    kSessionNumber2 = 262,
-    kTraceMask2 = 265,
-    kIntegerTableItems2 = 266,
-    kInitializationOptions2 = 285,
-    kStateRestaurantMode2 = 287,
-    kLongNamesHyphenationLength = 294,
-    kLongNamesHyphenationLength2 = 295,
-    kQRCodeSize = 296,
-    kQRCodeVersion = 297,
-    kTaxAuthControlUnitPassword2 = 307,
-    kTaxAuthoritiesControlUnitPassword = 200,
-    kNecessityToDownloadEJ = 336,
-    kQuantityPrecision = 337,
-};
 
 const HRESULT kNoPortHResult = static_cast<HRESULT>(0x8004232B);  // -9003
 
@@ -119,11 +68,6 @@ std::vector<LONG> Numbers(const VARIANT& v) {
 }
 
 // The call-flow trace with each line's stamp ("2026/12/07 01:52:07:045 [3412]") replaced.
-std::string MaskedCallFlow(const std::string& path) {
-    static const std::regex stamp(R"(\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}:\d{3} \[\d+\])");
-    return std::regex_replace(testsupport::ReadFileBytes(path), stamp, "{stamp}");
-}
-
 using Component = ComponentTest;
 
 // ---- a new object ----
@@ -131,31 +75,31 @@ using Component = ComponentTest;
 TEST_F(Component, NewObjectShowsUnknownStatusAndInitialValues) {
     Driver driver = Create();
     ASSERT_NE(driver.get(), nullptr);
-    EXPECT_EQ(driver.GetUI2(kStatus), 65535);
-    EXPECT_EQ(driver.GetUI2(kStatusBlocked), 65535);
-    EXPECT_EQ(driver.GetUI2(kStateBlocked), 1);
-    EXPECT_EQ(driver.GetUI2(kStateBlockedConfig), 1);
-    EXPECT_EQ(driver.GetUI2(kStatePrinterReady), 0);
-    EXPECT_EQ(driver.GetI4(kStatePrinterReady2), 0);
-    EXPECT_EQ(driver.GetI4(kStateDayOpen2), 1);
-    EXPECT_EQ(driver.GetText(kPrinterName), u"RKM-204");
-    EXPECT_EQ(driver.GetUI2(kComPort), 0);
-    EXPECT_EQ(driver.GetUI4(kBaudRate), 0u);
-    EXPECT_EQ(driver.GetUI2(kBarcodeType), 4);
-    EXPECT_EQ(driver.GetI4(kQRCodeSize), 3);
-    EXPECT_EQ(driver.GetI4(kQRCodeVersion), 2);
-    EXPECT_EQ(driver.GetCy(kMinBill), 10000);
-    EXPECT_EQ(driver.GetI2(kResultCode), 0);
-    EXPECT_EQ(driver.GetText(kResultCodeDescription), u"");
+    EXPECT_EQ(driver.GetUI2(member::Status), 65535);
+    EXPECT_EQ(driver.GetUI2(member::StatusBlocked), 65535);
+    EXPECT_EQ(driver.GetUI2(member::StateBlocked), 1);
+    EXPECT_EQ(driver.GetUI2(member::StateBlockedConfig), 1);
+    EXPECT_EQ(driver.GetUI2(member::StatePrinterReady), 0);
+    EXPECT_EQ(driver.GetI4(member::StatePrinterReady2), 0);
+    EXPECT_EQ(driver.GetI4(member::StateDayOpen2), 1);
+    EXPECT_EQ(driver.GetText(member::PrinterName), u"RKM-204");
+    EXPECT_EQ(driver.GetUI2(member::ComPort), 0);
+    EXPECT_EQ(driver.GetUI4(member::BaudRate), 0u);
+    EXPECT_EQ(driver.GetUI2(member::BarcodeType), 4);
+    EXPECT_EQ(driver.GetI4(member::QRCodeSize), 3);
+    EXPECT_EQ(driver.GetI4(member::QRCodeVersion), 2);
+    EXPECT_EQ(driver.GetCy(member::MinBill), 10000);
+    EXPECT_EQ(driver.GetI2(member::ResultCode), 0);
+    EXPECT_EQ(driver.GetText(member::ResultCodeDescription), u"");
     // The library's own version resource.
-    EXPECT_EQ(driver.GetText(kSoftwareVersion), u"1.0.0");
+    EXPECT_EQ(driver.GetText(member::SoftwareVersion), u"1.0.0");
 }
 
 TEST_F(Component, SavedPortAndSpeedAreTakenWithTheTraceMask) {
     SaveLinkSettings(3, 19200, 8);
     Driver driver = Create();
-    EXPECT_EQ(driver.GetUI2(kComPort), 3);
-    EXPECT_EQ(driver.GetUI4(kBaudRate), 19200u);
+    EXPECT_EQ(driver.GetUI2(member::ComPort), 3);
+    EXPECT_EQ(driver.GetUI4(member::BaudRate), 19200u);
     EXPECT_EQ(MaskedCallFlow(work_.file("callflow.txt")),
               "{stamp}CDrvKeltor::get_ComPort() try...\r\n"
               "{stamp}CDrvKeltor::get_ComPort() done, res=0(0)\r\n"
@@ -166,8 +110,8 @@ TEST_F(Component, SavedPortAndSpeedAreTakenWithTheTraceMask) {
 TEST_F(Component, WithoutASavedSpeedNeitherIsTakenNorTheTraceMask) {
     SaveLinkSettings(3, 0, 8);
     Driver driver = Create();
-    EXPECT_EQ(driver.GetUI2(kComPort), 0);
-    EXPECT_EQ(driver.GetUI4(kBaudRate), 0u);
+    EXPECT_EQ(driver.GetUI2(member::ComPort), 0);
+    EXPECT_EQ(driver.GetUI4(member::BaudRate), 0u);
     EXPECT_FALSE(testsupport::FileExists(work_.file("callflow.txt")));
 }
 
@@ -175,10 +119,10 @@ TEST_F(Component, WithoutASavedSpeedNeitherIsTakenNorTheTraceMask) {
 
 TEST_F(Component, MinBillIsKeptInWholeUnits) {
     Driver driver = Create();
-    EXPECT_EQ(driver.Put(kMinBill, Cy(5000)).hr, S_OK);  // 0.5
-    EXPECT_EQ(driver.GetCy(kMinBill), 10000);
-    EXPECT_EQ(driver.Put(kMinBill, Cy(129999)).hr, S_OK);  // 12.9999 truncates to 12
-    EXPECT_EQ(driver.GetCy(kMinBill), 120000);
+    EXPECT_EQ(driver.Put(member::MinBill, Cy(5000)).hr, S_OK);  // 0.5
+    EXPECT_EQ(driver.GetCy(member::MinBill), 10000);
+    EXPECT_EQ(driver.Put(member::MinBill, Cy(129999)).hr, S_OK);  // 12.9999 truncates to 12
+    EXPECT_EQ(driver.GetCy(member::MinBill), 120000);
     // Saved at once.
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Orvane\\Brontl\\Settings\\Fiscal", 0,
@@ -194,13 +138,13 @@ TEST_F(Component, MinBillIsKeptInWholeUnits) {
 
     // The setting is a 32-bit word: a bill beyond it is refused, not kept half.
     for (LONGLONG refused : {0LL, -10000LL, 0x100000000LL * 10000}) {
-        const Call call = driver.Put(kMinBill, Cy(refused));
+        const Call call = driver.Put(member::MinBill, Cy(refused));
         EXPECT_EQ(call.hr, DISP_E_EXCEPTION) << refused;
         EXPECT_EQ(call.scode, E_FAIL) << refused;
     }
-    EXPECT_EQ(driver.GetCy(kMinBill), 120000);
-    EXPECT_EQ(driver.Put(kMinBill, Cy(0xFFFFFFFFLL * 10000 + 9999)).hr, S_OK);
-    EXPECT_EQ(driver.GetCy(kMinBill), 0xFFFFFFFFLL * 10000);
+    EXPECT_EQ(driver.GetCy(member::MinBill), 120000);
+    EXPECT_EQ(driver.Put(member::MinBill, Cy(0xFFFFFFFFLL * 10000 + 9999)).hr, S_OK);
+    EXPECT_EQ(driver.GetCy(member::MinBill), 0xFFFFFFFFLL * 10000);
 }
 
 TEST_F(Component, TheSettingsMonitorServesEveryObjectUntilTheLastIsReleased) {
@@ -220,59 +164,59 @@ TEST_F(Component, TheSettingsMonitorServesEveryObjectUntilTheLastIsReleased) {
     RegCloseKey(key);
     // The monitor reacts in milliseconds; the bound only stops a broken test.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (second.GetCy(kMinBill) != 70000 && std::chrono::steady_clock::now() < deadline) {
+    while (second.GetCy(member::MinBill) != 70000 && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    EXPECT_EQ(second.GetCy(kMinBill), 70000);
+    EXPECT_EQ(second.GetCy(member::MinBill), 70000);
 }
 
 TEST_F(Component, QuantityPrecisionIsClamped) {
     Driver driver = Create();
     for (const auto& [written, read] : {std::pair{7, 3}, {-2, 0}, {2, 2}, {3, 3}, {0, 0}}) {
-        EXPECT_EQ(driver.Put(kQuantityPrecision, I4(written)).hr, S_OK);
-        EXPECT_EQ(driver.GetI4(kQuantityPrecision), read) << written;
+        EXPECT_EQ(driver.Put(member::QuantityPrecision, I4(written)).hr, S_OK);
+        EXPECT_EQ(driver.GetI4(member::QuantityPrecision), read) << written;
     }
 }
 
 TEST_F(Component, HyphenationLengthRefusesZeroAndKeepsTheSetting) {
     Driver driver = Create();
-    EXPECT_EQ(driver.Put(kLongNamesHyphenationLength, UI2(20)).hr, S_OK);
-    Call call = driver.Put(kLongNamesHyphenationLength, UI2(0));
+    EXPECT_EQ(driver.Put(member::LongNamesHyphenationLength, UI2(20)).hr, S_OK);
+    Call call = driver.Put(member::LongNamesHyphenationLength, UI2(0));
     EXPECT_EQ(call.hr, DISP_E_EXCEPTION);
     EXPECT_EQ(call.scode, E_FAIL);
-    EXPECT_EQ(driver.GetUI2(kLongNamesHyphenationLength), 20);
-    call = driver.Put(kLongNamesHyphenationLength2, I4(-5));
+    EXPECT_EQ(driver.GetUI2(member::LongNamesHyphenationLength), 20);
+    call = driver.Put(member::LongNamesHyphenationLength2, I4(-5));
     EXPECT_EQ(call.scode, E_FAIL);
-    EXPECT_EQ(driver.GetI4(kLongNamesHyphenationLength2), 20);
-    EXPECT_EQ(driver.Put(kLongNamesHyphenationLength2, I4(1)).hr, S_OK);
-    EXPECT_EQ(driver.GetUI2(kLongNamesHyphenationLength), 1);
+    EXPECT_EQ(driver.GetI4(member::LongNamesHyphenationLength2), 20);
+    EXPECT_EQ(driver.Put(member::LongNamesHyphenationLength2, I4(1)).hr, S_OK);
+    EXPECT_EQ(driver.GetUI2(member::LongNamesHyphenationLength), 1);
 }
 
 TEST_F(Component, JournalDownloadFlagAndQrCodeValues) {
     Driver driver = Create();
-    EXPECT_EQ(driver.Put(kNecessityToDownloadEJ, I4(5)).hr, S_OK);
-    EXPECT_EQ(driver.GetI4(kNecessityToDownloadEJ), 1);
-    EXPECT_EQ(driver.Put(kNecessityToDownloadEJ, I4(0)).hr, S_OK);
-    EXPECT_EQ(driver.GetI4(kNecessityToDownloadEJ), 0);
+    EXPECT_EQ(driver.Put(member::NecessityToDownloadEJ, I4(5)).hr, S_OK);
+    EXPECT_EQ(driver.GetI4(member::NecessityToDownloadEJ), 1);
+    EXPECT_EQ(driver.Put(member::NecessityToDownloadEJ, I4(0)).hr, S_OK);
+    EXPECT_EQ(driver.GetI4(member::NecessityToDownloadEJ), 0);
 
-    EXPECT_EQ(driver.Put(kQRCodeSize, I4(0)).scode, E_FAIL);
-    EXPECT_EQ(driver.Put(kQRCodeVersion, I4(-1)).scode, E_FAIL);
-    EXPECT_EQ(driver.Put(kQRCodeSize, I4(70000)).hr, S_OK);
-    EXPECT_EQ(driver.GetI4(kQRCodeSize), 70000);
-    EXPECT_EQ(driver.GetI4(kQRCodeVersion), 2);
+    EXPECT_EQ(driver.Put(member::QRCodeSize, I4(0)).scode, E_FAIL);
+    EXPECT_EQ(driver.Put(member::QRCodeVersion, I4(-1)).scode, E_FAIL);
+    EXPECT_EQ(driver.Put(member::QRCodeSize, I4(70000)).hr, S_OK);
+    EXPECT_EQ(driver.GetI4(member::QRCodeSize), 70000);
+    EXPECT_EQ(driver.GetI4(member::QRCodeVersion), 2);
 }
 
 TEST_F(Component, TracePathIsKeptByTheSettingsAndMustFitTheirBuffer) {
     Driver driver = Create();
     const std::u16string path = Wide("/tmp/журнал/tracexch.log");
-    EXPECT_EQ(driver.Put(kTracePath, Text(path)).hr, S_OK);
-    EXPECT_EQ(driver.GetText(kTracePath), path);
-    const Call call = driver.Put(kTracePath, Text(Repeat(u'a', 260)));
+    EXPECT_EQ(driver.Put(member::TracePath, Text(path)).hr, S_OK);
+    EXPECT_EQ(driver.GetText(member::TracePath), path);
+    const Call call = driver.Put(member::TracePath, Text(Repeat(u'a', 260)));
     EXPECT_EQ(call.hr, DISP_E_EXCEPTION);
     EXPECT_EQ(call.scode, E_INVALIDARG);
-    EXPECT_EQ(driver.GetText(kTracePath), path);
-    EXPECT_EQ(driver.Put(kTracePath, Text(Repeat(u'b', 259))).hr, S_OK);
-    EXPECT_EQ(driver.GetText(kTracePath), Repeat(u'b', 259));
+    EXPECT_EQ(driver.GetText(member::TracePath), path);
+    EXPECT_EQ(driver.Put(member::TracePath, Text(Repeat(u'b', 259))).hr, S_OK);
+    EXPECT_EQ(driver.GetText(member::TracePath), Repeat(u'b', 259));
 }
 
 // ---- texts ----
@@ -280,29 +224,29 @@ TEST_F(Component, TracePathIsKeptByTheSettingsAndMustFitTheirBuffer) {
 TEST_F(Component, TextsRoundTripThroughTheAnsiCodePage) {
     Driver driver = Create();
     const std::u16string article = Wide("Хлеб «Бородинский» №1 ёЁ");
-    EXPECT_EQ(driver.Put(kArticle, Text(article)).hr, S_OK);
-    EXPECT_EQ(driver.GetText(kArticle), article);
+    EXPECT_EQ(driver.Put(member::Article, Text(article)).hr, S_OK);
+    EXPECT_EQ(driver.GetText(member::Article), article);
     // A character the code page does not have cannot survive.
-    EXPECT_EQ(driver.Put(kArticle, Text(u"a\u4E2Db")).hr, S_OK);
-    EXPECT_EQ(driver.GetText(kArticle), u"a?b");
+    EXPECT_EQ(driver.Put(member::Article, Text(u"a\u4E2Db")).hr, S_OK);
+    EXPECT_EQ(driver.GetText(member::Article), u"a?b");
     VARIANT empty;
     VariantInit(&empty);
     empty.vt = VT_BSTR;
     empty.bstrVal = nullptr;
-    EXPECT_EQ(driver.Put(kArticle, empty).hr, S_OK);
-    EXPECT_EQ(driver.GetText(kArticle), u"");
+    EXPECT_EQ(driver.Put(member::Article, empty).hr, S_OK);
+    EXPECT_EQ(driver.GetText(member::Article), u"");
     // A short-name twin reaches the same text.
-    EXPECT_EQ(driver.Put(kTaxAuthControlUnitPassword2, Text(Wide("пароль"))).hr, S_OK);
-    EXPECT_EQ(driver.GetText(kTaxAuthoritiesControlUnitPassword), Wide("пароль"));
+    EXPECT_EQ(driver.Put(member::TaxAuthControlUnitPassword2, Text(Wide("пароль"))).hr, S_OK);
+    EXPECT_EQ(driver.GetText(member::TaxAuthoritiesControlUnitPassword), Wide("пароль"));
 }
 
 TEST_F(Component, TextToPrintKeepsItsFirst512Characters) {
     Driver driver = Create();
     const std::u16string text = Repeat(u'Ж', 500) + Repeat(u'x', 100);
-    EXPECT_EQ(driver.Put(kTextToPrint, Text(text)).hr, S_OK);
-    EXPECT_EQ(driver.GetText(kTextToPrint), text.substr(0, 512));
-    EXPECT_EQ(driver.Put(kTextToPrint, Text(Repeat(u'y', 512))).hr, S_OK);
-    EXPECT_EQ(driver.GetText(kTextToPrint), Repeat(u'y', 512));
+    EXPECT_EQ(driver.Put(member::TextToPrint, Text(text)).hr, S_OK);
+    EXPECT_EQ(driver.GetText(member::TextToPrint), text.substr(0, 512));
+    EXPECT_EQ(driver.Put(member::TextToPrint, Text(Repeat(u'y', 512))).hr, S_OK);
+    EXPECT_EQ(driver.GetText(member::TextToPrint), Repeat(u'y', 512));
 }
 
 // ---- arrays ----
@@ -311,14 +255,14 @@ TEST_F(Component, StringTableItemsCheckTheirShape) {
     Driver driver = Create();
     VARIANT value;
     VariantInit(&value);
-    Call call = driver.Get(kStringTableItems, &value);
+    Call call = driver.Get(member::StringTableItems, &value);
     EXPECT_EQ(call.hr, DISP_E_EXCEPTION);
     EXPECT_EQ(call.scode, E_FAIL);
 
     SAFEARRAYBOUND bounds[2] = {{2, 0}, {2, 0}};
     for (SAFEARRAY* refused : {SafeArrayCreate(VT_BSTR, 2, bounds), TextVector(1, {u"a", u"b"}),
                                NumberVector<USHORT>(VT_UI2, {1, 2})}) {
-        call = driver.Put(kStringTableItems, Array(refused));
+        call = driver.Put(member::StringTableItems, Array(refused));
         EXPECT_EQ(call.hr, DISP_E_EXCEPTION);
         EXPECT_EQ(call.scode, E_INVALIDARG);
     }
@@ -327,18 +271,20 @@ TEST_F(Component, StringTableItemsCheckTheirShape) {
     VariantInit(&nowhere);
     nowhere.vt = VT_BYREF | VT_ARRAY | VT_BSTR;
     nowhere.pparray = nullptr;
-    call = driver.Put(kStringTableItems, nowhere);
+    call = driver.Put(member::StringTableItems, nowhere);
     EXPECT_EQ(call.hr, DISP_E_EXCEPTION);
     EXPECT_EQ(call.scode, E_INVALIDARG);
     // Not an array at all: the argument does not coerce.
-    call = driver.Put(kStringTableItems, Text(u"a"));
+    call = driver.Put(member::StringTableItems, Text(u"a"));
     EXPECT_EQ(call.hr, DISP_E_TYPEMISMATCH);
     EXPECT_EQ(call.argumentError, 0u);
 
-    EXPECT_EQ(driver.Put(kStringTableItems, Array(TextVector(0, {u"один", u"", u"три"}))).hr, S_OK);
+    EXPECT_EQ(driver.Put(member::StringTableItems, Array(TextVector(0, {u"один", u"", u"три"}))).hr,
+              S_OK);
     // A refused array leaves the held one.
-    EXPECT_EQ(driver.Put(kStringTableItems, Array(TextVector(1, {u"x"}))).scode, E_INVALIDARG);
-    ASSERT_EQ(driver.Get(kStringTableItems, &value).hr, S_OK);
+    EXPECT_EQ(driver.Put(member::StringTableItems, Array(TextVector(1, {u"x"}))).scode,
+              E_INVALIDARG);
+    ASSERT_EQ(driver.Get(member::StringTableItems, &value).hr, S_OK);
     ASSERT_EQ(value.vt, VT_ARRAY | VT_BSTR);
     LONG upper = -1;
     SafeArrayGetUBound(value.parray, 1, &upper);
@@ -355,26 +301,29 @@ TEST_F(Component, IntegerItemsAndTheir32BitTwin) {
     Driver driver = Create();
     VARIANT value;
     VariantInit(&value);
-    EXPECT_EQ(driver.Get(kIntegerTableItems2, &value).scode, E_FAIL);
+    EXPECT_EQ(driver.Get(member::IntegerTableItems2, &value).scode, E_FAIL);
     // The twin takes only 32-bit elements, the main member only 16-bit ones.
-    EXPECT_EQ(driver.Put(kIntegerTableItems2, Array(NumberVector<USHORT>(VT_UI2, {1}))).scode,
-              E_INVALIDARG);
-    EXPECT_EQ(driver.Put(kIntegerTableItems, Array(NumberVector<LONG>(VT_I4, {1}))).scode,
+    EXPECT_EQ(
+        driver.Put(member::IntegerTableItems2, Array(NumberVector<USHORT>(VT_UI2, {1}))).scode,
+        E_INVALIDARG);
+    EXPECT_EQ(driver.Put(member::IntegerTableItems, Array(NumberVector<LONG>(VT_I4, {1}))).scode,
               E_INVALIDARG);
 
-    EXPECT_EQ(driver.Put(kIntegerTableItems2, Array(NumberVector<LONG>(VT_I4, {70000, 5, -1}))).hr,
-              S_OK);
-    ASSERT_EQ(driver.Get(kIntegerTableItems, &value).hr, S_OK);
+    EXPECT_EQ(
+        driver.Put(member::IntegerTableItems2, Array(NumberVector<LONG>(VT_I4, {70000, 5, -1}))).hr,
+        S_OK);
+    ASSERT_EQ(driver.Get(member::IntegerTableItems, &value).hr, S_OK);
     EXPECT_EQ(value.vt, VT_ARRAY | VT_UI2);
     EXPECT_EQ(Numbers(value), (std::vector<LONG>{4464, 5, 65535}));
     VariantClear(&value);
-    ASSERT_EQ(driver.Get(kIntegerTableItems2, &value).hr, S_OK);
+    ASSERT_EQ(driver.Get(member::IntegerTableItems2, &value).hr, S_OK);
     EXPECT_EQ(value.vt, VT_ARRAY | VT_I4);
     EXPECT_EQ(Numbers(value), (std::vector<LONG>{4464, 5, 65535}));
     VariantClear(&value);
 
-    EXPECT_EQ(driver.Put(kIntegerTableItems, Array(NumberVector<USHORT>(VT_UI2, {}))).hr, S_OK);
-    ASSERT_EQ(driver.Get(kIntegerTableItems2, &value).hr, S_OK);
+    EXPECT_EQ(driver.Put(member::IntegerTableItems, Array(NumberVector<USHORT>(VT_UI2, {}))).hr,
+              S_OK);
+    ASSERT_EQ(driver.Get(member::IntegerTableItems2, &value).hr, S_OK);
     EXPECT_TRUE(Numbers(value).empty());
     VariantClear(&value);
 }
@@ -383,93 +332,93 @@ TEST_F(Component, IntegerItemsAndTheir32BitTwin) {
 
 TEST_F(Component, TwinsReachTheMainMembersFields) {
     Driver driver = Create();
-    EXPECT_EQ(driver.Put(kComPort2, I4(70000)).hr, S_OK);
-    EXPECT_EQ(driver.GetUI2(kComPort), 4464);
-    EXPECT_EQ(driver.GetI4(kComPort2), 4464);
-    EXPECT_EQ(driver.Put(kComPort, UI2(65535)).hr, S_OK);
-    EXPECT_EQ(driver.GetI4(kComPort2), 65535);  // widened without sign
+    EXPECT_EQ(driver.Put(member::ComPort2, I4(70000)).hr, S_OK);
+    EXPECT_EQ(driver.GetUI2(member::ComPort), 4464);
+    EXPECT_EQ(driver.GetI4(member::ComPort2), 4464);
+    EXPECT_EQ(driver.Put(member::ComPort, UI2(65535)).hr, S_OK);
+    EXPECT_EQ(driver.GetI4(member::ComPort2), 65535);  // widened without sign
 
-    EXPECT_EQ(driver.Put(kSelectFromNumber2, I4(65537)).hr, S_OK);
-    EXPECT_EQ(driver.GetUI2(kSelectFromNumber), 1);
+    EXPECT_EQ(driver.Put(member::SelectFromNumber2, I4(65537)).hr, S_OK);
+    EXPECT_EQ(driver.GetUI2(member::SelectFromNumber), 1);
 
     // A 32-bit field seen through the 16-bit main member and the 32-bit twin.
-    EXPECT_EQ(driver.Put(kSessionNumber2, I4(0x12345)).hr, S_OK);
-    EXPECT_EQ(driver.GetUI2(kSessionNumber), 0x2345);
-    EXPECT_EQ(driver.GetI4(kSessionNumber2), 0x12345);
-    EXPECT_EQ(driver.Put(kSessionNumber, UI2(7)).hr, S_OK);
-    EXPECT_EQ(driver.GetI4(kSessionNumber2), 7);
+    EXPECT_EQ(driver.Put(member::SessionNumber2, I4(0x12345)).hr, S_OK);
+    EXPECT_EQ(driver.GetUI2(member::SessionNumber), 0x2345);
+    EXPECT_EQ(driver.GetI4(member::SessionNumber2), 0x12345);
+    EXPECT_EQ(driver.Put(member::SessionNumber, UI2(7)).hr, S_OK);
+    EXPECT_EQ(driver.GetI4(member::SessionNumber2), 7);
 
-    EXPECT_EQ(driver.Put(kElectronicJournalCrc2, I4(-1)).hr, S_OK);
-    EXPECT_EQ(driver.GetUI4(kElectronicJournalCrc), 0xFFFFFFFFu);
+    EXPECT_EQ(driver.Put(member::ElectronicJournalCRC2, I4(-1)).hr, S_OK);
+    EXPECT_EQ(driver.GetUI4(member::ElectronicJournalCRC), 0xFFFFFFFFu);
 
-    EXPECT_EQ(driver.Put(kTraceMask2, I4(0)).hr, S_OK);
-    EXPECT_EQ(driver.GetUI2(kTraceMask), 0);
+    EXPECT_EQ(driver.Put(member::TraceMask2, I4(0)).hr, S_OK);
+    EXPECT_EQ(driver.GetUI2(member::TraceMask), 0);
 }
 
 TEST_F(Component, InitializationOptionsCarryTheRestaurantMode) {
     Driver driver = Create();
-    EXPECT_EQ(driver.Put(kInitializationOptions, UI2(0x0400)).hr, S_OK);
-    EXPECT_EQ(driver.GetUI2(kStateRestaurantMode), 1);
-    EXPECT_EQ(driver.GetI4(kStateRestaurantMode2), 1);
-    EXPECT_EQ(driver.GetI4(kInitializationOptions2), 0x0400);
-    EXPECT_EQ(driver.Put(kInitializationOptions2, I4(0x10200)).hr, S_OK);
-    EXPECT_EQ(driver.GetUI2(kInitializationOptions), 0x0200);
-    EXPECT_EQ(driver.GetUI2(kStateRestaurantMode), 0);
+    EXPECT_EQ(driver.Put(member::InitializationOptions, UI2(0x0400)).hr, S_OK);
+    EXPECT_EQ(driver.GetUI2(member::StateRestaurantMode), 1);
+    EXPECT_EQ(driver.GetI4(member::StateRestaurantMode2), 1);
+    EXPECT_EQ(driver.GetI4(member::InitializationOptions2), 0x0400);
+    EXPECT_EQ(driver.Put(member::InitializationOptions2, I4(0x10200)).hr, S_OK);
+    EXPECT_EQ(driver.GetUI2(member::InitializationOptions), 0x0200);
+    EXPECT_EQ(driver.GetUI2(member::StateRestaurantMode), 0);
 }
 
 TEST_F(Component, UnknownOptionsAreAskedOfThePrinterAndAFailureStaysInTheResultCode) {
     Driver driver = Create();
     // No link: the read fails, the getter does not.
-    EXPECT_EQ(driver.GetUI2(kInitializationOptions), 0);
-    EXPECT_EQ(driver.GetI2(kResultCode), -9003);
+    EXPECT_EQ(driver.GetUI2(member::InitializationOptions), 0);
+    EXPECT_EQ(driver.GetI2(member::ResultCode), -9003);
 }
 
 // ---- methods, result code and error information ----
 
 TEST_F(Component, AFailingMethodCarriesItsDescription) {
     Driver driver = Create();
-    const Call call = driver.Method(kRefreshStatus);
+    const Call call = driver.Method(member::RefreshStatus);
     EXPECT_EQ(call.hr, DISP_E_EXCEPTION);
     EXPECT_EQ(call.scode, kNoPortHResult);
     // The words are still unknown (0xFFFF), which includes the blocked bit.
     const std::string expected = "Драйвер: не задан COM-порт. ФР заблокирован";
     EXPECT_EQ(call.description, expected);
     EXPECT_EQ(call.source, "BrontalOcx.DrvKeltor");
-    EXPECT_EQ(driver.GetI2(kResultCode), -9003);
-    EXPECT_EQ(driver.GetText(kResultCodeDescription), Wide(expected));
+    EXPECT_EQ(driver.GetI2(member::ResultCode), -9003);
+    EXPECT_EQ(driver.GetText(member::ResultCodeDescription), Wide(expected));
     // A stored property neither changes the code nor inherits the error information.
-    EXPECT_EQ(driver.Put(kPrice, Cy(1)).hr, S_OK);
-    EXPECT_EQ(driver.GetI2(kResultCode), -9003);
-    const Call refused = driver.Put(kMinBill, Cy(0));
+    EXPECT_EQ(driver.Put(member::Price, Cy(1)).hr, S_OK);
+    EXPECT_EQ(driver.GetI2(member::ResultCode), -9003);
+    const Call refused = driver.Put(member::MinBill, Cy(0));
     EXPECT_EQ(refused.scode, E_FAIL);
     EXPECT_EQ(refused.description, "");
 }
 
 TEST_F(Component, ASuccessfulMethodClearsTheDescription) {
     Driver driver = Create();
-    driver.Method(kRefreshStatus);
-    EXPECT_EQ(driver.Method(kDisconnect).hr, S_OK);
-    EXPECT_EQ(driver.GetI2(kResultCode), 0);
-    EXPECT_EQ(driver.GetText(kResultCodeDescription), u"");
+    driver.Method(member::RefreshStatus);
+    EXPECT_EQ(driver.Method(member::Disconnect).hr, S_OK);
+    EXPECT_EQ(driver.GetI2(member::ResultCode), 0);
+    EXPECT_EQ(driver.GetText(member::ResultCodeDescription), u"");
 }
 
 TEST_F(Component, AMethodWithoutALinkAnswersTheLinkCode) {
     Driver driver = Create();
-    const Call call = driver.Method(kSale);
+    const Call call = driver.Method(member::Sale);
     EXPECT_EQ(call.hr, DISP_E_EXCEPTION);
     EXPECT_EQ(call.scode, static_cast<HRESULT>(0x8004232B));
-    EXPECT_EQ(driver.GetI2(kResultCode), -9003);
+    EXPECT_EQ(driver.GetI2(member::ResultCode), -9003);
 }
 
 TEST_F(Component, TwoObjectsShareTheResultCode) {
     Driver first = Create();
     Driver second = Create();
-    first.Method(kRefreshStatus);
-    EXPECT_EQ(second.GetI2(kResultCode), -9003);
+    first.Method(member::RefreshStatus);
+    EXPECT_EQ(second.GetI2(member::ResultCode), -9003);
     // The description belongs to the object whose method ran.
-    EXPECT_EQ(second.GetText(kResultCodeDescription), u"");
-    EXPECT_EQ(second.Method(kDisconnect).hr, S_OK);
-    EXPECT_EQ(first.GetI2(kResultCode), 0);
+    EXPECT_EQ(second.GetText(member::ResultCodeDescription), u"");
+    EXPECT_EQ(second.Method(member::Disconnect).hr, S_OK);
+    EXPECT_EQ(first.GetI2(member::ResultCode), 0);
 }
 
 // ---- Automation's rules at Invoke ----
@@ -480,52 +429,53 @@ TEST_F(Component, InvokeAnswersAsAutomationDoes) {
     VariantInit(&value);
     EXPECT_EQ(driver.Get(999, &value).hr, DISP_E_MEMBERNOTFOUND);
     EXPECT_EQ(driver.Get(0, &value).hr, DISP_E_MEMBERNOTFOUND);
-    EXPECT_EQ(driver.Put(kStatus, UI2(1)).hr, DISP_E_MEMBERNOTFOUND);  // read-only
-    EXPECT_EQ(driver.Get(kSale, &value).hr, DISP_E_MEMBERNOTFOUND);    // a method
-    EXPECT_EQ(driver.Method(kPrice).hr, DISP_E_MEMBERNOTFOUND);        // a property
-    EXPECT_EQ(driver.Invoke(kPrice, DISPATCH_PROPERTYGET, {I4(1)}, false, &value).hr,
+    EXPECT_EQ(driver.Put(member::Status, UI2(1)).hr, DISP_E_MEMBERNOTFOUND);  // read-only
+    EXPECT_EQ(driver.Get(member::Sale, &value).hr, DISP_E_MEMBERNOTFOUND);    // a method
+    EXPECT_EQ(driver.Method(member::Price).hr, DISP_E_MEMBERNOTFOUND);        // a property
+    EXPECT_EQ(driver.Invoke(member::Price, DISPATCH_PROPERTYGET, {I4(1)}, false, &value).hr,
               DISP_E_BADPARAMCOUNT);
-    EXPECT_EQ(driver.Invoke(kSale, DISPATCH_METHOD, {I4(1)}, false, nullptr).hr,
+    EXPECT_EQ(driver.Invoke(member::Sale, DISPATCH_METHOD, {I4(1)}, false, nullptr).hr,
               DISP_E_BADPARAMCOUNT);
-    EXPECT_EQ(driver.Invoke(kPrice, DISPATCH_PROPERTYPUT, {}, false, nullptr).hr,
+    EXPECT_EQ(driver.Invoke(member::Price, DISPATCH_PROPERTYPUT, {}, false, nullptr).hr,
               DISP_E_PARAMNOTOPTIONAL);
-    EXPECT_EQ(driver.Invoke(kPrice, DISPATCH_PROPERTYPUT, {Cy(1)}, false, nullptr).hr,
+    EXPECT_EQ(driver.Invoke(member::Price, DISPATCH_PROPERTYPUT, {Cy(1)}, false, nullptr).hr,
               DISP_E_PARAMNOTOPTIONAL);
     VARIANT missing;
     VariantInit(&missing);
     missing.vt = VT_ERROR;
     missing.scode = DISP_E_PARAMNOTFOUND;
-    EXPECT_EQ(driver.Put(kPrice, missing).hr, DISP_E_PARAMNOTOPTIONAL);
+    EXPECT_EQ(driver.Put(member::Price, missing).hr, DISP_E_PARAMNOTOPTIONAL);
 
-    Call call = driver.Put(kPrice, Text(u"abc"));
+    Call call = driver.Put(member::Price, Text(u"abc"));
     EXPECT_EQ(call.hr, DISP_E_TYPEMISMATCH);
     EXPECT_EQ(call.argumentError, 0u);
-    call = driver.Put(kComPort, I4(70000));
+    call = driver.Put(member::ComPort, I4(70000));
     EXPECT_EQ(call.hr, DISP_E_OVERFLOW);
     EXPECT_EQ(call.argumentError, 0u);
 
     // Arguments are coerced to the member's type.
-    EXPECT_EQ(driver.Put(kPrice, Text(u"12.5")).hr, S_OK);
-    EXPECT_EQ(driver.GetCy(kPrice), 125000);
-    EXPECT_EQ(driver.Put(kComPort, I4(7)).hr, S_OK);
-    EXPECT_EQ(driver.GetUI2(kComPort), 7);
+    EXPECT_EQ(driver.Put(member::Price, Text(u"12.5")).hr, S_OK);
+    EXPECT_EQ(driver.GetCy(member::Price), 125000);
+    EXPECT_EQ(driver.Put(member::ComPort, I4(7)).hr, S_OK);
+    EXPECT_EQ(driver.GetUI2(member::ComPort), 7);
     // A by-reference argument is read through.
     LONG port = 9;
     VARIANT byRef;
     VariantInit(&byRef);
     byRef.vt = VT_BYREF | VT_I4;
     byRef.plVal = &port;
-    EXPECT_EQ(driver.Put(kComPort, byRef).hr, S_OK);
-    EXPECT_EQ(driver.GetUI2(kComPort), 9);
+    EXPECT_EQ(driver.Put(member::ComPort, byRef).hr, S_OK);
+    EXPECT_EQ(driver.GetUI2(member::ComPort), 9);
 
     // Visual Basic reads properties with METHOD | PROPERTYGET.
-    ASSERT_EQ(driver.Invoke(kPrice, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {}, false, &value).hr,
-              S_OK);
+    ASSERT_EQ(
+        driver.Invoke(member::Price, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {}, false, &value).hr,
+        S_OK);
     EXPECT_EQ(value.vt, VT_CY);
-    EXPECT_EQ(driver.Invoke(kPrice, DISPATCH_PROPERTYGET, {}, false, nullptr).hr, S_OK);
+    EXPECT_EQ(driver.Invoke(member::Price, DISPATCH_PROPERTYGET, {}, false, nullptr).hr, S_OK);
 
-    EXPECT_EQ(driver.get()->Invoke(kPrice, IID_IDispatch, 0, DISPATCH_PROPERTYGET, nullptr, &value,
-                                   nullptr, nullptr),
+    EXPECT_EQ(driver.get()->Invoke(member::Price, IID_IDispatch, 0, DISPATCH_PROPERTYGET, nullptr,
+                                   &value, nullptr, nullptr),
               DISP_E_UNKNOWNINTERFACE);
 }
 
@@ -537,9 +487,9 @@ TEST_F(Component, NamesAreFoundWithoutRegardToCase) {
     };
     DISPID dispid = 0;
     EXPECT_EQ(find(u"price", &dispid), S_OK);
-    EXPECT_EQ(dispid, kPrice);
+    EXPECT_EQ(dispid, member::Price);
     EXPECT_EQ(find(u"PRINTERNAME", &dispid), S_OK);
-    EXPECT_EQ(dispid, kPrinterName);
+    EXPECT_EQ(dispid, member::PrinterName);
     EXPECT_EQ(find(u"StateTaxAuthControlUnitPresnt2", &dispid), S_OK);
     EXPECT_EQ(dispid, 305);
     EXPECT_EQ(find(u"Pric", &dispid), DISP_E_UNKNOWNNAME);
@@ -547,7 +497,7 @@ TEST_F(Component, NamesAreFoundWithoutRegardToCase) {
     LPOLESTR two[] = {const_cast<LPOLESTR>(u"Sale"), const_cast<LPOLESTR>(u"Value")};
     DISPID dispids[2] = {};
     EXPECT_EQ(driver.get()->GetIDsOfNames(IID_NULL, two, 2, 0, dispids), DISP_E_UNKNOWNNAME);
-    EXPECT_EQ(dispids[0], kSale);
+    EXPECT_EQ(dispids[0], member::Sale);
     EXPECT_EQ(dispids[1], DISPID_UNKNOWN);
     UINT count = 7;
     EXPECT_EQ(driver.get()->GetTypeInfoCount(&count), S_OK);
@@ -558,18 +508,18 @@ TEST_F(Component, NamesAreFoundWithoutRegardToCase) {
 
 TEST_F(Component, CallFlowLinesOfAccessorsAndMethods) {
     Driver driver = Create();
-    EXPECT_EQ(driver.Put(kTraceMask, UI2(8)).hr, S_OK);
-    driver.GetCy(kPrice);
-    driver.GetUI2(kStatus);
-    driver.GetUI2(kStateBlocked);
-    driver.GetUI2(kStateControlUnitPresent);
-    driver.Method(kRefreshStatus);
-    driver.GetUI2(kInitializationOptions);
-    driver.Put(kStringTableItems, Array(TextVector(0, {u"a"})));
-    driver.Method(kSale);
-    driver.Put(kLongNamesHyphenationLength, UI2(0));
-    EXPECT_EQ(driver.Put(kTraceMask, UI2(0)).hr, S_OK);
-    driver.GetCy(kPrice);
+    EXPECT_EQ(driver.Put(member::TraceMask, UI2(8)).hr, S_OK);
+    driver.GetCy(member::Price);
+    driver.GetUI2(member::Status);
+    driver.GetUI2(member::StateBlocked);
+    driver.GetUI2(member::StateTaxAuthoritiesControlUnitPresent);
+    driver.Method(member::RefreshStatus);
+    driver.GetUI2(member::InitializationOptions);
+    driver.Put(member::StringTableItems, Array(TextVector(0, {u"a"})));
+    driver.Method(member::Sale);
+    driver.Put(member::LongNamesHyphenationLength, UI2(0));
+    EXPECT_EQ(driver.Put(member::TraceMask, UI2(0)).hr, S_OK);
+    driver.GetCy(member::Price);
     EXPECT_EQ(MaskedCallFlow(work_.file("callflow.txt")),
               "{stamp}CDrvKeltor::put_TraceMask() done, res=0(0)\r\n"
               "{stamp}CDrvKeltor::get_Price() try...\r\n"
@@ -615,14 +565,14 @@ TEST_F(Component, TheVtableFollowsTheCatalogue) {
     CY read = {};
     EXPECT_EQ(keltor->get_Price(&read), S_OK);
     EXPECT_EQ(read.int64, 123456);
-    EXPECT_EQ(driver.GetCy(kPrice), 123456);
+    EXPECT_EQ(driver.GetCy(member::Price), 123456);
 
     // The one member whose put entry comes before its get entry.
     EXPECT_EQ(keltor->put_ElectronicJournalCRC(0xCAFEF00D), S_OK);
     ULONG crc = 0;
     EXPECT_EQ(keltor->get_ElectronicJournalCRC(&crc), S_OK);
     EXPECT_EQ(crc, 0xCAFEF00Du);
-    EXPECT_EQ(driver.GetUI4(kElectronicJournalCrc), 0xCAFEF00Du);
+    EXPECT_EQ(driver.GetUI4(member::ElectronicJournalCRC), 0xCAFEF00Du);
 
     // Entries past the first hundred still land where the catalogue puts them.
     EXPECT_EQ(keltor->put_QuantityPrecision(9), S_OK);
@@ -646,26 +596,8 @@ TEST_F(Component, TheVtableFollowsTheCatalogue) {
 DEFINE_GUID(IID_OuterOnly, 0x9D3C6E10, 0x2A47, 0x4B8F, 0x8E, 0x21, 0x5F, 0x0C, 0x7A, 0x3B, 0x9D,
             0x11);
 
-class Outer final : public IUnknown {
-  public:
-    ULONG references = 1;
-    IUnknown* inner = nullptr;
-    int ownAnswers = 0;
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (riid == IID_IUnknown || riid == IID_OuterOnly) {
-            ++ownAnswers;
-            *ppv = this;
-            AddRef();
-            return S_OK;
-        }
-        return inner ? inner->QueryInterface(riid, ppv) : E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
-    STDMETHODIMP_(ULONG) Release() override { return --references; }
-};
-
 TEST_F(Component, AggregatedObjectDelegatesToItsOuterObject) {
-    Outer outer;
+    testsupport::Outer outer(IID_OuterOnly);
     IUnknown* inner = nullptr;
     ASSERT_EQ(CoCreateInstance(CLSID_DrvKeltor, &outer, CLSCTX_INPROC_SERVER, IID_IUnknown,
                                reinterpret_cast<void**>(&inner)),
@@ -698,7 +630,7 @@ TEST_F(Component, AggregatedObjectDelegatesToItsOuterObject) {
     outer.Release();
 
     Driver driver(dispatch);
-    EXPECT_EQ(driver.GetText(kPrinterName), u"RKM-204");
+    EXPECT_EQ(driver.GetText(member::PrinterName), u"RKM-204");
     driver.Reset();  // releases through the outer object
     outer.inner = nullptr;
     EXPECT_EQ(inner->Release(), 0u);

@@ -115,8 +115,8 @@ class Registration : public ::testing::Test {
 };
 
 TEST_F(Registration, WritesTheRegistrationTableExactly) {
-    const RunResult run = RunRegsvr({ComponentPath()});
-    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const testsupport::ProgramRun run = RunRegsvr({ComponentPath()});
+    ASSERT_EQ(run.exitCode, 0) << run.out;
     EXPECT_EQ(ClassesRoot(), Registered());
     // The GUID constants of the header are the registered ones.
     WCHAR text[40] = {};
@@ -140,8 +140,8 @@ TEST_F(Registration, RegisteringAgainRewritesTheClassKeyWhole) {
 TEST_F(Registration, UnregisteringLeavesOnlyTheSharedRoots) {
     WriteKey("CLSID\\{00000000-1111-2222-3333-444444444444}");
     ASSERT_EQ(RunRegsvr({"-s", ComponentPath()}).exitCode, 0);
-    const RunResult run = RunRegsvr({"-u", ComponentPath()});
-    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const testsupport::ProgramRun run = RunRegsvr({"-u", ComponentPath()});
+    ASSERT_EQ(run.exitCode, 0) << run.out;
     EXPECT_EQ(ClassesRoot(), (std::vector<std::string>{
                                  "AppID",
                                  "CLSID",
@@ -159,10 +159,10 @@ TEST_F(Registration, ARegistryThatCannotBeWrittenFailsTheRegistration) {
     const std::string blocked = scratch.file("not-a-folder");
     testsupport::WriteFileBytes(blocked, "x");
     setenv("BRONTAL_REGISTRY_DIR", blocked.c_str(), 1);
-    const RunResult run = RunRegsvr({ComponentPath()});
+    const testsupport::ProgramRun run = RunRegsvr({ComponentPath()});
     setenv("BRONTAL_REGISTRY_DIR", registry_.path().c_str(), 1);
-    EXPECT_EQ(run.exitCode, 5) << run.output;
-    EXPECT_NE(run.output.find("DllRegisterServer"), std::string::npos) << run.output;
+    EXPECT_EQ(run.exitCode, 5) << run.out;
+    EXPECT_NE(run.out.find("DllRegisterServer"), std::string::npos) << run.out;
 }
 
 TEST_F(Registration, TheLibraryCarriesTheProjectVersion) {

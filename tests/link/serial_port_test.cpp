@@ -9,7 +9,7 @@
 
 namespace {
 
-using linktest::PtyPeer;
+using testsupport::PtyPeer;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kPort = 7;

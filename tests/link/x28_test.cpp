@@ -8,13 +8,14 @@
 #include "AsyncComX28.h"
 #include "LinkTrace.h"
 #include "PtyPeer.h"
+#include "Wire.h"
 #include "TestSupport.h"
 #include "VirtualPrinter.h"
 
 namespace {
 
-using linktest::Frame;
-using linktest::PtyPeer;
+using testsupport::Frame;
+using testsupport::PtyPeer;
 using Clock = std::chrono::steady_clock;
 
 // Each test takes a port number of its own: the links of a process remember the sequence they
@@ -396,6 +397,19 @@ class X28PrinterTest : public TracedTest {
         return got;
     }
 
+    // The result of one exchange whose reply does not matter.
+    int ExchangeResult(bool repeat = false) {
+        std::string payload;
+        return Exchange(payload, repeat);
+    }
+
+    // The printer meets the next request with `kind`.
+    void Inject(emu::FaultKind kind) {
+        emu::Fault fault;
+        fault.kind = kind;
+        ASSERT_EQ(printer.InjectFault(fault), 0);
+    }
+
     void ExpectGoodExchange(bool repeat = false) {
         std::string payload;
         const int got = Exchange(payload, repeat);
@@ -464,22 +478,16 @@ TEST_F(X28PrinterTest, SynKeepsTheHostWaiting) {
 }
 
 TEST_F(X28PrinterTest, SilenceThenTheRepeatedRequestIsAnswered) {
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::Silence;
-    printer.InjectFault(fault);
-    std::string payload;
-    EXPECT_EQ(Exchange(payload), kX28PacketTimeout);
+    Inject(emu::FaultKind::Silence);
+    EXPECT_EQ(ExchangeResult(), kX28PacketTimeout);
     EXPECT_EQ(link->Sequence(), 'Z');
     ExpectGoodExchange(true);
     EXPECT_EQ(printer.Frames().back().sequence, 'Z');
 }
 
 TEST_F(X28PrinterTest, LostReplyThenTheRepeatIsAnsweredFromTheCache) {
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::LostReply;
-    printer.InjectFault(fault);
-    std::string payload;
-    EXPECT_EQ(Exchange(payload), kX28PacketTimeout);
+    Inject(emu::FaultKind::LostReply);
+    EXPECT_EQ(ExchangeResult(), kX28PacketTimeout);
     ExpectGoodExchange(true);
     const std::vector<emu::ReceivedFrame> frames = printer.Frames();
     ASSERT_EQ(frames.size(), 2u);
@@ -488,11 +496,8 @@ TEST_F(X28PrinterTest, LostReplyThenTheRepeatIsAnsweredFromTheCache) {
 }
 
 TEST_F(X28PrinterTest, NakThenTheRequestIsSentAgain) {
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::Nak;
-    printer.InjectFault(fault);
-    std::string payload;
-    EXPECT_EQ(Exchange(payload), kX28Refused);
+    Inject(emu::FaultKind::Nak);
+    EXPECT_EQ(ExchangeResult(), kX28Refused);
     EXPECT_EQ(link->Sequence(), 'Z');
     ExpectGoodExchange(true);
     EXPECT_EQ(link->Sequence(), '0');
@@ -510,11 +515,8 @@ TEST_F(X28PrinterTest, NoiseBeforeTheReplyIsDropped) {
 }
 
 TEST_F(X28PrinterTest, WrongSequenceDoesNotAdvance) {
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::WrongSequence;
-    printer.InjectFault(fault);
-    std::string payload;
-    EXPECT_EQ(Exchange(payload), kX28OutOfSequence);
+    Inject(emu::FaultKind::WrongSequence);
+    EXPECT_EQ(ExchangeResult(), kX28OutOfSequence);
     ASSERT_FALSE(g_calls.empty());
     EXPECT_EQ(g_calls.back(), (TraceCall{'e', "", kX28OutOfSequence}));
     EXPECT_EQ(link->Sequence(), 'Z');
@@ -524,11 +526,8 @@ TEST_F(X28PrinterTest, WrongSequenceDoesNotAdvance) {
 }
 
 TEST_F(X28PrinterTest, BadCheckByteKeepsTheCharacterForTheRepeat) {
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::BadCheckByte;
-    printer.InjectFault(fault);
-    std::string payload;
-    EXPECT_EQ(Exchange(payload), kX28BadCheckByte);
+    Inject(emu::FaultKind::BadCheckByte);
+    EXPECT_EQ(ExchangeResult(), kX28BadCheckByte);
     ASSERT_FALSE(g_calls.empty());
     EXPECT_EQ(g_calls.back(), (TraceCall{'e', "", kX28BadCheckByte}));
     EXPECT_EQ(link->Sequence(), 'Z');
@@ -541,11 +540,8 @@ TEST_F(X28PrinterTest, BadCheckByteKeepsTheCharacterForTheRepeat) {
 }
 
 TEST_F(X28PrinterTest, ANewRequestAfterAnUnansweredOneTakesTheNextCharacter) {
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::LostReply;
-    printer.InjectFault(fault);
-    std::string payload;
-    EXPECT_EQ(Exchange(payload), kX28PacketTimeout);
+    Inject(emu::FaultKind::LostReply);
+    EXPECT_EQ(ExchangeResult(), kX28PacketTimeout);
     // The printer holds 'Z' with its answer to the lost one.
     ExpectGoodExchange();
     const std::vector<emu::ReceivedFrame> frames = printer.Frames();
@@ -558,11 +554,8 @@ TEST_F(X28PrinterTest, ANewRequestAfterAnUnansweredOneTakesTheNextCharacter) {
 
 TEST_F(X28PrinterTest, ALaterLinkToThePortContinuesTheSequence) {
     ExpectGoodExchange();
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::Silence;
-    printer.InjectFault(fault);
-    std::string payload;
-    EXPECT_EQ(Exchange(payload), kX28PacketTimeout);
+    Inject(emu::FaultKind::Silence);
+    EXPECT_EQ(ExchangeResult(), kX28PacketTimeout);
     const int port = printer.PortNumber();
     link.reset();
     link = std::make_unique<AsyncComX28>(port, 9600, 0, 8, 0, 1);

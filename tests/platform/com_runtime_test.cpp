@@ -5,55 +5,22 @@
 
 #include <windows.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <string>
 #include <vector>
 
 #include "TestComponent.h"
+#include "ChildProcess.h"
+#include "OuterObject.h"
+#include "Registry.h"
 #include "TestSupport.h"
-
-extern char** environ;
 
 namespace {
 
 const std::string kComponent = BRONTAL_TESTCOMPONENT_PATH;
 
-struct RunResult {
-    int exitCode = -1;
-    std::string output;
-};
-
-// Runs regsvr with the given arguments and waits for it; output is stdout and stderr together.
-RunResult RunRegsvr(const std::vector<std::string>& arguments) {
-    testsupport::TempDir scratch;
-    const std::string outputFile = scratch.file("output.txt");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    std::vector<std::string> words = {BRONTAL_REGSVR_PATH};
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-    pid_t child = 0;
-    RunResult result;
-    if (posix_spawn(&child, BRONTAL_REGSVR_PATH, &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        if (waitpid(child, &status, 0) == child && WIFEXITED(status)) {
-            result.exitCode = WEXITSTATUS(status);
-        }
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    result.output = testsupport::ReadFileBytes(outputFile);
-    return result;
+// regsvr with the given arguments, waited for; its output and error together in `out`.
+testsupport::ProgramRun RunRegsvr(const std::vector<std::string>& arguments) {
+    return testsupport::RunProgram(BRONTAL_REGSVR_PATH, arguments, std::string(), true);
 }
 
 std::string ReadDefault(const std::string& key) {
@@ -69,16 +36,9 @@ std::string ReadDefault(const std::string& key) {
     return status == ERROR_SUCCESS ? std::string(buffer) : "<no value>";
 }
 
+// The default value of HKEY_CLASSES_ROOT\<key>.
 void WriteDefault(const std::string& key, const std::string& value) {
-    HKEY handle = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                              &handle, nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(
-        RegSetValueExA(handle, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       static_cast<DWORD>(value.size() + 1)),
-        ERROR_SUCCESS);
-    RegCloseKey(handle);
+    testsupport::WriteText(HKEY_CLASSES_ROOT, key, "", value);
 }
 
 bool ComponentLoaded() {
@@ -86,25 +46,6 @@ bool ComponentLoaded() {
     return GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, kComponent.c_str(),
                               &module) != FALSE;
 }
-
-// An outer object that aggregates the test object and answers one interface of its own.
-class Outer final : public IUnknown {
-  public:
-    ULONG references = 1;
-    IUnknown* inner = nullptr;
-    int ownAnswers = 0;
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (riid == IID_IUnknown || riid == IID_BrontalOuterOnly) {
-            ++ownAnswers;
-            *ppv = this;
-            AddRef();
-            return S_OK;
-        }
-        return inner ? inner->QueryInterface(riid, ppv) : E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
-    STDMETHODIMP_(ULONG) Release() override { return --references; }
-};
 
 class ComRuntime : public ::testing::Test {
   protected:
@@ -114,8 +55,8 @@ class ComRuntime : public ::testing::Test {
         EXPECT_FALSE(ComponentLoaded());
     }
     void Register() {
-        const RunResult run = RunRegsvr({kComponent});
-        ASSERT_EQ(run.exitCode, 0) << run.output;
+        const testsupport::ProgramRun run = RunRegsvr({kComponent});
+        ASSERT_EQ(run.exitCode, 0) << run.out;
     }
     IDispatch* CreateDispatch() {
         IDispatch* dispatch = nullptr;
@@ -129,9 +70,9 @@ class ComRuntime : public ::testing::Test {
 };
 
 TEST_F(ComRuntime, RegsvrWritesAndRemovesTheClassKeys) {
-    RunResult run = RunRegsvr({kComponent});
+    testsupport::ProgramRun run = RunRegsvr({kComponent});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.output, "DllRegisterServer in " + kComponent + " succeeded.\n");
+    EXPECT_EQ(run.out, "DllRegisterServer in " + kComponent + " succeeded.\n");
     const std::string clsidKey = "CLSID\\" TESTCOMPONENT_CLSID_TEXT;
     EXPECT_EQ(ReadDefault(clsidKey + "\\InprocServer32"), kComponent);
     EXPECT_EQ(ReadDefault(clsidKey + "\\ProgID"), TESTCOMPONENT_PROGID);
@@ -143,7 +84,7 @@ TEST_F(ComRuntime, RegsvrWritesAndRemovesTheClassKeys) {
 
     run = RunRegsvr({"-u", kComponent});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.output, "DllUnregisterServer in " + kComponent + " succeeded.\n");
+    EXPECT_EQ(run.out, "DllUnregisterServer in " + kComponent + " succeeded.\n");
     EXPECT_EQ(ReadDefault(clsidKey), "<missing>");
     EXPECT_EQ(ReadDefault(TESTCOMPONENT_PROGID), "<missing>");
     EXPECT_EQ(ReadDefault(TESTCOMPONENT_VI_PROGID), "<missing>");
@@ -158,35 +99,35 @@ TEST_F(ComRuntime, RegsvrWritesAndRemovesTheClassKeys) {
 
 TEST_F(ComRuntime, RegsvrExitCodes) {
     // Bad usage is 1, as for regsvr32, and says how to call it.
-    RunResult usage = RunRegsvr({});
+    testsupport::ProgramRun usage = RunRegsvr({});
     EXPECT_EQ(usage.exitCode, 1);
-    EXPECT_NE(usage.output.find("Usage: regsvr [-u] [-s] [-m] <library>"), std::string::npos)
-        << usage.output;
+    EXPECT_NE(usage.out.find("Usage: regsvr [-u] [-s] [-m] <library>"), std::string::npos)
+        << usage.out;
     EXPECT_EQ(RunRegsvr({"-x", kComponent}).exitCode, 1);
     EXPECT_EQ(RunRegsvr({kComponent, kComponent}).exitCode, 1);
 
-    RunResult run = RunRegsvr({registry_.path() + "/missing.so"});
+    testsupport::ProgramRun run = RunRegsvr({registry_.path() + "/missing.so"});
     EXPECT_EQ(run.exitCode, 3);
-    EXPECT_NE(run.output.find("could not be found"), std::string::npos) << run.output;
+    EXPECT_NE(run.out.find("could not be found"), std::string::npos) << run.out;
     const std::string notALibrary = registry_.path() + "/text.so";
     testsupport::WriteFileBytes(notALibrary, "not a library\n");
     EXPECT_EQ(RunRegsvr({notALibrary}).exitCode, 3);
 
     run = RunRegsvr({BRONTAL_RUNTIME_PATH});
     EXPECT_EQ(run.exitCode, 4);
-    EXPECT_NE(run.output.find("DllRegisterServer entry point was not found"), std::string::npos)
-        << run.output;
+    EXPECT_NE(run.out.find("DllRegisterServer entry point was not found"), std::string::npos)
+        << run.out;
 
     setenv(TESTCOMPONENT_FAIL_VARIABLE, "1", 1);
     run = RunRegsvr({kComponent});
     unsetenv(TESTCOMPONENT_FAIL_VARIABLE);
     EXPECT_EQ(run.exitCode, 5);
-    EXPECT_EQ(run.output, "DllRegisterServer in " + kComponent + " failed: 0x80040201\n");
+    EXPECT_EQ(run.out, "DllRegisterServer in " + kComponent + " failed: 0x80040201\n");
     EXPECT_EQ(ReadDefault("CLSID\\" TESTCOMPONENT_CLSID_TEXT), "<missing>");
     // Silent mode says nothing but keeps the exit code.
     run = RunRegsvr({"/s", registry_.path() + "/missing.so"});
     EXPECT_EQ(run.exitCode, 3);
-    EXPECT_EQ(run.output, "");
+    EXPECT_EQ(run.out, "");
 }
 
 TEST_F(ComRuntime, ProgIDsResolveDirectlyAndThroughCurVer) {
@@ -301,7 +242,7 @@ TEST_F(ComRuntime, CallsThroughIDispatch) {
 
 TEST_F(ComRuntime, AggregatedObjectsDelegateToTheirOuterObject) {
     Register();
-    Outer outer;
+    testsupport::Outer outer(IID_BrontalOuterOnly);
     void* wrong = nullptr;
     EXPECT_EQ(CoCreateInstance(CLSID_BrontalTestObject, &outer, CLSCTX_INPROC_SERVER, IID_IDispatch,
                                &wrong),

@@ -8,19 +8,11 @@
 #include <string>
 #include <thread>
 
+#include "TestSupport.h"
+
 namespace {
 
-SYSTEMTIME Fields(WORD year, WORD month, WORD day, WORD hour = 0, WORD minute = 0,
-                  WORD second = 0) {
-    SYSTEMTIME st = {};
-    st.wYear = year;
-    st.wMonth = month;
-    st.wDay = day;
-    st.wHour = hour;
-    st.wMinute = minute;
-    st.wSecond = second;
-    return st;
-}
+using testsupport::SystemTime;
 
 std::string Describe(double date) {
     SYSTEMTIME st;
@@ -44,20 +36,20 @@ TEST(OleDate, DayZeroAndDaysBeforeIt) {
     EXPECT_EQ(Describe(-1.25), "1899-12-29 06:00:00 w5 ms0");
     EXPECT_EQ(Describe(-0.5), "1899-12-30 12:00:00 w6 ms0");
     EXPECT_EQ(Describe(1.75), "1899-12-31 18:00:00 w0 ms0");
-    EXPECT_EQ(ToDate(Fields(1899, 12, 29, 6)), -1.25);
-    EXPECT_EQ(ToDate(Fields(1899, 12, 29)), -1.0);
-    EXPECT_EQ(ToDate(Fields(1899, 12, 28, 18)), -2.75);
-    EXPECT_EQ(ToDate(Fields(1899, 12, 30, 12)), 0.5);
+    EXPECT_EQ(ToDate(SystemTime(1899, 12, 29, 6)), -1.25);
+    EXPECT_EQ(ToDate(SystemTime(1899, 12, 29)), -1.0);
+    EXPECT_EQ(ToDate(SystemTime(1899, 12, 28, 18)), -2.75);
+    EXPECT_EQ(ToDate(SystemTime(1899, 12, 30, 12)), 0.5);
 }
 
 TEST(OleDate, ModernDateBothWays) {
     const double expected = 46363.0 + 6727.0 / 86400.0;
-    EXPECT_NEAR(ToDate(Fields(2026, 12, 7, 1, 52, 7)), expected, 1e-10);
+    EXPECT_NEAR(ToDate(SystemTime(2026, 12, 7, 1, 52, 7)), expected, 1e-10);
     EXPECT_EQ(Describe(expected), "2026-12-07 01:52:07 w1 ms0");  // a Monday
-    EXPECT_EQ(ToDate(Fields(2000, 1, 1)), 36526.0);
-    EXPECT_EQ(ToDate(Fields(1970, 1, 1)), 25569.0);
+    EXPECT_EQ(ToDate(SystemTime(2000, 1, 1)), 36526.0);
+    EXPECT_EQ(ToDate(SystemTime(1970, 1, 1)), 25569.0);
     // Milliseconds do not count on the way in.
-    SYSTEMTIME st = Fields(2026, 12, 7, 1, 52, 7);
+    SYSTEMTIME st = SystemTime(2026, 12, 7, 1, 52, 7);
     st.wMilliseconds = 999;
     EXPECT_NEAR(ToDate(st), expected, 1e-10);
 }
@@ -71,20 +63,21 @@ TEST(OleDate, TimesRoundToTheNearestSecond) {
 }
 
 TEST(OleDate, RangeAndInvalidFields) {
-    EXPECT_EQ(ToDate(Fields(100, 1, 1)), -657434.0);
+    EXPECT_EQ(ToDate(SystemTime(100, 1, 1)), -657434.0);
     EXPECT_EQ(Describe(-657434.0), "0100-01-01 00:00:00 w5 ms0");
     EXPECT_EQ(Describe(2958465.0 + 86399.0 / 86400), "9999-12-31 23:59:59 w5 ms0");
     EXPECT_EQ(Describe(2958466.0), "invalid");
     EXPECT_EQ(Describe(2958465.0 + 86399.9 / 86400), "invalid");  // rounds into year 10000
     EXPECT_EQ(Describe(-657435.0), "invalid");
     EXPECT_EQ(Describe(std::nan("")), "invalid");
-    EXPECT_EQ(ToDate(Fields(2024, 2, 29)), 45351.0);
-    EXPECT_EQ(ToDate(Fields(2000, 2, 29)), 36585.0);
+    EXPECT_EQ(ToDate(SystemTime(2024, 2, 29)), 45351.0);
+    EXPECT_EQ(ToDate(SystemTime(2000, 2, 29)), 36585.0);
     double date = 0;
     for (SYSTEMTIME bad :
-         {Fields(99, 12, 31), Fields(10000, 1, 1), Fields(2023, 2, 29), Fields(1900, 2, 29),
-          Fields(2026, 13, 1), Fields(2026, 0, 1), Fields(2026, 4, 31), Fields(2026, 1, 0),
-          Fields(2026, 1, 1, 24), Fields(2026, 1, 1, 0, 60), Fields(2026, 1, 1, 0, 0, 60)}) {
+         {SystemTime(99, 12, 31), SystemTime(10000, 1, 1), SystemTime(2023, 2, 29),
+          SystemTime(1900, 2, 29), SystemTime(2026, 13, 1), SystemTime(2026, 0, 1),
+          SystemTime(2026, 4, 31), SystemTime(2026, 1, 0), SystemTime(2026, 1, 1, 24),
+          SystemTime(2026, 1, 1, 0, 60), SystemTime(2026, 1, 1, 0, 0, 60)}) {
         EXPECT_FALSE(SystemTimeToVariantTime(&bad, &date)) << bad.wYear << "-" << bad.wMonth;
     }
     EXPECT_FALSE(VariantTimeToSystemTime(0.0, nullptr));

@@ -1,5 +1,6 @@
 // The registry shared between processes: notifications of another process's writes, writers
 // running at the same time, and a writer killed in the middle of its work.
+#include "ChildProcess.h"
 #include "registry_testing.h"
 
 #include <cerrno>
@@ -9,12 +10,8 @@
 #include <vector>
 
 #include <poll.h>
-#include <spawn.h>
 #include <sys/inotify.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 using namespace registrytest;
 
@@ -22,40 +19,24 @@ namespace {
 
 const std::string kWriter = std::string(BRONTAL_BINARY_DIR) + "/bin/registry_writer";
 
-// Starts the writer program; with out, its standard output comes back through a pipe.
-pid_t Spawn(const std::vector<std::string>& args, int* out = nullptr) {
-    std::vector<char*> argv;
-    std::vector<std::string> all = {kWriter};
-    all.insert(all.end(), args.begin(), args.end());
-    for (std::string& a : all) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    int fds[2] = {-1, -1};
-    if (out) {
-        EXPECT_EQ(pipe(fds), 0);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-    }
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, kWriter.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    EXPECT_EQ(rc, 0) << kWriter;
-    if (out) {
-        close(fds[1]);
-        *out = fds[0];
-    }
-    return rc == 0 ? pid : -1;
+// Runs the writer program to its end; its exit status.
+int RunWriter(const std::vector<std::string>& args) {
+    return testsupport::RunProgram(kWriter, args).exitCode;
 }
 
-int WaitExit(pid_t pid) {
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+// The writer program started and left running, its standard output on a pipe.
+class Writer : public testsupport::ChildProcess {
+  public:
+    explicit Writer(const std::vector<std::string>& args)
+        : ChildProcess(kWriter, args, Streams()) {}
+
+  private:
+    static testsupport::ChildStreams Streams() {
+        testsupport::ChildStreams streams;
+        streams.outputPipe = true;
+        return streams;
     }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+};
 
 class RegistryProcesses : public ::testing::Test {
   protected:
@@ -71,10 +52,9 @@ TEST_F(RegistryProcesses, AnotherProcessWriteIsNotified) {
     HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     ASSERT_EQ(RegNotifyChangeKeyValue(key, TRUE, REG_NOTIFY_CHANGE_LAST_SET, event, TRUE),
               ERROR_SUCCESS);
-    const pid_t pid =
-        Spawn({"dword", "Software\\Orvane\\Brontl\\Settings\\Communication", "Baud", "57600"});
-    ASSERT_GT(pid, 0);
-    ASSERT_EQ(WaitExit(pid), 0);
+    ASSERT_EQ(
+        RunWriter({"dword", "Software\\Orvane\\Brontl\\Settings\\Communication", "Baud", "57600"}),
+        0);
     EXPECT_EQ(WaitForSingleObject(event, kDeliveryMs), WAIT_OBJECT_0);
     HKEY comm = nullptr;
     ASSERT_EQ(RegOpenKeyExA(key, "Communication", 0, KEY_READ, &comm), ERROR_SUCCESS);
@@ -94,10 +74,8 @@ TEST_F(RegistryProcesses, AnotherProcessUnrelatedWriteDoesNotFire) {
               ERROR_SUCCESS);
     ASSERT_EQ(RegNotifyChangeKeyValue(b, TRUE, REG_NOTIFY_CHANGE_LAST_SET, eventB, TRUE),
               ERROR_SUCCESS);
-    pid_t pid = Spawn({"dword", "Software\\Unrelated", "x", "1"});
-    ASSERT_EQ(WaitExit(pid), 0);
-    pid = Spawn({"dword", "Software\\B", "y", "2"});
-    ASSERT_EQ(WaitExit(pid), 0);
+    ASSERT_EQ(RunWriter({"dword", "Software\\Unrelated", "x", "1"}), 0);
+    ASSERT_EQ(RunWriter({"dword", "Software\\B", "y", "2"}), 0);
     // Once the later write to B has been seen, the earlier one has been judged too.
     ASSERT_EQ(WaitForSingleObject(eventB, kDeliveryMs), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(eventA, 0), static_cast<DWORD>(WAIT_TIMEOUT));
@@ -109,16 +87,16 @@ TEST_F(RegistryProcesses, AnotherProcessUnrelatedWriteDoesNotFire) {
 
 TEST_F(RegistryProcesses, ConcurrentWritersLoseNothing) {
     constexpr int kEach = 120;
-    const pid_t first = Spawn({"many", "Software\\Shared", "A", std::to_string(kEach)});
-    const pid_t second = Spawn({"many", "Software\\Shared", "B", std::to_string(kEach)});
-    ASSERT_GT(first, 0);
-    ASSERT_GT(second, 0);
+    Writer first({"many", "Software\\Shared", "A", std::to_string(kEach)});
+    Writer second({"many", "Software\\Shared", "B", std::to_string(kEach)});
+    ASSERT_TRUE(first.Started());
+    ASSERT_TRUE(second.Started());
     HKEY key = CreateKey(HKEY_CURRENT_USER, "Software\\Shared");
     for (int i = 0; i < kEach; ++i) {
         ASSERT_EQ(SetDword(key, ("C" + std::to_string(i)).c_str(), i), ERROR_SUCCESS);
     }
-    EXPECT_EQ(WaitExit(first), 0);
-    EXPECT_EQ(WaitExit(second), 0);
+    EXPECT_EQ(first.Wait(60), 0);
+    EXPECT_EQ(second.Wait(60), 0);
     const std::vector<std::string> names = ValueNames(key);
     EXPECT_EQ(names.size(), 3u * kEach);
     for (const char* prefix : {"A", "B", "C"}) {
@@ -165,22 +143,16 @@ TEST_F(RegistryProcesses, KilledWriterLeavesTheLastWholeFile) {
     ASSERT_GE(inotify_add_watch(inotify, dir_.path().c_str(), IN_CREATE), 0);
     for (int attempt = 0; attempt < 6; ++attempt) {
         SCOPED_TRACE(attempt);
-        int out = -1;
-        const pid_t pid = Spawn({"churn", "Software\\Churn"}, &out);
-        ASSERT_GT(pid, 0);
-        char ready[8] = {};
-        ASSERT_EQ(read(out, ready, 6), 6);
-        EXPECT_STREQ(ready, "ready\n");
-        close(out);
+        Writer writer({"churn", "Software\\Churn"});
+        ASSERT_TRUE(writer.Started());
+        EXPECT_EQ(writer.ReadLine(), "ready");
         if (attempt % 2 == 0) {
             EXPECT_TRUE(WaitForTemporaryFile(inotify));  // killed while it writes the new file
         } else {
             Sleep(static_cast<DWORD>(5 * attempt));  // killed wherever it happens to be
         }
-        ASSERT_EQ(kill(pid, SIGKILL), 0);
-        int status = 0;
-        ASSERT_EQ(waitpid(pid, &status, 0), pid);
-        ASSERT_TRUE(WIFSIGNALED(status));
+        writer.Signal(SIGKILL);
+        ASSERT_EQ(writer.Wait(60), -1);  // ended by the signal
 
         EXPECT_EQ(Query(key, "Sentinel"), std::string("kept\0", 5));
         DWORD type = 0;

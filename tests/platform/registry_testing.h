@@ -63,12 +63,14 @@ inline DWORD QueryDword(HKEY key, const char* name) {
     return value;
 }
 
-inline std::vector<std::string> ValueNames(HKEY key) {
+// The names `enumerate(index, name, &count)` gives from index 0 until it says there are no more.
+template <typename Enumerate>
+std::vector<std::string> EnumeratedNames(Enumerate enumerate) {
     std::vector<std::string> names;
     for (DWORD i = 0;; ++i) {
         char name[300];
         DWORD count = sizeof name;
-        const LSTATUS st = RegEnumValueA(key, i, name, &count, nullptr, nullptr, nullptr, nullptr);
+        const LSTATUS st = enumerate(i, name, &count);
         if (st != ERROR_SUCCESS) {
             EXPECT_EQ(st, ERROR_NO_MORE_ITEMS);
             break;
@@ -78,19 +80,16 @@ inline std::vector<std::string> ValueNames(HKEY key) {
     return names;
 }
 
+inline std::vector<std::string> ValueNames(HKEY key) {
+    return EnumeratedNames([key](DWORD i, char* name, DWORD* count) {
+        return RegEnumValueA(key, i, name, count, nullptr, nullptr, nullptr, nullptr);
+    });
+}
+
 inline std::vector<std::string> SubkeyNames(HKEY key) {
-    std::vector<std::string> names;
-    for (DWORD i = 0;; ++i) {
-        char name[300];
-        DWORD count = sizeof name;
-        const LSTATUS st = RegEnumKeyExA(key, i, name, &count, nullptr, nullptr, nullptr, nullptr);
-        if (st != ERROR_SUCCESS) {
-            EXPECT_EQ(st, ERROR_NO_MORE_ITEMS);
-            break;
-        }
-        names.emplace_back(name, count);
-    }
-    return names;
+    return EnumeratedNames([key](DWORD i, char* name, DWORD* count) {
+        return RegEnumKeyExA(key, i, name, count, nullptr, nullptr, nullptr, nullptr);
+    });
 }
 
 // The expected bytes of a hive file: UTF-8 text as UTF-16LE behind a byte order mark.

@@ -3,82 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include "PtyPeer.h"
+#include "Registry.h"
 #include "TestSupport.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <string>
 
-#include <fcntl.h>
-#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
-
-// The far end of the line, and a second descriptor of the slave side for looking at its termios.
-class PtyPeer {
-  public:
-    PtyPeer() {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
-            return;
-        }
-        path_ = ptsname(master_);
-        // Opened before the port takes its exclusive claim; keeps the line from hanging up.
-        observer_ = open(path_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        termios raw{};
-        tcgetattr(master_, &raw);
-        cfmakeraw(&raw);
-        tcsetattr(master_, TCSANOW, &raw);
-    }
-    ~PtyPeer() {
-        Hangup();
-        if (observer_ >= 0) {
-            close(observer_);
-        }
-    }
-
-    bool ok() const { return master_ >= 0 && observer_ >= 0; }
-    const std::string& path() const { return path_; }
-
-    void Send(const std::string& bytes) const {
-        ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    }
-    // Up to `count` bytes, waiting at most `timeoutMs` for each.
-    std::string Receive(std::size_t count, int timeoutMs = 2000) const {
-        std::string bytes;
-        while (bytes.size() < count) {
-            pollfd entry{master_, POLLIN, 0};
-            if (poll(&entry, 1, timeoutMs) <= 0) {
-                break;
-            }
-            char buffer[256];
-            ssize_t n = read(master_, buffer, std::min(sizeof buffer, count - bytes.size()));
-            if (n <= 0) {
-                break;
-            }
-            bytes.append(buffer, static_cast<std::size_t>(n));
-        }
-        return bytes;
-    }
-    termios Settings() const {
-        termios t{};
-        tcgetattr(observer_, &t);
-        return t;
-    }
-    void Hangup() {
-        if (master_ >= 0) {
-            close(master_);
-            master_ = -1;
-        }
-    }
-
-  private:
-    int master_ = -1;
-    int observer_ = -1;
-    std::string path_;
-};
 
 HANDLE OpenPort(const std::string& name) {
     return CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
@@ -116,11 +52,18 @@ class SerialTest : public ::testing::Test {
         }
     }
     void OpenDirect() {
-        port = OpenPort(peer.path());
+        port = OpenPort(peer.SlavePath());
         ASSERT_NE(port, INVALID_HANDLE_VALUE) << GetLastError();
     }
 
-    PtyPeer peer;
+    // The line settings the port gave the slave side.
+    termios Settings() const {
+        termios settings{};
+        EXPECT_TRUE(peer.LineSettings(settings));
+        return settings;
+    }
+
+    testsupport::PtyPeer peer;
     HANDLE port = INVALID_HANDLE_VALUE;
 };
 
@@ -129,29 +72,21 @@ TEST_F(SerialTest, OpensExclusivelyAndAgainAfterClose) {
     DWORD flags = 1;
     EXPECT_TRUE(GetHandleInformation(port, &flags));
     SetLastError(0);
-    EXPECT_EQ(OpenPort(peer.path()), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(OpenPort(peer.SlavePath()), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     ASSERT_TRUE(CloseHandle(port));
-    port = OpenPort(peer.path());
+    port = OpenPort(peer.SlavePath());
     EXPECT_NE(port, INVALID_HANDLE_VALUE) << GetLastError();
 }
 
 TEST_F(SerialTest, OpensComNamesThroughThePortMap) {
     testsupport::ScopedRegistryDir registry;
-    HKEY map = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &map, nullptr),
-              ERROR_SUCCESS);
-    const char data[] = "COM7";
-    ASSERT_EQ(RegSetValueExA(map, peer.path().c_str(), 0, REG_SZ,
-                             reinterpret_cast<const BYTE*>(data), sizeof data),
-              ERROR_SUCCESS);
-    RegCloseKey(map);
+    ASSERT_TRUE(peer.Map(7));
 
     for (const char* name : {"\\\\.\\COM7", "COM7", "\\\\.\\com7", "Com7:"}) {
         HANDLE h = OpenPort(name);
         ASSERT_NE(h, INVALID_HANDLE_VALUE) << name << " " << GetLastError();
-        peer.Send("k");
+        ASSERT_TRUE(peer.Send("k"));
         SetTimeouts(h, MAXDWORD, MAXDWORD, 2000);
         char byte = 0;
         DWORD got = 0;
@@ -168,9 +103,9 @@ TEST_F(SerialTest, OpensComNamesThroughThePortMap) {
 }
 
 TEST_F(SerialTest, LineIsRawAndRestoredOnClose) {
-    const termios before = peer.Settings();
+    const termios before = Settings();
     OpenDirect();
-    termios t = peer.Settings();
+    termios t = Settings();
     EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
     EXPECT_EQ(t.c_oflag & OPOST, 0u);
     EXPECT_EQ(t.c_iflag & (ICRNL | INLCR | IGNCR | ISTRIP), 0u);
@@ -180,7 +115,7 @@ TEST_F(SerialTest, LineIsRawAndRestoredOnClose) {
     ASSERT_TRUE(SetCommState(port, &dcb));
     ASSERT_TRUE(CloseHandle(port));
     port = INVALID_HANDLE_VALUE;
-    termios after = peer.Settings();
+    termios after = Settings();
     EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
     EXPECT_EQ(after.c_cflag, before.c_cflag);
     EXPECT_EQ(after.c_lflag, before.c_lflag);
@@ -217,7 +152,7 @@ TEST_F(SerialTest, LineSettingsRoundTripAndReachTermios) {
         EXPECT_EQ(back.StopBits, c.stop) << c.text;
         EXPECT_EQ(back.fBinary, 1u);
         // A pseudo-terminal keeps CS8 and drops PARENB itself; the rest reaches its termios.
-        termios t = peer.Settings();
+        termios t = Settings();
         EXPECT_EQ(cfgetospeed(&t), c.speed) << c.text;
         EXPECT_EQ(t.c_cflag & (PARODD | CMSPAR), c.parityFlags & ~PARENB) << c.text;
         EXPECT_EQ((t.c_cflag & CSTOPB) != 0, c.stop != ONESTOPBIT) << c.text;
@@ -226,7 +161,7 @@ TEST_F(SerialTest, LineSettingsRoundTripAndReachTermios) {
     ASSERT_TRUE(GetCommState(port, &dcb));
     dcb.fOutxCtsFlow = 1;
     ASSERT_TRUE(SetCommState(port, &dcb));
-    EXPECT_NE(peer.Settings().c_cflag & CRTSCTS, 0u);
+    EXPECT_NE(Settings().c_cflag & CRTSCTS, 0u);
     DCB back{};
     ASSERT_TRUE(GetCommState(port, &back));
     EXPECT_EQ(back.fOutxCtsFlow, 1u);
@@ -237,7 +172,7 @@ TEST_F(SerialTest, ImpossibleLineSettingsAreRefusedAndChangeNothing) {
     DCB good{};
     ASSERT_TRUE(BuildCommDCBA("19200,n,8,1", &good));
     ASSERT_TRUE(SetCommState(port, &good));
-    const termios before = peer.Settings();
+    const termios before = Settings();
     auto refused = [&](void (*change)(DCB&)) {
         DCB dcb = good;
         change(dcb);
@@ -260,7 +195,7 @@ TEST_F(SerialTest, ImpossibleLineSettingsAreRefusedAndChangeNothing) {
         d.fOutX = 1;
         d.XonChar = d.XoffChar = 0x11;
     }));
-    termios after = peer.Settings();
+    termios after = Settings();
     EXPECT_EQ(after.c_cflag, before.c_cflag);
     EXPECT_EQ(cfgetospeed(&after), B19200);
     EXPECT_FALSE(SetCommState(port, nullptr));
@@ -279,10 +214,10 @@ TEST_F(SerialTest, BytesWrittenArriveExactly) {
     ASSERT_TRUE(WriteFile(port, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
     EXPECT_EQ(written, bytes.size());
     EXPECT_TRUE(FlushFileBuffers(port));
-    EXPECT_EQ(peer.Receive(bytes.size()), bytes);
+    EXPECT_EQ(peer.Receive(bytes.size(), 2000), bytes);
 
     // And the same the other way round.
-    peer.Send(bytes);
+    ASSERT_TRUE(peer.Send(bytes));
     ASSERT_TRUE(WaitForInput(port, static_cast<DWORD>(bytes.size())));
     std::string in(bytes.size(), '\0');
     DWORD got = 0;
@@ -301,9 +236,9 @@ TEST_F(SerialTest, HugeTimeoutMultipliersMeanALongBudgetNotAnOverflow) {
     DWORD written = 0;
     ASSERT_TRUE(WriteFile(port, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
     EXPECT_EQ(written, bytes.size());
-    EXPECT_EQ(peer.Receive(bytes.size()), bytes);
+    EXPECT_EQ(peer.Receive(bytes.size(), 2000), bytes);
 
-    peer.Send(bytes);
+    ASSERT_TRUE(peer.Send(bytes));
     std::string in(bytes.size(), '\0');
     DWORD got = 0;
     ASSERT_TRUE(ReadFile(port, in.data(), static_cast<DWORD>(in.size()), &got, nullptr));
@@ -336,7 +271,7 @@ TEST_F(SerialTest, ReadTimeoutModes) {
     ULONGLONG start = GetTickCount64();
     EXPECT_TRUE(ReadFile(port, buffer, sizeof buffer, &got, nullptr));
     EXPECT_EQ(got, 0u);
-    peer.Send("ab");
+    ASSERT_TRUE(peer.Send("ab"));
     ASSERT_TRUE(WaitForInput(port, 2));
     EXPECT_TRUE(ReadFile(port, buffer, sizeof buffer, &got, nullptr));
     EXPECT_EQ(std::string(buffer, got), "ab");
@@ -352,7 +287,7 @@ TEST_F(SerialTest, ReadTimeoutModes) {
         nullptr, 0,
         [](LPVOID p) -> DWORD {
             Sleep(30);
-            static_cast<PtyPeer*>(p)->Send("z");
+            (void)static_cast<testsupport::PtyPeer*>(p)->Send("z");
             return 0;
         },
         &peer, 0, nullptr);
@@ -364,7 +299,7 @@ TEST_F(SerialTest, ReadTimeoutModes) {
 
     // Total budget: multiplier * bytes + constant, returning what came by then.
     SetTimeouts(port, 0, 10, 20);
-    peer.Send("xyz");
+    ASSERT_TRUE(peer.Send("xyz"));
     ASSERT_TRUE(WaitForInput(port, 3));
     start = GetTickCount64();
     EXPECT_TRUE(ReadFile(port, buffer, 5, &got, nullptr));
@@ -373,7 +308,7 @@ TEST_F(SerialTest, ReadTimeoutModes) {
 
     // A full buffer returns at once whatever the budget.
     SetTimeouts(port, 0, 0, 60000);
-    peer.Send("1234");
+    ASSERT_TRUE(peer.Send("1234"));
     start = GetTickCount64();
     EXPECT_TRUE(ReadFile(port, buffer, 4, &got, nullptr));
     EXPECT_EQ(std::string(buffer, got), "1234");
@@ -381,7 +316,7 @@ TEST_F(SerialTest, ReadTimeoutModes) {
 
     // The interval limit ends a read once bytes stop coming.
     SetTimeouts(port, 50, 0, 0);
-    peer.Send("q");
+    ASSERT_TRUE(peer.Send("q"));
     EXPECT_TRUE(ReadFile(port, buffer, sizeof buffer, &got, nullptr));
     EXPECT_EQ(std::string(buffer, got), "q");
 
@@ -427,7 +362,7 @@ TEST_F(SerialTest, ByteReadsOfABurstTakeItInOrderAndLeaveTheRestQueued) {
 TEST_F(SerialTest, PurgeDiscardsInputAndQueueShowsIt) {
     OpenDirect();
     EXPECT_TRUE(SetupComm(port, 1024, 544));
-    peer.Send("stale");
+    ASSERT_TRUE(peer.Send("stale"));
     ASSERT_TRUE(WaitForInput(port, 5));
     EXPECT_TRUE(PurgeComm(port, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR));
     COMSTAT status{};

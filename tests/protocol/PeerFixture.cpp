@@ -52,18 +52,4 @@ int PeerFixture::Run(const std::string& code, const std::string& fields, std::st
     return result;
 }
 
-ScriptedPrinter::Answer ReplyWith(int error, unsigned status, unsigned blocking,
-                                  const std::string& data) {
-    return
-        [=](const PeerRequest& request) { return Reply(request, error, status, blocking, data); };
-}
-
-ScriptedPrinter::Answer RawPayload(const std::string& payload) {
-    return [=](const PeerRequest& request) { return Frame(request.sequence, payload); };
-}
-
-ScriptedPrinter::Answer Silence() {
-    return [](const PeerRequest&) { return std::string(); };
-}
-
 }  // namespace prottest

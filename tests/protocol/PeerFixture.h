@@ -10,14 +10,11 @@
 
 #include "Brontal.h"
 #include "ProtocolTestSupport.h"
-#include "ScriptedPrinter.h"
 #include "TestSupport.h"
 
 namespace prottest {
 
 constexpr int kPeerPort = 5;
-const std::string FS(1, '\x1C');
-const std::string GS(1, '\x1D');
 
 class PeerFixture : public ::testing::Test {
   protected:
@@ -43,11 +40,5 @@ class PeerFixture : public ::testing::Test {
     std::mutex mutex_;
     std::deque<ScriptedPrinter::Answer> answers_;
 };
-
-// Answers of the scripted printer.
-ScriptedPrinter::Answer ReplyWith(int error, unsigned status, unsigned blocking = 0,
-                                  const std::string& data = std::string());
-ScriptedPrinter::Answer RawPayload(const std::string& payload);
-ScriptedPrinter::Answer Silence();
 
 }  // namespace prottest

@@ -37,13 +37,7 @@ Exchange RunExchange(CBrontal& layer, UINT index) {
 }
 
 TEST_F(ControlUnitOnPrinter, ExchangesGiveTheUnitsTextsAndTheirCheckWord) {
-    emu::PrinterTime time{};
-    time.year = 2026;
-    time.month = 3;
-    time.day = 14;
-    time.hour = 9;
-    time.minute = 26;
-    time.second = 53;
+    const emu::PrinterTime time{2026, 3, 14, 9, 26, 53};
     ASSERT_EQ(printer.SetFixedClock(time), 0);
     AttachAndClear();
     const emu::PrinterIdentity identity = printer.State().identity;

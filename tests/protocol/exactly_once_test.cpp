@@ -35,8 +35,7 @@ class ExactlyOnce : public PrinterFixture {
         printer.ClearLog();
     }
     int SellBread() {
-        return layer.SellArticle(TRUE, 12500, 100, "Bread", 1, 1, 1, nullptr, 0, 0, 0, nullptr,
-                                 FALSE);
+        return layer.SellArticle({.price = {12500, 100}, .name = "Bread", .department = 1});
     }
     size_t Executed(const std::string& code) const {
         const Strings requests = printer.Requests();

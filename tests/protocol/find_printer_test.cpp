@@ -7,7 +7,7 @@
 #include "AsyncComX28.h"
 #include "Brontal.h"
 #include "PrinterFixture.h"
-#include "ScriptedPrinter.h"
+#include "Registry.h"
 
 namespace prottest {
 namespace {
@@ -29,20 +29,6 @@ void Record(LPVOID context, LPCSTR text, DWORD value) {
         {text, value, progress->refusing ? progress->refusing->Requests().size() : 0});
 }
 
-bool MapValue(const std::string& name, const std::string& data) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr,
-                        REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS) {
-        return false;
-    }
-    const LONG rc =
-        RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                       static_cast<DWORD>(data.size() + 1));
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
-}
-
 class FindPrinter : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -62,9 +48,9 @@ class FindPrinter : public ::testing::Test {
 TEST_F(FindPrinter, TheGivenPortFirstThenEveryMappedPortFrom9600Up) {
     // In map order: a port whose device is gone, two names that are no serial ports, the
     // refusing peer, and the printer.
-    ASSERT_TRUE(MapValue("/dev/brontal-gone", "COM1"));
-    ASSERT_TRUE(MapValue("/dev/brontal-lpt", "LPT1"));
-    ASSERT_TRUE(MapValue("/dev/brontal-zero", "COM0"));
+    ASSERT_TRUE(testsupport::MapPort("/dev/brontal-gone", "COM1"));
+    ASSERT_TRUE(testsupport::MapPort("/dev/brontal-lpt", "LPT1"));
+    ASSERT_TRUE(testsupport::MapPort("/dev/brontal-zero", "COM0"));
     ASSERT_TRUE(refusing.Map(9));
     ASSERT_EQ(printer.Start(), 0);
     ASSERT_EQ(printer.RegisterPort(kPrinterPort), kPrinterPort);

@@ -135,7 +135,7 @@ TEST_F(FullDay, FromTheTablesToTheClosedSession) {
     ASSERT_EQ(layer.WriteDepartments(departments, 2), 0);
     const PaymentFacilityEntry facilities[] = {{1, "Card"}};
     ASSERT_EQ(layer.WritePaymentFacilities(facilities, 1), 0);
-    const SYSTEMTIME now = LocalTime(2026, 12, 7, 1, 52, 7);
+    const SYSTEMTIME now = SystemTime(2026, 12, 7, 1, 52, 7);
     ASSERT_EQ(layer.SetDateTime(&now), 0);
 
     DepartmentEntry readDepartments[16];
@@ -163,10 +163,11 @@ TEST_F(FullDay, FromTheTablesToTheClosedSession) {
     // cash, 10.00 given back.
     ASSERT_EQ(layer.BeginReceipt(1), 0);
     EXPECT_TRUE(layer.GetStatusWords(nullptr) & kStatusReceiptOpen);
-    ASSERT_EQ(
-        layer.SellArticle(TRUE, 1250, 100, "Bread", 1, 2, 1, nullptr, 0, 0, 0, nullptr, FALSE), 0);
+    ASSERT_EQ(layer.SellArticle(
+                  {.price = {1250, 100}, .name = "Bread", .department = 1, .quantity = {2, 1}}),
+              0);
     // No name: the department's.
-    ASSERT_EQ(layer.SellArticle(TRUE, 30, 1, "", 2, 1, 1, nullptr, 0, 0, 0, nullptr, FALSE), 0);
+    ASSERT_EQ(layer.SellArticle({.price = {30, 1}, .name = "", .department = 2}), 0);
     ASSERT_EQ(layer.ArticleDiscount(TRUE, 5, 1, "Promo", nullptr, 2), 0);
     EXPECT_EQ(layer.Total().amount, 5000);
     EXPECT_EQ(layer.Total().scale, 100U);
@@ -209,8 +210,7 @@ TEST_F(FullDay, FromTheTablesToTheClosedSession) {
 
     // A refund of one bread, paid back in cash.
     ASSERT_EQ(layer.BeginReceipt(2), 0);
-    ASSERT_EQ(
-        layer.SellArticle(TRUE, 1250, 100, "Bread", 1, 1, 1, nullptr, 0, 0, 0, nullptr, FALSE), 0);
+    ASSERT_EQ(layer.SellArticle({.price = {1250, 100}, .name = "Bread", .department = 1}), 0);
     total = 1250;
     totalScale = 100;
     ASSERT_EQ(layer.CompleteReceipt(&total, &totalScale), 0);

@@ -338,16 +338,7 @@ TEST_F(Journal, DayInfoGivesTwoPositionsZeroWhenMissing) {
 
 // The checksum bit by bit, independently of the layer's table, as "%X".
 std::string BitwiseCrcText(const std::string& data) {
-    unsigned crc = 0xFFFFFFFFU;
-    for (unsigned char byte : data) {
-        crc ^= byte;
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc >> 1) ^ (0xEDB88320U & (0U - (crc & 1U)));
-        }
-    }
-    char text[16];
-    snprintf(text, sizeof text, "%X", ~crc);
-    return text;
+    return testsupport::HexNumber(testsupport::Crc32(data));
 }
 
 // A printer whose day journal waits for validation: "jz", "jg" and a "jv" that compares the

@@ -25,9 +25,7 @@ class JournalOnPrinter : public PrinterFixture {
     }
     void Receipt(LONGLONG price) {
         ASSERT_EQ(layer.BeginReceipt(1), 0);
-        ASSERT_EQ(
-            layer.SellArticle(TRUE, price, 1, "Bread", 1, 1, 1, nullptr, 0, 0, 0, nullptr, FALSE),
-            0);
+        ASSERT_EQ(layer.SellArticle({.price = {price, 1}, .name = "Bread", .department = 1}), 0);
         LONGLONG total = price;
         DWORD scale = 1;
         ASSERT_EQ(layer.CompleteReceipt(&total, &scale), 0);

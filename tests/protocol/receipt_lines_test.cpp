@@ -25,8 +25,7 @@ class ReceiptLines : public PeerFixture {
 
     // A sale line of `price` (value, scale) at quantity 1 in department 1.
     int Sell(LONGLONG price, DWORD scale, LPCSTR name = "Bread") {
-        return layer.SellArticle(TRUE, price, scale, name, 1, 1, 1, nullptr, 0, 0, 0, nullptr,
-                                 FALSE);
+        return layer.SellArticle({.price = {price, scale}, .name = name, .department = 1});
     }
     void ExpectTotal(LONGLONG amount, DWORD scale) {
         EXPECT_EQ(layer.Total().amount, amount);
@@ -87,11 +86,18 @@ TEST_F(ReceiptLines, QuantityOneSendsOnlyNamePriceAndDepartment) {
     // With the quantity-always flag, 1 goes out with the precision's decimals, and the price as
     // the amount.
     layer.Settings().quantityPrecision = 3;
-    ASSERT_EQ(layer.SellArticle(TRUE, 3, 1, "Salt", 2, 1, 1, "pc", 0, 0, 0, nullptr, TRUE), 0);
+    ASSERT_EQ(layer.SellArticle({.price = {3, 1},
+                                 .name = "Salt",
+                                 .department = 2,
+                                 .quantityText = "pc",
+                                 .quantityAlways = TRUE}),
+              0);
     EXPECT_EQ(Last(),
               "as" + FS + "Salt" + FS + "3.00" + FS + "2" + FS + "1.000" + GS + "pc" + FS + "3.00");
     layer.Settings().quantityPrecision = 0;
-    ASSERT_EQ(layer.SellArticle(TRUE, 3, 1, "Salt", 2, 1, 1, nullptr, 0, 0, 0, nullptr, TRUE), 0);
+    ASSERT_EQ(layer.SellArticle(
+                  {.price = {3, 1}, .name = "Salt", .department = 2, .quantityAlways = TRUE}),
+              0);
     EXPECT_EQ(Last(), "as" + FS + "Salt" + FS + "3.00" + FS + "2" + FS + "1" + FS + "3.00");
     ExpectTotal(1850, 100);
 }
@@ -99,35 +105,50 @@ TEST_F(ReceiptLines, QuantityOneSendsOnlyNamePriceAndDepartment) {
 TEST_F(ReceiptLines, QuantitiesWithTheirPrecisionAndAmount) {
     layer.Settings().quantityPrecision = 3;
     // 2.5 kg at 12.50: the quantity at three decimals, price x quantity as the amount.
-    ASSERT_EQ(
-        layer.SellArticle(TRUE, 1250, 100, "Cheese", 3, 25, 10, "kg", 0, 0, 0, nullptr, FALSE), 0);
+    ASSERT_EQ(layer.SellArticle({.price = {1250, 100},
+                                 .name = "Cheese",
+                                 .department = 3,
+                                 .quantity = {25, 10},
+                                 .quantityText = "kg"}),
+              0);
     EXPECT_EQ(Last(), "as" + FS + "Cheese" + FS + "12.50" + FS + "3" + FS + "2.500" + GS + "kg" +
                           FS + "31.25");
     ExpectTotal(3125, 100);
 
     // 0.335 x 1.00 rounds half up to the coin.
-    ASSERT_EQ(
-        layer.SellArticle(TRUE, 1, 1, "Nails", 3, 335, 1000, nullptr, 0, 0, 0, nullptr, FALSE), 0);
+    ASSERT_EQ(layer.SellArticle(
+                  {.price = {1, 1}, .name = "Nails", .department = 3, .quantity = {335, 1000}}),
+              0);
     EXPECT_EQ(Last(), "as" + FS + "Nails" + FS + "1.00" + FS + "3" + FS + "0.335" + FS + "0.34");
     ExpectTotal(3159, 100);
 
     // More decimals than the precision are left as they are.
     layer.Settings().quantityPrecision = 1;
-    ASSERT_EQ(layer.SellArticle(TRUE, 2, 1, "Wire", 3, 125, 100, nullptr, 0, 0, 0, nullptr, FALSE),
+    ASSERT_EQ(layer.SellArticle(
+                  {.price = {2, 1}, .name = "Wire", .department = 3, .quantity = {125, 100}}),
               0);
     EXPECT_EQ(Last(), "as" + FS + "Wire" + FS + "2.00" + FS + "3" + FS + "1.25" + FS + "2.50");
 
     // Whole quantities above 1 are brought to the precision too; a stored precision above 3
     // counts as 3 and is set back.
     layer.Settings().quantityPrecision = 7;
-    ASSERT_EQ(layer.SellArticle(TRUE, 10, 1, "Eggs", 3, 3, 1, nullptr, 0, 0, 0, nullptr, FALSE), 0);
+    ASSERT_EQ(
+        layer.SellArticle({.price = {10, 1}, .name = "Eggs", .department = 3, .quantity = {3, 1}}),
+        0);
     EXPECT_EQ(Last(), "as" + FS + "Eggs" + FS + "10.00" + FS + "3" + FS + "3.000" + FS + "30.00");
     EXPECT_EQ(layer.Settings().quantityPrecision, 3U);
 }
 
 TEST_F(ReceiptLines, QuantityZeroOrBelowLeavesTheTotal) {
-    ASSERT_EQ(layer.SellArticle(TRUE, 5, 1, "Box", 1, 0, 1, "pc", 0, 0, 0, nullptr, FALSE), 0);
-    ASSERT_EQ(layer.SellArticle(TRUE, 5, 1, "Box", 1, -2, 1, nullptr, 0, 0, 0, nullptr, FALSE), 0);
+    ASSERT_EQ(layer.SellArticle({.price = {5, 1},
+                                 .name = "Box",
+                                 .department = 1,
+                                 .quantity = {0, 1},
+                                 .quantityText = "pc"}),
+              0);
+    ASSERT_EQ(
+        layer.SellArticle({.price = {5, 1}, .name = "Box", .department = 1, .quantity = {-2, 1}}),
+        0);
     EXPECT_EQ(
         peer.Payloads(),
         (Payloads{"as" + FS + "Box" + FS + "5.00" + FS + "1" + FS + "0" + GS + "pc" + FS + "0.00",
@@ -137,20 +158,26 @@ TEST_F(ReceiptLines, QuantityZeroOrBelowLeavesTheTotal) {
 
 TEST_F(ReceiptLines, NamesCodesAndTheDepartmentsName) {
     layer.Settings().hyphenationLength = 5;
-    ASSERT_EQ(layer.SellArticle(TRUE, 1, 1, "Long article", 1, 1, 1, nullptr, 0, 0, 77,
-                                "4820000000017", FALSE),
+    ASSERT_EQ(layer.SellArticle({.price = {1, 1},
+                                 .name = "Long article",
+                                 .department = 1,
+                                 .articleCode = 77,
+                                 .codeText = "4820000000017"}),
               0);
     EXPECT_EQ(Last(),
               "as" + FS + "Long \nartic\nle" + GS + "77:4820000000017" + FS + "1.00" + FS + "1");
     // A text that has its own line breaks is sent as it is; a code text without a code is not.
-    ASSERT_EQ(
-        layer.SellArticle(TRUE, 1, 1, "Two\nlines here", 1, 1, 1, nullptr, 0, 0, 0, "123", FALSE),
-        0);
+    ASSERT_EQ(layer.SellArticle(
+                  {.price = {1, 1}, .name = "Two\nlines here", .department = 1, .codeText = "123"}),
+              0);
     EXPECT_EQ(Last(), "as" + FS + "Two\nlines here" + FS + "1.00" + FS + "1");
-    ASSERT_EQ(layer.SellArticle(TRUE, 1, 1, "Tea", 1, 1, 1, nullptr, 0, 0, 9, "", FALSE), 0);
+    ASSERT_EQ(
+        layer.SellArticle(
+            {.price = {1, 1}, .name = "Tea", .department = 1, .articleCode = 9, .codeText = ""}),
+        0);
     EXPECT_EQ(Last(), "as" + FS + "Tea" + GS + "9" + FS + "1.00" + FS + "1");
     // No name at all: the first field stays empty.
-    ASSERT_EQ(layer.SellArticle(TRUE, 1, 1, nullptr, 1, 1, 1, nullptr, 0, 0, 0, nullptr, FALSE), 0);
+    ASSERT_EQ(layer.SellArticle({.price = {1, 1}, .department = 1}), 0);
     EXPECT_EQ(Last(), "as" + FS + FS + "1.00" + FS + "1");
 
     // An empty name: the department's name, read first.
@@ -159,13 +186,13 @@ TEST_F(ReceiptLines, NamesCodesAndTheDepartmentsName) {
     Play({ReplyWith(
         0, 0x00C2, 0,
         "2" + FS + "1" + GS + "A" + GS + "Dairy" + FS + "2" + GS + "B" + GS + grocery + FS)});
-    ASSERT_EQ(layer.SellArticle(TRUE, 1, 1, "", 2, 1, 1, nullptr, 0, 0, 0, nullptr, FALSE), 0);
+    ASSERT_EQ(layer.SellArticle({.price = {1, 1}, .name = "", .department = 2}), 0);
     EXPECT_EQ(peer.Payloads(), (Payloads{"gd", "as" + FS + grocery + FS + "1.00" + FS + "2"}));
 
     // No such department: no line is sold.
     peer.ClearRequests();
     const LONGLONG total = layer.Total().amount;
-    EXPECT_EQ(layer.SellArticle(TRUE, 1, 1, "", 9, 1, 1, nullptr, 0, 0, 0, nullptr, FALSE),
+    EXPECT_EQ(layer.SellArticle({.price = {1, 1}, .name = "", .department = 9}),
               kBrontalBadArguments);
     EXPECT_EQ(peer.Payloads(), Payloads{"gd"});
     EXPECT_EQ(layer.Total().amount, total);
@@ -175,13 +202,14 @@ TEST_F(ReceiptLines, StornoWritesTheMinusAndMayNotGoBelowZero) {
     ASSERT_EQ(Sell(1250, 100), 0);
     peer.ClearRequests();
     EXPECT_EQ(
-        layer.SellArticle(FALSE, 1251, 100, "Bread", 1, 1, 1, nullptr, 0, 0, 0, nullptr, FALSE),
+        layer.SellArticle({.sale = FALSE, .price = {1251, 100}, .name = "Bread", .department = 1}),
         kBrontalBadArguments);
     EXPECT_TRUE(peer.Requests().empty());
     ExpectTotal(1250, 100);
 
-    ASSERT_EQ(layer.SellArticle(FALSE, 125, 10, "Bread", 1, 1, 1, nullptr, 0, 0, 0, nullptr, FALSE),
-              0);
+    ASSERT_EQ(
+        layer.SellArticle({.sale = FALSE, .price = {125, 10}, .name = "Bread", .department = 1}),
+        0);
     EXPECT_EQ(Last(), "as" + FS + "Bread" + FS + "-12.50" + FS + "1");
     ExpectTotal(0, 100);
 }
@@ -190,28 +218,45 @@ TEST_F(ReceiptLines, AGivenAmountMustMatchPriceTimesQuantity) {
     ASSERT_EQ(layer.BeginReceipt(2), 0);
     peer.ClearRequests();
     // 3 x 10.00 = 30.00; 29.99 is within the minimum bill of 0.01.
-    ASSERT_EQ(
-        layer.SellArticle(TRUE, 10, 1, "Lamp", 1, 3, 1, nullptr, 2999, 100, 0, nullptr, FALSE), 0);
+    ASSERT_EQ(layer.SellArticle({.price = {10, 1},
+                                 .name = "Lamp",
+                                 .department = 1,
+                                 .quantity = {3, 1},
+                                 .amount = {2999, 100}}),
+              0);
     EXPECT_EQ(Last(), "as" + FS + "Lamp" + FS + "10.00" + FS + "1" + FS + "3" + FS + "29.99");
     ExpectTotal(2999, 100);
 
     peer.ClearRequests();
-    EXPECT_EQ(
-        layer.SellArticle(TRUE, 10, 1, "Lamp", 1, 3, 1, nullptr, 2998, 100, 0, nullptr, FALSE),
-        kBrontalBadArguments);
-    EXPECT_EQ(
-        layer.SellArticle(TRUE, 10, 1, "Lamp", 1, 3, 1, nullptr, 3002, 100, 0, nullptr, FALSE),
-        kBrontalBadArguments);
+    EXPECT_EQ(layer.SellArticle({.price = {10, 1},
+                                 .name = "Lamp",
+                                 .department = 1,
+                                 .quantity = {3, 1},
+                                 .amount = {2998, 100}}),
+              kBrontalBadArguments);
+    EXPECT_EQ(layer.SellArticle({.price = {10, 1},
+                                 .name = "Lamp",
+                                 .department = 1,
+                                 .quantity = {3, 1},
+                                 .amount = {3002, 100}}),
+              kBrontalBadArguments);
     EXPECT_TRUE(peer.Requests().empty());
     ExpectTotal(2999, 100);
 
     // The refund mismatch limit, when set, replaces the minimum bill.
     layer.Settings().refundSumMismatchLimit = 5;
-    ASSERT_EQ(
-        layer.SellArticle(TRUE, 10, 1, "Lamp", 1, 3, 1, nullptr, 2995, 100, 0, nullptr, FALSE), 0);
-    EXPECT_EQ(
-        layer.SellArticle(TRUE, 10, 1, "Lamp", 1, 3, 1, nullptr, 2994, 100, 0, nullptr, FALSE),
-        kBrontalBadArguments);
+    ASSERT_EQ(layer.SellArticle({.price = {10, 1},
+                                 .name = "Lamp",
+                                 .department = 1,
+                                 .quantity = {3, 1},
+                                 .amount = {2995, 100}}),
+              0);
+    EXPECT_EQ(layer.SellArticle({.price = {10, 1},
+                                 .name = "Lamp",
+                                 .department = 1,
+                                 .quantity = {3, 1},
+                                 .amount = {2994, 100}}),
+              kBrontalBadArguments);
     ExpectTotal(5994, 100);
     // The receipt counts negative.
     LONGLONG amount = 0;
@@ -234,8 +279,14 @@ TEST_F(ReceiptLines, LinesThatCannotBeWrittenAreRefusedBeforeSending) {
     const auto sell = [this](LONGLONG price, DWORD priceScale, LPCSTR name, int department,
                              DWORD quantityScale, LONGLONG amount, LPCSTR quantityText,
                              LPCSTR codeText) {
-        return layer.SellArticle(TRUE, price, priceScale, name, department, 2, quantityScale,
-                                 quantityText, amount, 100, 5, codeText, FALSE);
+        return layer.SellArticle({.price = {price, priceScale},
+                                  .name = name,
+                                  .department = department,
+                                  .quantity = {2, quantityScale},
+                                  .quantityText = quantityText,
+                                  .amount = {amount, 100},
+                                  .articleCode = 5,
+                                  .codeText = codeText});
     };
     EXPECT_EQ(sell(125, 20, "x", 1, 1, 0, nullptr, nullptr), kBrontalBadArguments);
     EXPECT_EQ(sell(125, 10, "x", 1, 3, 0, nullptr, nullptr), kBrontalBadArguments);

@@ -173,7 +173,7 @@ TEST_F(ReceiptPayments, DocumentLinesFlagsAndTheCommandsWithoutFields) {
 
 TEST_F(ReceiptPayments, EndingClearsTheTotalOnlyWhenTheDocumentEnded) {
     ASSERT_EQ(layer.BeginReceipt(1), 0);
-    ASSERT_EQ(layer.SellArticle(TRUE, 5, 1, "x", 1, 1, 1, nullptr, 0, 0, 0, nullptr, FALSE), 0);
+    ASSERT_EQ(layer.SellArticle({.price = {5, 1}, .name = "x", .department = 1}), 0);
     Play({ReplyWith(0x0E, 0x00C3)});
     EXPECT_EQ(layer.EndReceipt(), -14 - 9200);
     EXPECT_EQ(layer.Total().amount, 500);

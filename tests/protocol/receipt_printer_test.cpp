@@ -30,8 +30,8 @@ class ReceiptOnPrinter : public PrinterFixture {
         return requests.empty() ? std::string() : requests.back();
     }
     int Sell(BOOL sale, LONGLONG price, DWORD scale, LPCSTR name, int department) {
-        return layer.SellArticle(sale, price, scale, name, department, 1, 1, nullptr, 0, 0, 0,
-                                 nullptr, FALSE);
+        return layer.SellArticle(
+            {.sale = sale, .price = {price, scale}, .name = name, .department = department});
     }
 };
 
@@ -95,8 +95,7 @@ TEST_F(ReceiptOnPrinter, AnnulmentCarriesTheDocumentNumberAndText) {
     ASSERT_EQ(layer.BeginReceipt(5, document, "Wrong price"), 0);
     EXPECT_EQ(Last(), "rb" + FS + "5" + GS + std::to_string(document) + GS + "Wrong price");
     EXPECT_EQ(layer.Total().kind, 5);
-    ASSERT_EQ(layer.SellArticle(TRUE, 10, 1, "Bread", 1, 1, 1, nullptr, 0, 0, 0, nullptr, FALSE),
-              0);
+    ASSERT_EQ(layer.SellArticle({.price = {10, 1}, .name = "Bread", .department = 1}), 0);
     LONGLONG amount = 0;
     ASSERT_TRUE(layer.GetTotal(&amount, &scale));
     EXPECT_EQ(amount, -1000);

@@ -48,8 +48,8 @@ TEST_F(Reports, ByZNumber) {
 }
 
 TEST_F(Reports, ByDate) {
-    const SYSTEMTIME first = LocalTime(2026, 12, 1);
-    const SYSTEMTIME last = LocalTime(2026, 12, 7);
+    const SYSTEMTIME first = SystemTime(2026, 12, 1);
+    const SYSTEMTIME last = SystemTime(2026, 12, 7);
     const SYSTEMTIME none = {};
     ASSERT_EQ(layer.PrintReportByDate(TRUE, &first, &last, "Dec"), 0);
     ASSERT_EQ(layer.PrintReportByDate(FALSE, &first, nullptr, nullptr), 0);
@@ -63,7 +63,7 @@ TEST_F(Reports, ByDate) {
     ASSERT_EQ(layer.PrintReportByDate(TRUE, &first, &last, std::string(11, 't').c_str()), 0);
     EXPECT_EQ(layer.PrintReportByDate(TRUE, &first, &last, std::string(12, 't').c_str()),
               kBrontalBadArguments);
-    const SYSTEMTIME bad = LocalTime(2026, 2, 30);
+    const SYSTEMTIME bad = SystemTime(2026, 2, 30);
     EXPECT_EQ(layer.PrintReportByDate(TRUE, &bad, nullptr, nullptr), kBrontalBadArguments);
     EXPECT_EQ(layer.PrintReportByDate(TRUE, &first, &bad, nullptr), kBrontalBadArguments);
     EXPECT_EQ(layer.PrintReportByDate(TRUE, nullptr, &last, nullptr), kBrontalBadArguments);

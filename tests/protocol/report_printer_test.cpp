@@ -40,8 +40,8 @@ class ReportsOnPrinter : public PrinterFixture {
 
 TEST_F(ReportsOnPrinter, ByZNumberAndByDate) {
     ASSERT_EQ(layer.PrintReportByZ(TRUE, 12, 0, nullptr), 0);
-    const SYSTEMTIME first = LocalTime(2026, 12, 1);
-    const SYSTEMTIME last = LocalTime(2026, 12, 7);
+    const SYSTEMTIME first = SystemTime(2026, 12, 1);
+    const SYSTEMTIME last = SystemTime(2026, 12, 7);
     ASSERT_EQ(layer.PrintReportByDate(TRUE, &first, &last, "Dec"), 0);
     ASSERT_EQ(layer.PrintReportByZ(FALSE, 3, 5, nullptr), 0);
     EXPECT_EQ(

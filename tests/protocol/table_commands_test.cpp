@@ -300,9 +300,9 @@ TEST_F(Tables, HeaderAndFooterTexts) {
 }
 
 TEST_F(Tables, ClockSetting) {
-    SYSTEMTIME time = LocalTime(2026, 12, 7, 1, 52, 7);
+    SYSTEMTIME time = SystemTime(2026, 12, 7, 1, 52, 7);
     ASSERT_EQ(layer.SetDateTime(&time), 0);
-    time = LocalTime(2028, 2, 29, 23, 59, 59);
+    time = SystemTime(2028, 2, 29, 23, 59, 59);
     ASSERT_EQ(layer.SetDateTime(&time), 0);
     EXPECT_EQ(peer.Payloads(), (Payloads{"st" + FS + "20261207" + GS + "015207",
                                          "st" + FS + "20280229" + GS + "235959"}));

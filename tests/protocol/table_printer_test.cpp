@@ -77,7 +77,7 @@ TEST_F(TablesOnPrinter, CurrenciesFacilitiesAndTexts) {
 
 TEST_F(TablesOnPrinter, ClockSetForSeventhDecember) {
     AttachAndClear();
-    const SYSTEMTIME time = LocalTime(2026, 12, 7, 1, 52, 7);
+    const SYSTEMTIME time = SystemTime(2026, 12, 7, 1, 52, 7);
     ASSERT_EQ(layer.SetDateTime(&time), 0);
     EXPECT_EQ(printer.Requests(), std::vector<std::string>{"st" + FS + "20261207" + GS + "015207"});
     char date[16] = "";

@@ -13,6 +13,7 @@
 
 #include "ChildProcess.h"
 #include "ComponentClient.h"
+#include "Registry.h"
 
 namespace servicetest {
 
@@ -119,17 +120,9 @@ Reply Request(int port, const std::string& method, const std::string& path, cons
 }
 
 void ServiceTest::SetUp() {
-    const client::RunResult run = client::RunRegsvr({"-s", client::ComponentPath()});
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Orvane\\Brontl\\Settings\\Fiscal", 0,
-                              nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    const DWORD attempts = 3;
-    ASSERT_EQ(RegSetValueExA(key, "CmdRetryCount", 0, REG_DWORD,
-                             reinterpret_cast<const BYTE*>(&attempts), sizeof attempts),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
+    const testsupport::ProgramRun run = client::RunRegsvr({"-s", client::ComponentPath()});
+    ASSERT_EQ(run.exitCode, 0) << run.out;
+    testsupport::WriteRetryCount(3);
     char shm[] = "/dev/shm/brontald-test-XXXXXX";
     databaseDir_ = mkdtemp(shm) ? shm : work_.path();
     printer_.SetPaperFile(work_.file("paper.txt"));

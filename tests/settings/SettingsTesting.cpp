@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "LinkTrace.h"
+#include "Registry.h"
 #include "Settings.h"
 #include "SettingsPath.h"
 #include "Trace.h"
@@ -92,14 +93,7 @@ bool SettingsKeyExists() {
 
 void StoreRaw(const std::string& subkey, const std::string& name, DWORD type,
               const std::string& data) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, KeyPath(subkey).c_str(), 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
-                             static_cast<DWORD>(data.size())),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
+    testsupport::WriteValue(HKEY_CURRENT_USER, KeyPath(subkey), name, type, data);
 }
 
 void StoreWord(const std::string& subkey, const std::string& name, DWORD value) {
@@ -115,15 +109,6 @@ HKEY OpenSettingsKey() {
     EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKeyName, 0, KEY_QUERY_VALUE, &key),
               ERROR_SUCCESS);
     return key;
-}
-
-ScopedWorkDir::ScopedWorkDir() : previous_(std::filesystem::current_path().string()) {
-    std::filesystem::current_path(dir_.path());
-}
-
-ScopedWorkDir::~ScopedWorkDir() {
-    std::error_code ignored;
-    std::filesystem::current_path(previous_, ignored);
 }
 
 std::string MaskedTrace(const std::string& path, DWORD threadId) {

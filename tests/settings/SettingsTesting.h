@@ -39,21 +39,7 @@ void StoreRaw(const std::string& subkey, const std::string& name, DWORD type,
 // Opens the settings key for query (a test's stand-in for the handle the monitor holds).
 HKEY OpenSettingsKey();
 
-// Makes a fresh temporary folder the process's current folder for the object's lifetime.
-class ScopedWorkDir {
-  public:
-    ScopedWorkDir();
-    ~ScopedWorkDir();
-    ScopedWorkDir(const ScopedWorkDir&) = delete;
-    ScopedWorkDir& operator=(const ScopedWorkDir&) = delete;
-
-    const std::string& path() const { return dir_.path(); }
-    std::string file(const std::string& name) const { return dir_.file(name); }
-
-  private:
-    testsupport::TempDir dir_;
-    std::string previous_;
-};
+using testsupport::ScopedWorkDir;
 
 // A trace file with the stamp of each stamped line replaced by "{stamp}". Fails the test when a
 // stamp is malformed or names another thread than `threadId`.

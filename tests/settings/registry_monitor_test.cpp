@@ -6,17 +6,14 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "LinkTrace.h"
 #include "Settings.h"
 #include "SettingsTesting.h"
+#include "ChildProcess.h"
 #include "TestSupport.h"
-
-extern char** environ;
 
 namespace {
 
@@ -41,19 +38,7 @@ bool WaitFor(const std::function<bool()>& done) {
 // Writes a REG_DWORD from another process; its exit code.
 int WriteFromAnotherProcess(const std::string& subkey, const std::string& name, DWORD value) {
     const std::string key = std::string(kSettingsKeyName) + (subkey.empty() ? "" : "\\" + subkey);
-    const std::string number = std::to_string(value);
-    std::vector<char*> argv = {const_cast<char*>(SETTINGS_REGWRITE), const_cast<char*>(key.c_str()),
-                               const_cast<char*>(name.c_str()), const_cast<char*>(number.c_str()),
-                               nullptr};
-    pid_t pid = 0;
-    if (posix_spawn(&pid, SETTINGS_REGWRITE, nullptr, nullptr, argv.data(), environ) != 0) {
-        return -1;
-    }
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
-        return -1;
-    }
-    return WEXITSTATUS(status);
+    return testsupport::RunProgram(SETTINGS_REGWRITE, {key, name, std::to_string(value)}).exitCode;
 }
 
 class RegistryMonitorTest : public ::testing::Test {

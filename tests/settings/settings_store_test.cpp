@@ -5,6 +5,7 @@
 
 #include "Settings.h"
 #include "SettingsPath.h"
+#include "Registry.h"
 #include "SettingsTesting.h"
 #include "TestSupport.h"
 
@@ -445,19 +446,12 @@ TEST_F(SettingsStoreTest, SerialPortNamesByIndex) {
     EXPECT_EQ(EnumSerialPortName(0, &name), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(name, nullptr);
 
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    auto set = [&](const char* value, DWORD type, const std::string& data) {
-        ASSERT_EQ(RegSetValueExA(key, value, 0, type, reinterpret_cast<const BYTE*>(data.data()),
-                                 static_cast<DWORD>(data.size())),
-                  ERROR_SUCCESS);
+    auto set = [](const char* value, DWORD type, const std::string& data) {
+        testsupport::WriteValue(HKEY_LOCAL_MACHINE, testsupport::kSerialCommKey, value, type, data);
     };
     set("/dev/ttyS0", REG_SZ, Sz("COM1"));
     set("/dev/pts/9", REG_SZ, "COM12");  // stored without its terminator
     set("/dev/odd", REG_DWORD, Word(3));
-    RegCloseKey(key);
 
     ASSERT_EQ(EnumSerialPortName(0, &name), ERROR_SUCCESS);
     ASSERT_NE(name, nullptr);

@@ -14,11 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "ReceiptSession.h"
+#include "PrinterSession.h"
+#include "Registry.h"
 
 namespace {
 
-using namespace receipttest;
+using namespace client;
+using namespace testsupport;
 
 constexpr int kUnconfirmed = -9009;
 // A client asks again after a failure that says the command was not executed.
@@ -92,13 +94,13 @@ struct Figures {
     unsigned leftOpen = 0;
 };
 
-class Soak : public ReceiptSession {
+class Soak : public PrinterSession {
   protected:
     // One call of a receipt method whose fiscal command is `code`. Its outcome against what the
     // printer executed meanwhile: true when the client may go on (success, or unconfirmed).
-    bool Step(DISPID method, const std::string& code, bool* done) {
+    bool Step(Member method, const std::string& code, bool* done) {
         const size_t before = printer_.Requests().size();
-        const HRESULT hr = Call(method);
+        const HRESULT hr = Result(method);
         const int result = ResultCode();
         const std::vector<std::string> all = printer_.Requests();
         std::map<std::string, unsigned> executed;
@@ -138,7 +140,7 @@ class Soak : public ReceiptSession {
     }
 
     // Calls the method until it is done or the client gives up.
-    void Until(DISPID method, const std::string& code) {
+    void Until(Member method, const std::string& code) {
         bool done = false;
         for (int i = 0; i < kClientTries && !done; ++i) {
             Step(method, code, &done);
@@ -149,26 +151,27 @@ class Soak : public ReceiptSession {
         // The printer's logs keep so many entries: they are read and emptied receipt by receipt.
         frames_ += printer_.Frames().size();
         printer_.ClearLog();
-        PutNumber(kReceiptType, 1);
-        Until(kOpenReceipt, "rb");
+        PutNumber(member::ReceiptType, 1);
+        Until(member::OpenReceipt, "rb");
         for (int line = 0; line < 3; ++line) {
-            PutText(kArticle, "Товар");
-            PutMoney(kPrice, static_cast<LONGLONG>(100 + (n * 7 + line * 13) % 900) * kUnit / 10);
-            PutMoney(kQuantity, kUnit);
-            Until(kSale, "as");
+            PutText(member::Article, "Товар");
+            PutMoney(member::Price,
+                     static_cast<LONGLONG>(100 + (n * 7 + line * 13) % 900) * kUnit / 10);
+            PutMoney(member::Quantity, kUnit);
+            Until(member::Sale, "as");
         }
-        Until(kCompleteReceipt, "rt");
-        const LONGLONG debt = driver_->GetCy(kDebt);
-        PutMoney(kAmount, debt > 0 ? debt + 5 * kUnit : 5 * kUnit);
-        Until(kPayCash, "rc");
-        Until(kCloseReceipt, "re");
+        Until(member::CompleteReceipt, "rt");
+        const LONGLONG debt = D().GetCy(member::Debt);
+        PutMoney(member::Amount, debt > 0 ? debt + 5 * kUnit : 5 * kUnit);
+        Until(member::PayCash, "rc");
+        Until(member::CloseReceipt, "re");
         ++figures_.receipts;
         if (printer_.State().receipt) {
             // Recovery as a client would make it: the end of the receipt, asked for again.
-            Until(kCompleteReceipt, "rt");
-            PutMoney(kAmount, driver_->GetCy(kDebt) + kUnit);
-            Until(kPayCash, "rc");
-            Until(kCloseReceipt, "re");
+            Until(member::CompleteReceipt, "rt");
+            PutMoney(member::Amount, D().GetCy(member::Debt) + kUnit);
+            Until(member::PayCash, "rc");
+            Until(member::CloseReceipt, "re");
         }
         if (printer_.State().receipt) {
             ++figures_.leftOpen;
@@ -188,7 +191,7 @@ TEST_F(Soak, EveryCommandAtMostOnceAndEveryOutcomeAsItWas) {
     const unsigned receipts = Option("BRONTAL_SOAK_RECEIPTS", 300);
     const unsigned percent = Option("BRONTAL_SOAK_FAULT_PERCENT", 5);
     const unsigned seed = Option("BRONTAL_SOAK_SEED", 12);
-    WriteSetting("SOFTWARE\\Orvane\\Brontl\\Settings\\Fiscal", "CmdRetryCount", 3);
+    WriteSetting("Fiscal", "CmdRetryCount", 3);
     printer_.SetReportTime(0);
     Connect();
     if (HasFatalFailure()) {

@@ -9,6 +9,10 @@
 
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
+#include <climits>
+
 namespace testsupport {
 
 TempDir::TempDir() {
@@ -39,6 +43,28 @@ ScopedRegistryDir::~ScopedRegistryDir() {
     } else {
         unsetenv("BRONTAL_REGISTRY_DIR");
     }
+}
+
+ScopedWorkDir::ScopedWorkDir() {
+    char current[PATH_MAX] = {};
+    if (getcwd(current, sizeof current)) {
+        previous_ = current;
+    }
+    EXPECT_EQ(chdir(dir_.path().c_str()), 0) << dir_.path();
+}
+
+ScopedWorkDir::~ScopedWorkDir() {
+    if (!previous_.empty()) {
+        EXPECT_EQ(chdir(previous_.c_str()), 0) << previous_;
+    }
+}
+
+int CountOf(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
 }
 
 std::string ReadFileBytes(const std::string& path) {
@@ -83,7 +109,26 @@ std::string Convert(const char* to, const char* from, const std::string& in) {
 }
 }  // namespace
 
-std::string Cp1251(const std::string& utf8) { return Convert("CP1251", "UTF-8", utf8); }
-std::string Utf8(const std::string& cp1251) { return Convert("UTF-8", "CP1251", cp1251); }
+std::string Cp1251(const std::string& utf8) {
+    return Convert("CP1251", "UTF-8", utf8);
+}
+std::string Utf8(const std::string& cp1251) {
+    return Convert("UTF-8", "CP1251", cp1251);
+}
+
+}  // namespace testsupport
+
+namespace testsupport {
+
+SYSTEMTIME SystemTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
+    SYSTEMTIME time = {};
+    time.wYear = year;
+    time.wMonth = month;
+    time.wDay = day;
+    time.wHour = hour;
+    time.wMinute = minute;
+    time.wSecond = second;
+    return time;
+}
 
 }  // namespace testsupport

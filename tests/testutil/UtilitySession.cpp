@@ -77,7 +77,7 @@ void Settle() {
 }
 
 void UtilitySession::SetUp() {
-    ToolSession::SetUp();
+    PrinterSession::SetUp();
     if (HasFatalFailure()) {
         return;
     }
@@ -89,7 +89,7 @@ void UtilitySession::TearDown() {
     app_.reset();
     Settle();
     messages_.reset();
-    ToolSession::TearDown();
+    PrinterSession::TearDown();
 }
 
 bool UtilitySession::StartUtility() {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "DrvKeltortestApp.h"
-#include "ToolRunner.h"
+#include "PrinterSession.h"
 
 class QComboBox;
 class QDialog;
@@ -73,7 +73,7 @@ QString Q(const char* utf8);
 void Settle();
 
 // The component, the printer and the utility.
-class UtilitySession : public tooltest::ToolSession {
+class UtilitySession : public client::PrinterSession {
   protected:
     void SetUp() override;
     void TearDown() override;

@@ -19,13 +19,13 @@ namespace utiltest {
 namespace {
 
 using namespace drvmember;
-using tooltest::Printable;
+using testsupport::Printable;
 
 // Start-up without the component registered: only a registry and a watcher.
 class StartUp : public ::testing::Test {
   protected:
     testsupport::ScopedRegistryDir registry_;
-    client::ScopedWorkDir work_;
+    testsupport::ScopedWorkDir work_;
     CMessageWatcher messages_;
 };
 

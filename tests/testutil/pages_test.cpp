@@ -20,12 +20,13 @@
 #include "AnsiText.h"
 #include "Pages.h"
 #include "SalesAutoTest.h"
+#include "Registry.h"
 #include "UtilitySession.h"
 
 namespace utiltest {
 namespace {
 
-using tooltest::Printable;
+using testsupport::Printable;
 
 size_t Count(const std::vector<std::string>& codes, const std::string& code) {
     return static_cast<size_t>(std::count(codes.begin(), codes.end(), code));
@@ -51,22 +52,14 @@ class Pages : public ConnectedSession {
 };
 
 TEST_F(Pages, TheConnectionPageListsThePortMapsComPortsOnly) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr, 0,
-                              KEY_WRITE, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    const auto put = [key](const char* name, const char* data) {
-        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data),
-                       static_cast<DWORD>(std::strlen(data) + 1));
-    };
-    put("/dev/ttyX7", "cOm7");
-    put("/dev/lp0", "LPT1");
-    put("/dev/ttyX0", "COM0");
-    put("/dev/ttyX9", "COM9x");
-    const DWORD number = 5;
-    RegSetValueExA(key, "/dev/ttyX5", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
-                   sizeof number);
-    RegCloseKey(key);
+    for (const auto& [device, port] :
+         std::vector<std::pair<std::string, std::string>>{{"/dev/ttyX7", "cOm7"},
+                                                          {"/dev/lp0", "LPT1"},
+                                                          {"/dev/ttyX0", "COM0"},
+                                                          {"/dev/ttyX9", "COM9x"}}) {
+        ASSERT_TRUE(testsupport::MapPort(device, port));
+    }
+    testsupport::WriteDword(HKEY_LOCAL_MACHINE, testsupport::kSerialCommKey, "/dev/ttyX5", 5);
     EXPECT_EQ(CConnectionTab::SerialPorts(),
               (QStringList{QStringLiteral("COM%1").arg(port_), QStringLiteral("COM7")}));
     EXPECT_EQ(CConnectionTab::Speeds(), (QStringList{"9600", "19200", "38400", "57600", "115200"}));
@@ -257,11 +250,7 @@ TEST_F(Pages, TheSalesTestStopsAtTheFirstFailureAndShowsIt) {
     salestest::SalesTestParameters parameters = salestest::DefaultParameters(1);
     parameters.days = 1;
     parameters.receiptsPerDay = 3;
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::DeviceError;
-    fault.code = 3;
-    fault.command = "as";
-    ASSERT_EQ(printer_.InjectFault(fault), 0);
+    FailNext("as", 3);
     EXPECT_FALSE(debug->RunSalesTest(parameters));
     EXPECT_EQ(debug->LastSalesTest().receiptsClosed, 0);
     EXPECT_EQ(debug->LastSalesTest().failure.member, "Sale");

@@ -17,7 +17,7 @@
 namespace utiltest {
 namespace {
 
-using tooltest::Printable;
+using testsupport::Printable;
 
 size_t Occurrences(const std::string& text, const std::string& part) {
     size_t count = 0;

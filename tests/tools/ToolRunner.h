@@ -1,24 +1,20 @@
-// Runs drvkeltor as a child process, as a shell script would: the test's registry and current
+// drvkeltor run as a child process, as a shell script would: the test's registry and current
 // folder are inherited, standard input comes from a text, standard output and error are taken
-// apart. Also a session of the component and the virtual printer in the same registry.
+// apart. The tests run it beside a session of the component and the virtual printer.
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "ComponentClient.h"
-#include "TestSupport.h"
-#include "VirtualPrinter.h"
+#include "ChildProcess.h"
+#include "PrinterSession.h"
 
 namespace tooltest {
 
-struct ToolResult {
-    int exitCode = -1;  // -1: it did not end normally
-    std::string out;
-    std::string err;
-};
+using namespace client;
+using namespace testsupport;
+
+using ToolResult = ProgramRun;
 
 std::string DrvkeltorPath();
 ToolResult RunDrvkeltor(const std::vector<std::string>& arguments, const std::string& input = "");
@@ -31,39 +27,23 @@ class RunningTool {
     // that needs a user the system refuses things.
     RunningTool(const std::vector<std::string>& arguments, const std::string& input = "",
                 int asUser = 0);
-    ~RunningTool();
-    RunningTool(const RunningTool&) = delete;
-    RunningTool& operator=(const RunningTool&) = delete;
 
-    bool Started() const { return pid_ > 0; }
-    void Signal(int signal) const;
+    bool Started() const { return child_.Started(); }
+    void Signal(int signal) const { child_.Signal(signal); }
     // Waits for its end (ending it if it hangs) and takes its output.
     ToolResult Finish();
 
   private:
-    testsupport::TempDir scratch_;
-    int pid_ = -1;
+    static ChildStreams Streams(const TempDir& scratch, const std::string& input, int asUser);
+
+    TempDir scratch_;
+    ChildProcess child_;
 };
 
-// The lines of a text, without their line feeds.
-std::vector<std::string> Lines(const std::string& text);
-
-// Requests with their control bytes spelled out, for failure messages.
-std::string Printable(const std::vector<std::string>& requests);
-
-// The component registered in a fresh registry (ComponentTest), the virtual printer on a COM
-// port of it, one attempt per command.
-class ToolSession : public client::ComponentTest {
+// The component and the virtual printer of PrinterSession; the port as a drvkeltor item.
+class ToolSession : public PrinterSession {
   protected:
-    void SetUp() override;
-    void TearDown() override;
-    // Every request the printer received (repeats not counted again).
-    std::vector<std::string> Requests() const;
-    std::vector<std::string> Codes() const;
     std::string PortItem() const { return "ComPort=" + std::to_string(port_); }
-
-    emu::VirtualPrinter printer_;
-    int port_ = 0;
 };
 
 }  // namespace tooltest

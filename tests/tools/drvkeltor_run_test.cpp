@@ -22,7 +22,7 @@ constexpr int kNobody = 65534;
 
 class DrvkeltorRun : public ToolSession {
   protected:
-    std::vector<std::string> Connected() const {
+    std::vector<std::string> ConnectItems() const {
         return {PortItem(), "BaudRate=9600", "SuppressAutodetect=1", "Connect"};
     }
     size_t CountCode(const std::string& code) const {
@@ -92,7 +92,7 @@ TEST_F(DrvkeltorRun, CtrlCInAReceiptFinishesTheExchangeAndReportsTheOpenReceipt)
     slow.periodMs = 100;
     slow.durationMs = 1500;
     ASSERT_EQ(printer_.InjectFault(slow), 0);
-    std::vector<std::string> items = Connected();
+    std::vector<std::string> items = ConnectItems();
     for (const char* item :
          {"ReceiptType=1", "OpenReceipt", "Article=Хлеб", "Price=8.70", "Quantity=1", "Sale",
           "CompleteReceipt", "Amount=8.70", "PayCash", "CloseReceipt"}) {
@@ -140,7 +140,7 @@ TEST_F(DrvkeltorRun, ResultsAreExplainedInTheLanguageOfTheLocale) {
                                       "Connect)"});
     }
     ScopedVariable english("LC_ALL", "en_GB.UTF-8");
-    std::vector<std::string> items = Connected();
+    std::vector<std::string> items = ConnectItems();
     items.push_back("OpenDay");
     printer_.SetStatusWords(0x0081, 0);  // the day is open already
     const ToolResult run = RunDrvkeltor(items);
@@ -178,7 +178,7 @@ TEST_F(DrvkeltorRun, APortThatIsNotThereOrInUseIsNamedAsSuch) {
     HANDLE held = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    const ToolResult busy = RunDrvkeltor(Connected());
+    const ToolResult busy = RunDrvkeltor(ConnectItems());
     CloseHandle(held);
     EXPECT_EQ(busy.exitCode, kExitFailed);
     EXPECT_NE(busy.err.find("COM" + std::to_string(port_) + " (" + printer_.DevicePath() +
@@ -207,7 +207,7 @@ TEST_F(DrvkeltorRun, PermissionDeniedOnThePortGivesTheHint) {
     } else {
         ASSERT_EQ(chmod(device.c_str(), 0), 0);
     }
-    RunningTool tool(Connected(), "", user);
+    RunningTool tool(ConnectItems(), "", user);
     const ToolResult run = tool.Finish();
     chmod(device.c_str(), before.st_mode & 07777);
     if (run.exitCode == 126) {

@@ -93,11 +93,7 @@ TEST(SalesTestParameters, EachRangeIsChecked) {
 // end alone; the driver object connected to it.
 class SalesRun : public ToolSession {
   protected:
-    void SetUp() override {
-        ToolSession::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
+    void Arrange() override {
         printer_.SetStatusWords(0x0080, 0);
         printer_.SetReportTime(0);
         client::Driver object = Create();
@@ -239,11 +235,7 @@ TEST_F(SalesRun, DaysOfReceiptsWithTheirLinesAndTexts) {
 }
 
 TEST_F(SalesRun, TheFirstFailingCallEndsItWithTheDriversDescription) {
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::DeviceError;
-    fault.code = 1;
-    fault.command = "as";
-    ASSERT_EQ(printer_.InjectFault(fault), 0);
+    FailNext("as", 1);
     SalesTestReport report;
     EXPECT_EQ(salestest::RunSalesTest(*driver_, OneOfEach(), &report), DISP_E_EXCEPTION);
     EXPECT_EQ(report.failure.member, "Sale");
@@ -288,11 +280,7 @@ TEST_F(SalesRun, TheCommandLineRunsItOnTheObjectOfItsItems) {
 
 TEST_F(SalesRun, TheCommandLineReportsWhereItStopped) {
     driver_.reset();
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::DeviceError;
-    fault.code = 1;
-    fault.command = "rb";
-    ASSERT_EQ(printer_.InjectFault(fault), 0);
+    FailNext("rb", 1);
     const ToolResult run =
         RunDrvkeltor({"--no-progress", PortItem(), "BaudRate=9600", "SuppressAutodetect=1",
                       "Connect", "salestest", "--days", "1", "--receipts", "3"});
@@ -323,11 +311,7 @@ TEST_F(SalesRun, TheDefaultRunPassesOnTheVirtualPrinter) {
 }
 
 TEST_F(SalesRun, AFailedRunSaysWhatItLeftOpen) {
-    emu::Fault fault;
-    fault.kind = emu::FaultKind::DeviceError;
-    fault.code = 17;  // out of paper
-    fault.command = "rt";
-    ASSERT_EQ(printer_.InjectFault(fault), 0);
+    FailNext("rt", 17);  // out of paper
     SalesTestReport report;
     EXPECT_EQ(salestest::RunSalesTest(*driver_, OneOfEach(), &report), DISP_E_EXCEPTION);
     EXPECT_EQ(report.failure.member, "CompleteReceipt");

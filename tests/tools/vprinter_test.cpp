@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "Registry.h"
 #include "ToolRunner.h"
 
 namespace tooltest {
@@ -18,115 +19,48 @@ namespace {
 
 const std::string kVprinter = std::string(BRONTAL_BINARY_DIR) + "/bin/vprinter";
 
-// One vprinter child with its standard input on a pipe the test holds. The destructor ends and
-// reaps it by its id, whatever the test did.
+// One vprinter child with its standard input on a pipe the test holds and its announcement read
+// from its standard output; the child ends with the object, whatever the test did.
 class Vprinter {
   public:
-    explicit Vprinter(const std::vector<std::string>& arguments) {
-        int in[2];
-        int out[2];
-        int err[2];
-        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
-            return;
-        }
-        std::vector<std::string> words = {kVprinter};
-        words.insert(words.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& word : words) {
-            argv.push_back(word.data());
-        }
-        argv.push_back(nullptr);
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(in[0], 0);
-            dup2(out[1], 1);
-            dup2(err[1], 2);
-            execv(kVprinter.c_str(), argv.data());
-            _exit(127);
-        }
-        close(in[0]);
-        close(out[1]);
-        close(err[1]);
-        in_ = in[1];
-        out_ = out[0];
-        err_ = err[0];
-    }
-    ~Vprinter() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        for (const int fd : {in_, out_, err_}) {
-            if (fd >= 0) {
-                close(fd);
-            }
-        }
-    }
+    explicit Vprinter(const std::vector<std::string>& arguments)
+        : child_(kVprinter, arguments, Streams(scratch_)) {}
 
     // "COMn /dev/pts/K" split; false when it did not come.
     bool Announcement(int* port, std::string* device) {
-        const std::string line = ReadAll(out_, true);
+        const std::string line = child_.ReadLine();
         const size_t space = line.find(' ');
         if (line.rfind("COM", 0) != 0 || space == std::string::npos) {
             return false;
         }
         *port = std::atoi(line.c_str() + 3);
-        *device = line.substr(space + 1, line.find('\n') - space - 1);
+        *device = line.substr(space + 1);
         return true;
     }
-    void CloseInput() {
-        close(in_);
-        in_ = -1;
-    }
-    void Signal(int signal) const { kill(pid_, signal); }
+    void CloseInput() { child_.CloseInput(); }
+    void Signal(int signal) const { child_.Signal(signal); }
     // The exit status, -1 when it did not end normally within a while.
     int Wait() {
-        for (int i = 0; i < 1000; ++i) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            usleep(10000);
-        }
-        return -1;
+        const int status = child_.Wait(10);
+        return status == kChildRunning ? -1 : status;
     }
-    std::string Errors() { return ReadAll(err_, false); }
+    std::string Errors() const { return ReadFileBytes(scratch_.file("err.txt")); }
 
   private:
-    // What the pipe holds: up to the first line feed, or all until its end.
-    static std::string ReadAll(int fd, bool line) {
-        std::string text;
-        char c = 0;
-        while (true) {
-            pollfd entry = {fd, POLLIN, 0};
-            if (poll(&entry, 1, 10000) <= 0 || read(fd, &c, 1) != 1) {
-                return text;
-            }
-            text += c;
-            if (line && c == '\n') {
-                return text;
-            }
-        }
+    static ChildStreams Streams(const TempDir& scratch) {
+        ChildStreams streams;
+        streams.inputPipe = true;
+        streams.outputPipe = true;
+        streams.error = scratch.file("err.txt");
+        return streams;
     }
 
-    pid_t pid_ = -1;
-    int in_ = -1;
-    int out_ = -1;
-    int err_ = -1;
+    TempDir scratch_;
+    ChildProcess child_;
 };
 
 bool InPortMap(const std::string& device) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) !=
-        ERROR_SUCCESS) {
-        return false;
-    }
-    DWORD type = 0;
-    const bool found =
-        RegQueryValueExA(key, device.c_str(), nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return found;
+    return !PortMapEntry(device).empty();
 }
 
 class VprinterProgram : public client::ComponentTest {};

@@ -3,7 +3,9 @@
 #include <cstring>
 #include <iterator>
 
-#include "DrvKeltorMemberHelp.h"
+// The contract's table of members and their help, compiled in: the client links nothing of the
+// driver.
+#include "../../driver/DrvKeltorMemberHelp.h"
 
 namespace drvkeltor {
 
@@ -30,7 +32,7 @@ const BrontalMemberInfo kBuiltinMembers[] = {
 #define DRV_METHOD(dispid, name) {dispid, VT_EMPTY, 1, 0, #name},
 #define DRV_PROPERTY(dispid, name, access, type, ...) \
     {dispid, DRV_VT_##type, 0, DRV_ACCESS_##access, #name},
-#include "DrvKeltorMembers.def"
+#include "../../driver/DrvKeltorMembers.def"
 };
 
 // The library file registered for the class: HKCR\CLSID\{...}\InprocServer32.

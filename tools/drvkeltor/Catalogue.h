@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "BrontalOcxCatalogue.h"
+// The component's client header, the one header of hosting/ a client takes.
+#include "../../hosting/BrontalOcxCatalogue.h"
 
 namespace drvkeltor {
 

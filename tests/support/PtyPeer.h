@@ -1,18 +1,14 @@
-// The far end of a serial line for link tests: the master side of a pseudo-terminal whose slave
-// is entered in the port map as COMn, with a scripted player for replies that the virtual
-// printer would never send.
+// The far end of a serial line: the master side of a pseudo-terminal whose slave a test enters in
+// the port map as COMn, for the bytes the virtual printer would never send.
 #pragma once
+
+#include <termios.h>
 
 #include <string>
 #include <thread>
 #include <vector>
 
-#include <termios.h>
-
-namespace linktest {
-
-// Enters `devicePath` in the port map (HARDWARE\DEVICEMAP\SERIALCOMM) as "COM<n>"; true on success.
-bool MapPort(const std::string& devicePath, int n);
+namespace testsupport {
 
 class PtyPeer {
   public:
@@ -28,11 +24,15 @@ class PtyPeer {
 
     bool ok() const { return master_ >= 0; }
     const std::string& SlavePath() const { return slavePath_; }
-    bool Map(int n) const { return MapPort(slavePath_, n); }
+    // Enters the slave side in the port map as COM`n`.
+    bool Map(int n) const;
 
+    // False when the bytes cannot be written within two seconds.
     bool Send(const std::string& bytes) const;
     // Bytes the port sent: up to `count`, waiting at most `timeoutMs` in all.
     std::string Receive(size_t count, unsigned timeoutMs) const;
+    // Whatever the port sent within `timeoutMs`, up to one chunk; empty when nothing came.
+    std::string ReceiveSome(unsigned timeoutMs) const;
     // One whole request frame (STX .. ETX, check byte); empty on time-out.
     std::string ReceiveFrame(unsigned timeoutMs) const;
 
@@ -55,7 +55,4 @@ class PtyPeer {
     std::thread player_;
 };
 
-// A reply frame as the printer builds it: STX, sequence character, payload, ETX, check byte.
-std::string Frame(char sequence, const std::string& payload);
-
-}  // namespace linktest
+}  // namespace testsupport

@@ -1,6 +1,6 @@
-// A printer that answers what the test tells it to: the far end of a pseudo-terminal entered in
-// the port map as COMn, for replies the virtual printer would never send (malformed headers,
-// late or out-of-sequence frames) and for recoveries played step by step.
+// A printer that answers what the test tells it to, over a pseudo-terminal peer entered in the
+// port map as COMn: for replies the virtual printer would never send (malformed headers, late or
+// out-of-sequence frames), journals of the test's own making, and recoveries played step by step.
 #pragma once
 
 #include <atomic>
@@ -10,7 +10,9 @@
 #include <thread>
 #include <vector>
 
-namespace prottest {
+#include "PtyPeer.h"
+
+namespace testsupport {
 
 struct PeerRequest {
     char sequence = 0;
@@ -23,13 +25,13 @@ class ScriptedPrinter {
     using Answer = std::function<std::string(const PeerRequest& request)>;
 
     ScriptedPrinter();
-    ~ScriptedPrinter();  // stops answering, closes both sides
+    ~ScriptedPrinter();  // stops answering, closes the line
     ScriptedPrinter(const ScriptedPrinter&) = delete;
     ScriptedPrinter& operator=(const ScriptedPrinter&) = delete;
 
-    bool ok() const { return master_ >= 0; }
+    bool ok() const { return line_.ok(); }
     // Enters the pseudo-terminal in the port map as COM`n`.
-    bool Map(int n) const;
+    bool Map(int n) const { return line_.Map(n); }
     void SetAnswer(Answer answer);
 
     // Every request frame received, oldest first.
@@ -41,11 +43,8 @@ class ScriptedPrinter {
 
   private:
     void Serve();
-    void Send(const std::string& bytes) const;
 
-    int master_ = -1;
-    int slave_ = -1;  // held open so that the master never reads EIO while the port is closed
-    std::string slavePath_;
+    PtyPeer line_;
     mutable std::mutex mutex_;
     Answer answer_;
     std::vector<PeerRequest> requests_;
@@ -53,8 +52,6 @@ class ScriptedPrinter {
     std::thread server_;
 };
 
-// A frame as the printer sends it: STX, sequence character, payload, ETX, check byte.
-std::string Frame(char sequence, const std::string& payload);
 // The reply frame to `request`: echo, FS, error (two hex digits), FS, status and blocking words
 // (four hex digits each), and when `data` is not empty FS and the data.
 std::string Reply(const PeerRequest& request, int error, unsigned status, unsigned blocking,
@@ -62,4 +59,10 @@ std::string Reply(const PeerRequest& request, int error, unsigned status, unsign
 std::string ReplyPayload(const std::string& echo, int error, unsigned status, unsigned blocking,
                          const std::string& data = std::string());
 
-}  // namespace prottest
+// Answers of the scripted printer.
+ScriptedPrinter::Answer ReplyWith(int error, unsigned status, unsigned blocking = 0,
+                                  const std::string& data = std::string());
+ScriptedPrinter::Answer RawPayload(const std::string& payload);
+ScriptedPrinter::Answer Silence();
+
+}  // namespace testsupport

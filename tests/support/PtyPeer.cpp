@@ -1,31 +1,27 @@
 #include "PtyPeer.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <chrono>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
+#include "Registry.h"
 
-#include <windows.h>
+namespace testsupport {
 
-namespace linktest {
+namespace {
 
-bool MapPort(const std::string& devicePath, int n) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr,
-                        REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS) {
-        return false;
-    }
-    const std::string data = "COM" + std::to_string(n);
-    const LONG rc = RegSetValueExA(key, devicePath.c_str(), 0, REG_SZ,
-                                   reinterpret_cast<const BYTE*>(data.c_str()),
-                                   static_cast<DWORD>(data.size() + 1));
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
+using Clock = std::chrono::steady_clock;
+
+int MsUntil(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
 }
+
+}  // namespace
 
 PtyPeer::PtyPeer() {
     const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -63,15 +59,9 @@ PtyPeer::~PtyPeer() {
     }
 }
 
-namespace {
-using Clock = std::chrono::steady_clock;
-
-int MsUntil(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
+bool PtyPeer::Map(int n) const {
+    return MapPort(slavePath_, n);
 }
-}  // namespace
 
 bool PtyPeer::Send(const std::string& bytes) const {
     const auto deadline = Clock::now() + std::chrono::seconds(2);
@@ -110,14 +100,9 @@ void PtyPeer::Flood(const std::string& chunk, unsigned durationMs) {
 std::string PtyPeer::Receive(size_t count, unsigned timeoutMs) const {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     std::string bytes;
-    while (bytes.size() < count) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) {
-            break;
-        }
+    while (bytes.size() < count && MsUntil(deadline) > 0) {
         pollfd pfd{master_, POLLIN, 0};
-        if (poll(&pfd, 1, static_cast<int>(left)) <= 0 || !(pfd.revents & POLLIN)) {
+        if (poll(&pfd, 1, MsUntil(deadline)) <= 0 || !(pfd.revents & POLLIN)) {
             continue;
         }
         char chunk[512];
@@ -131,16 +116,21 @@ std::string PtyPeer::Receive(size_t count, unsigned timeoutMs) const {
     return bytes;
 }
 
+std::string PtyPeer::ReceiveSome(unsigned timeoutMs) const {
+    pollfd pfd{master_, POLLIN, 0};
+    if (poll(&pfd, 1, static_cast<int>(timeoutMs)) <= 0 || !(pfd.revents & POLLIN)) {
+        return {};
+    }
+    char chunk[512];
+    const ssize_t n = read(master_, chunk, sizeof chunk);
+    return n > 0 ? std::string(chunk, static_cast<size_t>(n)) : std::string();
+}
+
 std::string PtyPeer::ReceiveFrame(unsigned timeoutMs) const {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     std::string frame;
-    for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) {
-            return {};
-        }
-        const std::string byte = Receive(1, static_cast<unsigned>(left));
+    while (MsUntil(deadline) > 0) {
+        const std::string byte = Receive(1, static_cast<unsigned>(MsUntil(deadline)));
         if (byte.empty()) {
             return {};
         }
@@ -149,10 +139,11 @@ std::string PtyPeer::ReceiveFrame(unsigned timeoutMs) const {
         }
         frame += byte;
         if (byte[0] == '\x03' && frame.size() >= 2) {
-            const std::string check = Receive(1, static_cast<unsigned>(left));
+            const std::string check = Receive(1, static_cast<unsigned>(MsUntil(deadline)));
             return check.empty() ? std::string() : frame + check;
         }
     }
+    return {};
 }
 
 void PtyPeer::Play(std::vector<Step> steps) {
@@ -182,16 +173,4 @@ void PtyPeer::Hangup() {
     }
 }
 
-std::string Frame(char sequence, const std::string& payload) {
-    std::string frame = "\x02";
-    frame += sequence;
-    frame += payload;
-    frame += '\x03';
-    char check = 0;
-    for (size_t i = 1; i < frame.size(); ++i) {
-        check = static_cast<char>(check ^ frame[i]);
-    }
-    return frame + check;
-}
-
-}  // namespace linktest
+}  // namespace testsupport
