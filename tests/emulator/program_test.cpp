@@ -158,7 +158,7 @@ TEST(VprinterProgram, ReportTimeAndFiscalItemsFromTheCommandLine) {
 TEST(VprinterProgram, KeepsTheLinesPaceWithLineRate) {
     testsupport::ScopedRegistryDir registry;
     Child child({"--line-rate", "--fifo", "2", "--print-ms", "0"});
-    ASSERT_TRUE(child.started());
+    ASSERT_TRUE(child.Started());
     std::string com, device;
     ASSERT_TRUE(SplitAnnouncement(child.ReadLine(), com, device));
     LineClient line(device);
