@@ -226,6 +226,18 @@ class CBrontal {
     // nullptr outside the table.
     const CurrencyEntry* Currency(int index) const;
 
+    // ---- reply layout (Execute.cpp) ----
+    // A reply's payload: echo FS error(2 hex digits) FS status(4)blocking(4) [FS data].
+    struct ReplyLayout {
+        size_t echoLength = 0;
+        unsigned error = 0;
+        unsigned words = 0;  // status word in the high half, blocking word in the low half
+        bool hasData = false;
+        size_t dataAt = 0;  // with hasData: where the data starts; it runs to the end
+    };
+    // False for a payload of `length` bytes that does not have that layout.
+    static bool ParseReplyLayout(LPCSTR reply, size_t length, ReplyLayout* layout);
+
     // ---- field readers (FieldReaders.cpp) ----
     // Each reads the field at *position up to `separator` or the end of the text, moves
     // *position past the separator (nullptr when the text ended) and returns the field's length.

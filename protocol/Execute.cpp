@@ -137,18 +137,50 @@ int CBrontal::ReceiveParsed(LPSTR echo, DWORD echoCapacity, LPSTR data, DWORD da
     LPCSTR reply = g_replyText;
     g_replyText[length] = '\0';
 
-    // echo FS error(2) FS status(4)blocking(4) [FS data]
-    const void* firstSeparator = std::memchr(reply, kFieldSeparator, length);
-    if (!firstSeparator) {
+    ReplyLayout layout;
+    if (!ParseReplyLayout(reply, length, &layout)) {
         return kBrontalBadReply;
     }
-    const size_t echoLength = static_cast<size_t>(static_cast<LPCSTR>(firstSeparator) - reply);
+    // A whole reply under our character: the printer holds the character now, whichever
+    // request the reply answers.
+    m_link->Confirm();
+    if (!EchoAnswers(reply, layout.echoLength)) {
+        // The printer's cached answer to an earlier request under this character: ours was not
+        // executed, and neither the words nor the data are news.
+        facts->otherCommand = true;
+        return kBrontalBadReply;
+    }
+    facts->answered = true;
+    CopyCut(echo, echoCapacity, reply, layout.echoLength);
+    m_deviceError = static_cast<BYTE>(layout.error);
+    m_statusWord = static_cast<WORD>(layout.words >> 16);
+    m_blockingWord = static_cast<WORD>(layout.words & 0xFFFF);
 
+    if (layout.hasData) {
+        const size_t dataLength = length - layout.dataAt;
+        if (!data || dataCapacity <= dataLength) {
+            facts->dataTooLarge = true;
+            return kBrontalBadReply;
+        }
+        std::memcpy(data, reply + layout.dataAt, dataLength);
+        data[dataLength] = '\0';
+    } else if (data && dataCapacity > 0) {
+        data[0] = '\0';
+    }
+    return got;
+}
+
+bool CBrontal::ParseReplyLayout(LPCSTR reply, size_t length, ReplyLayout* layout) {
+    const void* firstSeparator = std::memchr(reply, kFieldSeparator, length);
+    if (!firstSeparator) {
+        return false;
+    }
+    const size_t echoLength = static_cast<size_t>(static_cast<LPCSTR>(firstSeparator) - reply);
     const size_t errorAt = echoLength + 1;
     unsigned error = 0;
     if (errorAt + 2 >= length || reply[errorAt + 2] != kFieldSeparator ||
         !ReadHexDigits(reply + errorAt, 2, &error)) {
-        return kBrontalBadReply;
+        return false;
     }
     const size_t wordsAt = errorAt + 3;
     const void* wordsEnd = std::memchr(reply + wordsAt, kFieldSeparator, length - wordsAt);
@@ -157,36 +189,14 @@ int CBrontal::ReceiveParsed(LPSTR echo, DWORD echoCapacity, LPSTR data, DWORD da
                  : length - wordsAt;
     unsigned words = 0;
     if (wordsLength != 8 || !ReadHexDigits(reply + wordsAt, 8, &words)) {
-        return kBrontalBadReply;
+        return false;
     }
-    // A whole reply under our character: the printer holds the character now, whichever
-    // request the reply answers.
-    m_link->Confirm();
-    if (!EchoAnswers(reply, echoLength)) {
-        // The printer's cached answer to an earlier request under this character: ours was not
-        // executed, and neither the words nor the data are news.
-        facts->otherCommand = true;
-        return kBrontalBadReply;
-    }
-    facts->answered = true;
-    CopyCut(echo, echoCapacity, reply, echoLength);
-    m_deviceError = static_cast<BYTE>(error);
-    m_statusWord = static_cast<WORD>(words >> 16);
-    m_blockingWord = static_cast<WORD>(words & 0xFFFF);
-
-    if (wordsEnd) {
-        const size_t dataAt = wordsAt + wordsLength + 1;
-        const size_t dataLength = length - dataAt;
-        if (!data || dataCapacity <= dataLength) {
-            facts->dataTooLarge = true;
-            return kBrontalBadReply;
-        }
-        std::memcpy(data, reply + dataAt, dataLength);
-        data[dataLength] = '\0';
-    } else if (data && dataCapacity > 0) {
-        data[0] = '\0';
-    }
-    return got;
+    layout->echoLength = echoLength;
+    layout->error = error;
+    layout->words = words;
+    layout->hasData = wordsEnd != nullptr;
+    layout->dataAt = layout->hasData ? wordsAt + wordsLength + 1 : length;
+    return true;
 }
 
 bool CBrontal::EchoAnswers(LPCSTR echo, size_t echoLength) const {

@@ -52,8 +52,8 @@ fuzz_seconds="${BRONTAL_FUZZ_SECONDS:-20}"
 if [ "$fuzz_seconds" != 0 ]; then
     stage fuzz
     cmake --preset fuzz > /dev/null
-    fuzz_targets=(field_readers_fuzz hex_text_fuzz printer_request_fuzz variant_change_fuzz
-                  registry_parse_fuzz)
+    fuzz_targets=(field_readers_fuzz hex_text_fuzz reply_layout_fuzz printer_request_fuzz
+                  variant_change_fuzz registry_parse_fuzz)
     cmake --build --preset fuzz --target "${fuzz_targets[@]}"
     for target in "${fuzz_targets[@]}"; do
         # A copy of the seeds: what the run adds stays out of the repository.
