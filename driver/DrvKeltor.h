@@ -94,6 +94,10 @@ class CDrvKeltor : public IDrvKeltor, public ISupportErrorInfo {
     // layer's running total then follows the printer's), `result` when it does not, -9009 when
     // the printer cannot say. Any other result is returned as it is.
     int SettleReceiptCommand(int result, ReceiptEffect effect);
+    // A query after an executed command (status words, receipt totals) changes nothing on the
+    // printer: while the line spoils it, it is asked again, so that a command that was done is
+    // not reported as failed only because the state after it could not be read.
+    int QueryAfterCommand(int (CDrvKeltor::*query)());
 
     // ---- connection and device status (ConnectionMethods.cpp) ----
 

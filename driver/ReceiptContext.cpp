@@ -11,6 +11,9 @@ namespace {
 // The cash payments "kc" may list: one entry per currency of the printer.
 constexpr int kCashEntryCapacity = 8;
 
+// How many times a query after an executed command is asked again when the line spoils it.
+constexpr int kQueryRepeats = 2;
+
 // The largest power of ten (up to 10000) that divides the fraction `rest`, as a divisor.
 LONGLONG FractionDivisor(LONGLONG rest) {
     LONGLONG unit = kMoneyUnit;
@@ -195,11 +198,20 @@ int CDrvKeltor::SettleReceiptCommand(int result, ReceiptEffect effect) {
     return trace.Done(0);
 }
 
+int CDrvKeltor::QueryAfterCommand(int (CDrvKeltor::*query)()) {
+    int result = (this->*query)();
+    for (int i = 0; i < kQueryRepeats && result != 0 && m_brontal && m_brontal->OutcomeUnknown();
+         ++i) {
+        result = (this->*query)();
+    }
+    return result;
+}
+
 int RefreshTotalsAfter(CDeviceFrame& frame, int result) {
     if (frame.Store(result) != 0) {
         return result;
     }
-    return frame.Store(frame.Object().RefreshReceiptTotals());
+    return frame.Store(frame.Object().QueryAfterCommand(&CDrvKeltor::RefreshReceiptTotals));
 }
 
 LONGLONG CDrvKeltor::CalcCashPayedSum() {

@@ -221,10 +221,10 @@ STDMETHODIMP CDrvKeltor::CompleteReceipt() {
             }
         }
         // Ready for the total now: the totals are the printer's.
-        if (frame.Store(RefreshPrinterStatus()) != 0) {
+        if (frame.Store(QueryAfterCommand(&CDrvKeltor::RefreshPrinterStatus)) != 0) {
             return DriverResultCode();
         }
-        return RefreshReceiptTotals();
+        return QueryAfterCommand(&CDrvKeltor::RefreshReceiptTotals);
     });
 }
 

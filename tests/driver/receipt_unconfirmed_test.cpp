@@ -61,4 +61,29 @@ TEST_F(Unconfirmed, TheEndOfTheReceiptIsSettledByItsOpenFlag) {
     EXPECT_EQ(ends, 1u);
 }
 
+TEST_F(Unconfirmed, AQueryLostAfterAnExecutedCommandIsAskedAgain) {
+    Connect();
+    OpenSaleWithLine(10 * kUnit);
+    // The totalling went through; the totals after it are lost on the line once.
+    ASSERT_EQ(printer_.InjectFault(Fault(emu::FaultKind::Silence, "kg")), 0);
+    EXPECT_EQ(Result(member::CompleteReceipt), S_OK);
+    EXPECT_EQ(MoneyOf(member::Subtotal), 10 * kUnit);
+
+    // The payment went through; the totals after it are lost twice, and the third time read.
+    printer_.ClearLog();
+    PutMoney(member::Amount, 15 * kUnit);
+    ASSERT_EQ(printer_.InjectFault(Fault(emu::FaultKind::Silence, "kg")), 0);
+    ASSERT_EQ(printer_.InjectFault(Fault(emu::FaultKind::Silence, "kg")), 0);
+    EXPECT_EQ(Result(member::PayCash), S_OK);
+    EXPECT_EQ(MoneyOf(member::Change), 5 * kUnit);
+    EXPECT_EQ(client::Codes(printer_.Requests()), (std::vector<std::string>{"gn", "rc", "kg"}));
+
+    // A line that stays silent still fails the method, after three queries.
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(printer_.InjectFault(Fault(emu::FaultKind::Silence, "kg")), 0);
+    }
+    EXPECT_EQ(Result(member::CompleteReceipt), E_FAIL);
+    EXPECT_EQ(ResultCode(), -8108);
+}
+
 }  // namespace
