@@ -1,7 +1,6 @@
 // The operation frame, the status refresh and the description text.
 #include "DrvKeltorFrame.h"
 
-#include "ResultCodeText.h"
 #include "DrvKeltorText.h"
 #include "Trace.h"
 
@@ -81,7 +80,7 @@ void CDrvKeltor::RebuildDescription(int code) {
         return;
     }
     char text[kDescriptionCapacity] = {};
-    if (static_cast<int>(FormatResultCodeText(code, text, sizeof text)) <= 0) {
+    if (static_cast<int>(ResultCodeTextOf(code, text, sizeof text)) <= 0) {
         return;
     }
     m_description = text;

@@ -138,6 +138,11 @@ int PortNumberOf(LPCSTR name);
 // either text is absent.
 bool SameTextNoCase(LPCSTR a, LPCSTR b);
 
+// The text of a negative result code of the link, the command layer or the printer, in
+// Windows-1251, cut to `capacity` - 1 bytes and always terminated; its length. Codes of no known
+// group give an empty text; 0, positive codes, a missing buffer or no capacity give 0.
+DWORD ResultCodeTextOf(int code, LPSTR buffer, DWORD capacity);
+
 class AsyncComX28;
 
 class CBrontal {

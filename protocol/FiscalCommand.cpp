@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "AsyncComX28.h"
+#include "ResultCodeText.h"
 
 namespace fiscal {
 
@@ -168,6 +169,11 @@ int AppendMarkedAmount(LPSTR text, DWORD capacity, char separator, bool minus, L
 }
 
 }  // namespace fiscal
+
+DWORD ResultCodeTextOf(int code, LPSTR buffer, DWORD capacity) {
+    // The texts live with the link; the driver reaches them through this layer only.
+    return FormatResultCodeText(code, buffer, capacity);
+}
 
 bool SameTextNoCase(LPCSTR a, LPCSTR b) {
     if (!a || !b) {
