@@ -35,8 +35,6 @@ bool ParseOptionalNumber(const Request& request, size_t index, uint32_t& number)
     return field.empty() || (field.size() <= 4 && ParseNumber(field, 9999, number));
 }
 
-namespace {
-
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
@@ -49,8 +47,6 @@ int HexDigit(char c) {
     }
     return -1;
 }
-
-}  // namespace
 
 bool ParseHex(const std::string& text, uint32_t& value) {
     if (text.empty() || text.size() > 8) {

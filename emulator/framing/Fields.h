@@ -18,6 +18,9 @@ bool IsDocumentText(const std::string& text, size_t maxLength);
 // number of up to four digits.
 bool ParseOptionalNumber(const Request& request, size_t index, uint32_t& number);
 // Hexadecimal digits of either case, one to eight of them (the driver sends "%lX").
+// The value of one hex digit of either case; -1 for any other character.
+int HexDigit(char c);
+
 bool ParseHex(const std::string& text, uint32_t& value);
 // Two hexadecimal digits a byte, high nibble first, digits of either case; false for an odd
 // count or another character.

@@ -5,24 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "Fields.h"
+
 namespace emu {
-
-namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
-
-}  // namespace
 
 std::string EscapeStateValue(const std::string& value) {
     // Every byte that is escaped but NUL, at which strcspn stops by itself.
