@@ -218,11 +218,15 @@ int AsyncCom::ReadBytes(BYTE* buffer, DWORD capacity, DWORD budgetMs, BYTE termi
     // every byte of a burst. The immediate time-outs of Open are put back before returning, so
     // that between calls the port always behaves as Open left it.
     DWORD setMs = 0;  // the time the port's time-outs now wait; 0 while they are Open's
+    // An abort is looked for before the read and after each wait that brought nothing, not for
+    // every byte of a burst.
+    bool checkAbort = true;
     while (count < capacity) {
-        if (Aborted()) {
+        if (checkAbort && Aborted()) {
             failure = -static_cast<int>(ERROR_OPERATION_ABORTED);
             break;
         }
+        checkAbort = false;
         const DWORD leftMs = timer.Remaining();
         if (leftMs == 0) {
             break;
@@ -242,6 +246,7 @@ int AsyncCom::ReadBytes(BYTE* buffer, DWORD capacity, DWORD budgetMs, BYTE termi
             break;
         }
         if (got == 0) {
+            checkAbort = true;
             continue;
         }
         const BYTE byte = buffer[count++];

@@ -6,8 +6,8 @@
 // terminator leaves the driver's input queue.
 //
 // Abort (from any thread) makes reads and writes fail with -ERROR_OPERATION_ABORTED until the
-// next Open: a read stops before its next byte, so one waiting for a byte ends when that wait
-// does.
+// next Open: a read stops when it starts or when a wait for a byte ends empty; one waiting for a
+// byte ends when that wait does.
 //
 // Thread-safety: one thread at a time (Abort excepted, see AsyncCommun).
 #pragma once
