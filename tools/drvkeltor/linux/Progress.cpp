@@ -12,6 +12,8 @@
 
 #include <unistd.h>
 
+#include "Values.h"
+
 namespace drvkeltor {
 
 namespace {
@@ -45,16 +47,13 @@ std::string Utf8Of(LPCSTR ansi) {
     if (wide <= 1) {
         return {};
     }
-    std::basic_string<WCHAR> text(static_cast<size_t>(wide), 0);
-    MultiByteToWideChar(kTextCodePage, 0, ansi, -1, text.data(), wide);
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1) {
+    BSTR text = SysAllocStringLen(nullptr, static_cast<UINT>(wide - 1));
+    if (!text) {
         return {};
     }
-    std::string utf8(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8.data(), size, nullptr, nullptr);
-    utf8.resize(static_cast<size_t>(size - 1));
+    MultiByteToWideChar(kTextCodePage, 0, ansi, -1, text, wide);
+    std::string utf8 = Utf8FromBstr(text);
+    SysFreeString(text);
     return utf8;
 }
 
