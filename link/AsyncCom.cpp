@@ -1,7 +1,9 @@
 #include "AsyncCom.h"
 
 #include <climits>
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "TickTimer.h"
 
@@ -134,6 +136,7 @@ int AsyncCom::Open() {
     }
     m_handle = handle;
     m_opened = 1;
+    m_aheadStart = m_aheadEnd = 0;
     return 0;
 }
 
@@ -177,6 +180,7 @@ int AsyncCom::Close() {
     m_handle = INVALID_HANDLE_VALUE;
     m_portAssigned = 0;
     m_opened = 0;
+    m_aheadStart = m_aheadEnd = 0;
     return result;
 }
 
@@ -222,6 +226,14 @@ int AsyncCom::ReadBytes(BYTE* buffer, DWORD capacity, DWORD budgetMs, BYTE termi
     // every byte of a burst.
     bool checkAbort = true;
     while (count < capacity) {
+        if (m_aheadStart < m_aheadEnd) {
+            const BYTE byte = m_ahead[m_aheadStart++];
+            buffer[count++] = byte;
+            if (terminator != 0 && byte == terminator) {
+                break;
+            }
+            continue;
+        }
         if (checkAbort && Aborted()) {
             failure = -static_cast<int>(ERROR_OPERATION_ABORTED);
             break;
@@ -259,6 +271,67 @@ int AsyncCom::ReadBytes(BYTE* buffer, DWORD capacity, DWORD budgetMs, BYTE termi
         SetCommTimeouts(m_handle, &immediate);
     }
     return failure != 0 ? failure : static_cast<int>(count);
+}
+
+int AsyncCom::ReadAhead(DWORD count, DWORD budgetMs, DWORD gapMs) {
+    if (!m_portAssigned || m_handle == INVALID_HANDLE_VALUE) {
+        return -static_cast<int>(ERROR_INVALID_HANDLE);
+    }
+    if (Aborted()) {
+        return -static_cast<int>(ERROR_OPERATION_ABORTED);
+    }
+    if (m_aheadStart > 0) {
+        std::memmove(m_ahead, m_ahead + m_aheadStart, AheadCount());
+        m_aheadEnd -= m_aheadStart;
+        m_aheadStart = 0;
+    }
+    count = std::min(count, kAheadCapacity - m_aheadEnd);
+    if (count == 0) {
+        return 0;
+    }
+    if (budgetMs > 0) {
+        COMMTIMEOUTS waiting = ImmediateTimeouts();
+        waiting.ReadIntervalTimeout = std::max<DWORD>(gapMs, 1);
+        waiting.ReadTotalTimeoutConstant = std::min<DWORD>(budgetMs, MAXDWORD - 1);
+        if (!SetCommTimeouts(m_handle, &waiting)) {
+            return NegatedLastError();
+        }
+    }
+    DWORD got = 0;
+    const BOOL read = ReadFile(m_handle, m_ahead + m_aheadEnd, count, &got, nullptr);
+    const DWORD error = read ? 0 : GetLastError();
+    if (budgetMs > 0) {
+        COMMTIMEOUTS immediate = ImmediateTimeouts();
+        SetCommTimeouts(m_handle, &immediate);
+    }
+    m_aheadEnd += std::min(got, count);
+    if (!read && error != 0) {
+        return -static_cast<int>(error);
+    }
+    return static_cast<int>(std::min(got, count));
+}
+
+bool AsyncCom::AheadHolds(BYTE byte) const {
+    return std::memchr(m_ahead + m_aheadStart, byte, AheadCount()) != nullptr;
+}
+
+DWORD AsyncCom::TakeAhead(BYTE* buffer, DWORD capacity) {
+    const DWORD count = std::min(capacity, AheadCount());
+    std::memcpy(buffer, m_ahead + m_aheadStart, count);
+    m_aheadStart += count;
+    return count;
+}
+
+DWORD AsyncCom::WireMs(DWORD count) const {
+    if (m_baudRate == 0) {
+        return 0;
+    }
+    // Start bit, data bits, parity bit, stop bits (one and a half counted as two).
+    const unsigned long long bits = 1ULL + m_dataBits +
+                                    (m_parity >= ODDPARITY && m_parity <= SPACEPARITY ? 1 : 0) +
+                                    (m_stopBits == ONESTOPBIT ? 1 : 2);
+    const unsigned long long ms = (count * bits * 1000 + m_baudRate - 1) / m_baudRate;
+    return static_cast<DWORD>(std::min<unsigned long long>(ms, MAXDWORD - 1));
 }
 
 int AsyncCom::Write(const BYTE* bytes, DWORD length,

@@ -1,5 +1,6 @@
 #include "AsyncComX28.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -54,6 +55,12 @@ std::map<int, PortSequence>& PortSequences() {
     return sequences;
 }
 
+// The last bytes of a foretold frame are left to the byte-at-a-time reads, so that a reply a
+// little shorter than the last one does not keep the read ahead waiting for bytes that never
+// come; and a read ahead shorter than this is not worth a second read.
+constexpr DWORD kAheadMargin = 4;
+constexpr DWORD kShortestAhead = 8;
+
 // Reads of stale input at a time, and how many before the rest is purged unseen.
 constexpr DWORD kDiscardChunk = 64;
 constexpr int kMaxDiscardReads = 64;
@@ -106,6 +113,10 @@ void AsyncComX28::NewRequest() {
 
 void AsyncComX28::DiscardInput() {
     BYTE stale[kDiscardChunk];
+    while (AheadCount() > 0) {
+        const DWORD got = TakeAhead(stale, sizeof stale);
+        TraceBytes(stale, got, kLinkReceived);
+    }
     for (int i = 0; i < kMaxDiscardReads; ++i) {
         DWORD got = 0;
         // Open's time-outs make a read return at once with what is buffered.
@@ -144,6 +155,7 @@ int AsyncComX28::Write(const BYTE* payload, DWORD length, DWORD budgetMs) {
     if (m_sequence == 0) {
         m_sequence = kX28FirstSequence;
     }
+    m_command = static_cast<WORD>(payload[0] << 8 | (length > 1 ? payload[1] : 0));
     if (AsyncCom::IsOpen()) {
         DiscardInput();
     }
@@ -229,8 +241,33 @@ int AsyncComX28::WaitForStart() {
     }
 }
 
+void AsyncComX28::ReadBodyAhead(const TickTimer& timer) {
+    const auto last = m_replyFrames.find(m_command);
+    // STX is in hand; the check byte and a few before it are left to the byte-at-a-time reads.
+    if (last == m_replyFrames.end() || last->second < 1 + kAheadMargin + kShortestAhead) {
+        return;
+    }
+    const DWORD wanted = last->second - 1 - kAheadMargin;
+    // A printer that sends its reply at once has it all queued already.
+    if (AheadCount() < wanted && !AheadHolds(ETX)) {
+        ReadAhead(wanted - AheadCount(), 0, 0);
+    }
+    if (AheadCount() >= wanted || AheadHolds(ETX)) {
+        return;
+    }
+    const DWORD missing = wanted - AheadCount();
+    // A gap of a few characters ends a reply shorter than foretold; a printer slower than the
+    // line leaves the rest to the byte-at-a-time reads.
+    const DWORD gapMs = std::max<DWORD>(2, WireMs(4));
+    const DWORD budgetMs = std::min(timer.Remaining(), WireMs(missing) + gapMs);
+    if (budgetMs > 0) {
+        ReadAhead(missing, budgetMs, gapMs);
+    }
+}
+
 int AsyncComX28::CollectBody(DWORD& length, TickTimer& timer) {
     BYTE* frame = g_receiveFrame;
+    ReadBodyAhead(timer);
     for (;;) {
         if (length >= kX28MaxReplyFrame) {
             return kX28BadReplySize;
@@ -288,5 +325,6 @@ int AsyncComX28::TakePayload(DWORD length, BYTE* buffer, DWORD capacity) {
         return kX28BadArguments;
     }
     std::memcpy(buffer, frame + 2, payloadLength);
+    m_replyFrames[m_command] = length;
     return static_cast<int>(payloadLength);
 }

@@ -18,6 +18,8 @@
 
 #include "AsyncCom.h"
 
+#include <map>
+
 class TickTimer;
 
 enum X28Result {
@@ -68,6 +70,10 @@ class AsyncComX28 : public AsyncCom {
     int WaitForStart();
     // The body after STX up to ETX, within the caller's reply budget.
     int CollectBody(DWORD& length, TickTimer& timer);
+    // A reply is usually as long as the last one to the same command: that much of the body is
+    // read ahead in one read, which the system completes when those bytes have crossed the line,
+    // instead of waking the reader for every byte.
+    void ReadBodyAhead(const TickTimer& timer);
     int ReadCheckByte(BYTE& check, TickTimer& timer);
     // The verdict on the whole frame of `length` bytes: its payload length or a code.
     int TakePayload(DWORD length, BYTE* buffer, DWORD capacity);
@@ -75,6 +81,11 @@ class AsyncComX28 : public AsyncCom {
     // out, or the answer to a repeat, would be taken for the answer to the next request.
     void DiscardInput();
     void Remember() const;
+
+    // The command of the request last written (its first two payload bytes), and the length of
+    // the last valid reply frame to each command.
+    WORD m_command = 0;
+    std::map<WORD, DWORD> m_replyFrames;
 
     BYTE m_sequence = 0;
     // A frame went out under m_sequence and no reply to it was confirmed.

@@ -348,6 +348,32 @@ TEST_F(X28PeerTest, BodyArrivingInPiecesIsCollected) {
     EXPECT_EQ(g_calls, Both(frame, 0));
 }
 
+// The second reply to "gs" is read ahead as far as the first one went: what comes after it is
+// still there for the next read, and dropped with a trace before the next request.
+TEST_F(X28PeerTest, BytesReadAheadOfAShorterReplyAreNotLost) {
+    SendRequest();
+    ASSERT_TRUE(peer.Send(Frame('Z', "gs" + std::string(40, '7'))));
+    ASSERT_EQ(link.Read(reply, sizeof reply, kReplyBudgetMs), 42);
+    link.Confirm();
+    SendRequest();
+    ASSERT_TRUE(peer.Send(Frame('0', "gs1") + Frame('0', "gs2") + Frame('0', "gs3")));
+    EXPECT_EQ(link.Read(reply, sizeof reply, kReplyBudgetMs), 3);
+    EXPECT_EQ(Text(reply, 3), "gs1");
+    // The rest was taken off the port with the first frame, in the same read.
+    COMSTAT status{};
+    DWORD errors = 0;
+    ASSERT_TRUE(ClearCommError(link.GetHandle(), &errors, &status));
+    EXPECT_EQ(status.cbInQue, 0u);
+    EXPECT_EQ(link.Read(reply, sizeof reply, kReplyBudgetMs), 3);
+    EXPECT_EQ(Text(reply, 3), "gs2");
+    EXPECT_EQ(g_calls, Both(Frame('0', "gs1"), 0) + Both(Frame('0', "gs2"), 0));
+    link.Confirm();
+    g_calls.clear();
+    ASSERT_GT(WriteText(link, "gs"), 0);
+    EXPECT_EQ(g_calls.front(), (TraceCall{'r', Frame('0', "gs3"), 0}));
+    EXPECT_EQ(peer.ReceiveFrame(2000), Frame('1', "gs"));
+}
+
 TEST_F(X28PeerTest, OpenAndCloseOfTheLink) {
     // Already open: nothing changes.
     EXPECT_EQ(link.Open(), 0);

@@ -10,7 +10,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -357,6 +359,36 @@ TEST_F(SerialTest, ByteReadsOfABurstTakeItInOrderAndLeaveTheRestQueued) {
     EXPECT_EQ(std::string(rest, got), "3456789ab");
     ASSERT_TRUE(ReadFile(port, rest, sizeof rest, &got, nullptr));
     EXPECT_EQ(got, 0u);
+}
+
+// A byte-at-a-time reader would be woken for every byte; a read of many bytes sleeps until
+// they can have crossed the line and is woken a few times.
+TEST_F(SerialTest, ReadOfBytesComingAtTheLinesPaceWakesTheReaderAFewTimes) {
+    OpenDirect();
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    ASSERT_TRUE(BuildCommDCBA("9600,n,8,1", &dcb));
+    ASSERT_TRUE(SetCommState(port, &dcb));
+    SetTimeouts(port, 50, 0, 10000);
+    constexpr int kBytes = 120;
+    std::vector<testsupport::PtyPeer::Step> steps;
+    std::string sent;
+    for (int i = 0; i < kBytes; ++i) {
+        const char byte = static_cast<char>('A' + i % 26);
+        sent += byte;
+        steps.push_back({1, std::string(1, byte)});  // a little slower than 9600 baud
+    }
+    peer.Play(steps);
+    rusage before{};
+    getrusage(RUSAGE_THREAD, &before);
+    char buffer[kBytes] = {};
+    DWORD got = 0;
+    ASSERT_TRUE(ReadFile(port, buffer, kBytes, &got, nullptr));
+    rusage after{};
+    getrusage(RUSAGE_THREAD, &after);
+    peer.Join();
+    EXPECT_EQ(std::string(buffer, got), sent);
+    EXPECT_LT(after.ru_nvcsw - before.ru_nvcsw, kBytes / 4);
 }
 
 TEST_F(SerialTest, PurgeDiscardsInputAndQueueShowsIt) {

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdint>
+#include <thread>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -24,6 +25,9 @@ namespace brontal::serial {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Waits shorter than this are left to poll(): a sleep would save no wake-up.
+constexpr auto kShortestPaceSleep = std::chrono::microseconds(200);
 
 // Longest FlushFileBuffers waits beyond the time the queued bytes need on the wire.
 constexpr long long kDrainSlackMs = 1000;
@@ -179,6 +183,7 @@ DWORD SerialPort::Read(void* buffer, DWORD size, DWORD* done) {
     const Clock::time_point deadline = DeadlineAfter(totalMs);
     const bool interval = t.ReadIntervalTimeout != 0 && !intervalMax;
     Clock::time_point lastByte{};
+    bool paced = false;
     for (;;) {
         const DWORD before = *done;
         DWORD error = take();
@@ -190,11 +195,13 @@ DWORD SerialPort::Read(void* buffer, DWORD size, DWORD* done) {
             lastByte = now;
         }
         long long waitMs = -1;
+        Clock::time_point wake = Clock::time_point::max();
         if (total) {
             if (now >= deadline) {
                 return ERROR_SUCCESS;
             }
             waitMs = MillisecondsUntil(deadline);
+            wake = deadline;
         }
         if (interval && *done > 0) {
             const auto gapEnd = lastByte + std::chrono::milliseconds(t.ReadIntervalTimeout);
@@ -203,6 +210,21 @@ DWORD SerialPort::Read(void* buffer, DWORD size, DWORD* done) {
             }
             const long long gapMs = MillisecondsUntil(gapEnd);
             waitMs = waitMs < 0 ? gapMs : std::min(waitMs, gapMs);
+            wake = std::min(wake, gapEnd);
+        }
+        // The missing bytes cannot come faster than the line carries them: sleep until all but
+        // the last could have crossed, as a UART driver completes a read once, instead of
+        // waking for every byte the terminal hands over. Once only: a line that hands bytes
+        // over in packets delivers them after they crossed, so a second guess from now would
+        // oversleep the last packet; from then on each delivery wakes the read.
+        const auto pace = CharacterTime() * static_cast<long long>(size - *done - 1);
+        if (!paced && pace > kShortestPaceSleep) {
+            paced = true;
+            wake = std::min(wake, now + std::chrono::duration_cast<Clock::duration>(pace));
+            if (wake - now > kShortestPaceSleep) {
+                std::this_thread::sleep_until(wake);
+                continue;
+            }
         }
         switch (WaitFor(fd_, POLLIN, waitMs)) {
             case Readiness::HungUp:
@@ -214,6 +236,16 @@ DWORD SerialPort::Read(void* buffer, DWORD size, DWORD* done) {
                 break;
         }
     }
+}
+
+std::chrono::nanoseconds SerialPort::CharacterTime() const {
+    if (requested_.BaudRate == 0) {
+        return std::chrono::nanoseconds(0);
+    }
+    // Start bit, data bits, parity bit, stop bits (one and a half counted as two).
+    const long long bits = 1 + requested_.ByteSize + (requested_.Parity != NOPARITY ? 1 : 0) +
+                           (requested_.StopBits == ONESTOPBIT ? 1 : 2);
+    return std::chrono::nanoseconds(bits * 1'000'000'000LL / requested_.BaudRate);
 }
 
 DWORD SerialPort::Refill() {

@@ -7,6 +7,7 @@
 #include "handles_io.h"
 
 #include <array>
+#include <chrono>
 #include <string>
 
 #include <termios.h>
@@ -38,6 +39,8 @@ class SerialPort final : public kernel::IoObject {
     // was there.
     DWORD Refill();
     DWORD Queued() const { return queueEnd_ - queueStart_; }
+    // One character on the wire at the line's settings; 0 when the speed is unknown.
+    std::chrono::nanoseconds CharacterTime() const;
 
     const int fd_;
     const termios original_;
