@@ -1,5 +1,8 @@
 #include "Script.h"
 
+#include <windows.h>
+
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -120,7 +123,18 @@ void CScriptReader::AddFile(const std::string& path) {
     std::istream* in = &std::cin;
     const std::string label = path == "-" ? "stdin" : path;
     if (path != "-") {
+#ifdef _WIN32
+        // The name is UTF-8; Windows opens a file by its wide name.
+        const int size = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
+        std::wstring wide(size > 0 ? static_cast<size_t>(size) : 1, L'\0');
+        if (size > 0) {
+            MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, wide.data(), size);
+        }
+        wide.resize(wide.size() - 1);
+        file.open(std::filesystem::path(wide));
+#else
         file.open(path);
+#endif
         if (!file) {
             return Refuse(path, "cannot read the script");
         }

@@ -7,6 +7,9 @@
 #include <windows.h>
 
 #include <io.h>
+#ifdef _WIN32
+#include <shellapi.h>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -92,7 +95,8 @@ void PrintUsage(std::FILE* out) {
 }
 
 // kExitOk to go on, or the exit code.
-int ParseCommandLine(int argc, char** argv, CommandLine* line) {
+int ParseCommandLine(const std::vector<std::string>& argv, CommandLine* line) {
+    const int argc = static_cast<int>(argv.size());
     if (argc < 2) {
         PrintShortUsage(stderr);
         return drvkeltor::kExitUsage;
@@ -124,7 +128,7 @@ int ParseCommandLine(int argc, char** argv, CommandLine* line) {
             }
             line->steps.push_back({Step::Kind::File, argv[++i], std::string()});
         } else if (argument == "salestest") {
-            std::vector<std::string> options(argv + i + 1, argv + argc);
+            std::vector<std::string> options(argv.begin() + i + 1, argv.end());
             for (const std::string& option : options) {
                 if (option == "--help" || option == "-h") {
                     line->help = true;
@@ -255,11 +259,58 @@ int Run(const CommandLine& line) {
     return exitCode;
 }
 
+// The arguments in UTF-8. Windows hands a program its arguments in the ANSI code page, which
+// cannot carry every text an item may hold, so there they come from the wide command line.
+std::vector<std::string> Arguments(int argc, char** argv) {
+#ifdef _WIN32
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide) {
+        std::vector<std::string> arguments;
+        for (int i = 0; i < count; ++i) {
+            const int size =
+                WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+            std::string utf8(size > 0 ? static_cast<size_t>(size) : 1, '\0');
+            if (size > 0) {
+                WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, utf8.data(), size, nullptr, nullptr);
+            }
+            utf8.resize(utf8.size() - 1);
+            arguments.push_back(std::move(utf8));
+        }
+        LocalFree(wide);
+        return arguments;
+    }
+#endif
+    return std::vector<std::string>(argv, argv + argc);
+}
+
+// What the client prints is UTF-8; a Windows console shows it as such only when told so, and is
+// given its own code page back at the end.
+class ConsoleUtf8 {
+  public:
+#ifdef _WIN32
+    ConsoleUtf8() : m_previous(GetConsoleOutputCP()) {
+        if (m_previous != 0) {
+            SetConsoleOutputCP(CP_UTF8);
+        }
+    }
+    ~ConsoleUtf8() {
+        if (m_previous != 0) {
+            SetConsoleOutputCP(m_previous);
+        }
+    }
+
+  private:
+    const UINT m_previous;
+#endif
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    [[maybe_unused]] const ConsoleUtf8 console;
     CommandLine line;
-    int exitCode = ParseCommandLine(argc, argv, &line);
+    int exitCode = ParseCommandLine(Arguments(argc, argv), &line);
     if (exitCode != drvkeltor::kExitOk) {
         return exitCode;
     }
