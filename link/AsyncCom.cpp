@@ -225,6 +225,7 @@ int AsyncCom::ReadBytes(BYTE* buffer, DWORD capacity, DWORD budgetMs, BYTE termi
     // An abort is looked for before the read and after each wait that brought nothing, not for
     // every byte of a burst.
     bool checkAbort = true;
+    bool spent = false;
     while (count < capacity) {
         if (m_aheadStart < m_aheadEnd) {
             const BYTE byte = m_ahead[m_aheadStart++];
@@ -241,9 +242,14 @@ int AsyncCom::ReadBytes(BYTE* buffer, DWORD capacity, DWORD budgetMs, BYTE termi
         checkAbort = false;
         const DWORD leftMs = timer.Remaining();
         if (leftMs == 0) {
-            break;
+            // A budget spent (or 1 ms cut short by the tick) still takes a byte that is there:
+            // once, with Open's time-outs, which answer at once.
+            if (count > 0 || spent) {
+                break;
+            }
+            spent = true;
         }
-        COMMTIMEOUTS waiting = WaitingTimeouts(leftMs);
+        COMMTIMEOUTS waiting = leftMs != 0 ? WaitingTimeouts(leftMs) : ImmediateTimeouts();
         if (leftMs != setMs && !SetCommTimeouts(m_handle, &waiting)) {
             failure = NegatedLastError();
             break;
