@@ -1,7 +1,7 @@
 #include "AsyncCom.h"
 
-#include <climits>
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 

@@ -125,13 +125,10 @@ void CScriptReader::AddFile(const std::string& path) {
     if (path != "-") {
 #ifdef _WIN32
         // The name is UTF-8; Windows opens a file by its wide name.
-        const int size = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
-        std::wstring wide(size > 0 ? static_cast<size_t>(size) : 1, L'\0');
-        if (size > 0) {
-            MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, wide.data(), size);
+        if (BSTR wide = BstrFromUtf8(path)) {
+            file.open(std::filesystem::path(std::wstring(wide, SysStringLen(wide))));
+            SysFreeString(wide);
         }
-        wide.resize(wide.size() - 1);
-        file.open(std::filesystem::path(wide));
 #else
         file.open(path);
 #endif

@@ -24,6 +24,7 @@
 #include "Progress.h"
 #include "SalesCommand.h"
 #include "Script.h"
+#include "Values.h"
 
 namespace {
 
@@ -268,14 +269,9 @@ std::vector<std::string> Arguments(int argc, char** argv) {
     if (wide) {
         std::vector<std::string> arguments;
         for (int i = 0; i < count; ++i) {
-            const int size =
-                WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-            std::string utf8(size > 0 ? static_cast<size_t>(size) : 1, '\0');
-            if (size > 0) {
-                WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, utf8.data(), size, nullptr, nullptr);
-            }
-            utf8.resize(utf8.size() - 1);
-            arguments.push_back(std::move(utf8));
+            BSTR argument = SysAllocString(wide[i]);
+            arguments.push_back(drvkeltor::Utf8FromBstr(argument));
+            SysFreeString(argument);
         }
         LocalFree(wide);
         return arguments;
